@@ -1,0 +1,107 @@
+// sendora-cli: the engine without windows. Start-up, address checks and extraction
+// run the same code the GUI runs; messages go to stderr, questions are answered by
+// --yes (the default) or --no.
+
+#include "app/cli/ParserCommands.h"
+#include "core/AppContext.h"
+#include "core/Startup.h"
+#include "core/TerminalUserInterface.h"
+#include "core/Version.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+struct Options {
+    QString dataDir;
+    bool yes = true;
+    QString command;
+    QStringList args;
+};
+
+const char* const kUsage =
+    "Usage: sendora-cli [--data-dir DIR] [--yes|--no] COMMAND [ARGS]\n"
+    "       sendora-cli --version\n"
+    "\n"
+    "Commands:\n"
+    "  init                      run start-up without a window (folders, settings, system database)\n"
+    "  check-address ADDRESS...  print each address with 'valid' or 'invalid'\n"
+    "  extract [--class text|mailbox|binary]\n"
+    "                            print the addresses and names found in standard input\n";
+
+bool parse(const QStringList& argv, Options& o, QTextStream& err) {
+    for (int i = 1; i < argv.size(); ++i) {
+        const QString& a = argv[i];
+        if (!o.command.isEmpty()) {
+            o.args << a;
+        } else if (a == QLatin1String("--data-dir")) {
+            if (++i >= argv.size()) {
+                err << "sendora-cli: --data-dir needs a folder\n";
+                return false;
+            }
+            o.dataDir = argv[i];
+        } else if (a.startsWith(QLatin1String("--data-dir="))) {
+            o.dataDir = a.mid(11);
+        } else if (a == QLatin1String("--yes")) {
+            o.yes = true;
+        } else if (a == QLatin1String("--no")) {
+            o.yes = false;
+        } else if (a == QLatin1String("--version")) {
+            o.command = QStringLiteral("--version");
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.command = QStringLiteral("--help");
+        } else if (a.startsWith(QLatin1String("--"))) {
+            err << "sendora-cli: unknown option " << a << '\n';
+            return false;
+        } else {
+            o.command = a;
+        }
+    }
+    return true;
+}
+
+int runInit(const Options& o, QTextStream& err) {
+    const QString folder = sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath());
+    sendora::TerminalUserInterface ui(err, o.yes);
+    sendora::AppContext ctx(folder, &ui, nullptr);
+    sendora::Startup startup(ctx);
+    if (!startup.run()) {
+        err << "sendora-cli: start-up ended: " << startup.failureText() << '\n';
+        return 1;
+    }
+    err << "sendora-cli: system database ready in " << ctx.paths.systemDatabase() << '\n';
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("sendora-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream in(stdin);
+
+    Options o;
+    if (!parse(QCoreApplication::arguments(), o, err))
+        return 2;
+    if (o.command == QLatin1String("--version")) {
+        out << "Sendora " << sendora::GetVersionText(true) << '\n';
+        return 0;
+    }
+    if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
+        (o.command.isEmpty() ? err : out) << kUsage;
+        return o.command.isEmpty() ? 2 : 0;
+    }
+    if (o.command == QLatin1String("init"))
+        return runInit(o, err);
+    if (o.command == QLatin1String("check-address"))
+        return sendora::cli::runCheckAddress(o.args, out);
+    if (o.command == QLatin1String("extract"))
+        return sendora::cli::runExtract(o.args, in, out, err);
+    err << "sendora-cli: unknown command " << o.command << "\n" << kUsage;
+    return 2;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The start-up routine: platform checks, folders, settings, the system database and the
+// Global Remove List, then the main window through the window host.
+
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+
+namespace sendora {
+
+struct AppContext;
+
+class Startup {
+public:
+    explicit Startup(AppContext& ctx);
+    ~Startup();
+
+    // Runs every step. Returns false when start-up ended (a message has been shown);
+    // failureText() then says why in one line for the command line.
+    bool run();
+    QString failureText() const { return m_failure; }
+
+    // Platform check inputs; tests replace them.
+    QString htmlComponentVersion;  // our HTML view component's version
+    QString storageEngineVersion;  // the SQLite library's version
+
+private:
+    bool fail(const QString& why);
+    bool checkPlatform();
+    bool claimFolder();
+    void cleanTemporaryLists();
+
+    AppContext& m_ctx;
+    std::unique_ptr<QLockFile> m_lock;
+    QString m_failure;
+};
+
+// "a.b.c" compared number by number; true when version >= required.
+bool versionAtLeast(const QString& version, const QString& required);
+
+inline const QString kRequiredEngineVersion = QStringLiteral("3.35.0"); // ALTER TABLE ... DROP COLUMN
+
+} // namespace sendora
