@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 // Resources of a static library must be registered by name from the global namespace.
-static void initSampleResources() { Q_INIT_RESOURCE(sendora_sample); }
+static void initSampleResources() { Q_INIT_RESOURCE(sample); }
 
 namespace sendora {
 

@@ -25,6 +25,21 @@ public:
     virtual bool openDeliveryOptionsWizard(const QString& /*profileName*/) { return false; }
     virtual void showMainWindow() {}
     virtual void mainWindowReady() {}
+
+    // Catalogue changes made outside the mailing centre; it keeps its outline and choices in step.
+    virtual void groupCreated(const QString& /*groupName*/) {}
+    virtual void groupChanged(const QString& /*groupName*/) {}
+    // The group and its mailings are gone from the database; the outline drops its rows.
+    virtual void groupDeleted(const QString& /*groupName*/) {}
+    // A message was renamed, copied or deleted; a running mailing wizard hears of it too.
+    virtual void messageCatalogueChanged(const QString& /*messageName*/) {}
+    virtual void deliveryOptionsChanged(const QString& /*profileName*/) {}
+    // Opens a message in a new message editor. Returns false when there is no editor to open.
+    virtual bool openMessageWindow(const QString& /*messageName*/) { return false; }
+    // Closes the editor of this message, if one is open, without saving it.
+    virtual void closeMessageWindows(const QString& /*messageName*/) {}
+    // Opens the delivery options wizard on an existing set. Returns false when there is no wizard.
+    virtual bool editDeliveryOptions(const QString& /*profileName*/) { return false; }
 };
 
 } // namespace sendora

@@ -1,10 +1,10 @@
 #include "core/ui/QtUserInterface.h"
 
 #include "core/ui/ResyncLists.h"
+#include "core/ui/SDInputBox.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QMessageBox>
 
 namespace sendora {
@@ -65,11 +65,10 @@ Answer QtUserInterface::message(const QString& text, Buttons buttons, Icon icon,
 
 std::optional<QString> QtUserInterface::inputBox(const QString& prompt, const QString& title,
                                                   const QString& defaultText) {
-    bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
-    if (!ok)
+    SDInputBoxDialog dialog(title, prompt, defaultText, m_parent);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.text();
 }
 
 std::optional<QString> QtUserInterface::openFileName(const QString& title, const QString& dir,
