@@ -1,0 +1,136 @@
+#include "SmtpProtocol.h"
+
+#include "SmtpReplyParser.h"
+
+#include <QHostAddress>
+#include <QString>
+
+namespace sendora::mail::smtp {
+
+bool appendDataContent(QByteArray& out, QByteArrayView body)
+{
+    const qsizetype start = out.size();
+    // Worst case: every byte a bare line end (2 bytes) plus a final CRLF and the end marker.
+    out.resize(start + 2 * body.size() + 5);
+    char* d = out.data() + start;
+    const char* s = body.data();
+    const char* const end = s + body.size();
+    bool lineStart = true;
+    unsigned char high = 0;
+    while (s < end) {
+        const char c = *s++;
+        switch (c) {
+        case '\r':
+            if (s < end && *s == '\n')
+                ++s;
+            [[fallthrough]];
+        case '\n':
+            *d++ = '\r';
+            *d++ = '\n';
+            lineStart = true;
+            continue;
+        case '\0':
+            continue;
+        case '.':
+            if (lineStart)
+                *d++ = '.';
+            break;
+        default:
+            break;
+        }
+        high |= static_cast<unsigned char>(c);
+        *d++ = c;
+        lineStart = false;
+    }
+    if (!lineStart) {
+        *d++ = '\r';
+        *d++ = '\n';
+    }
+    *d++ = '.';
+    *d++ = '\r';
+    *d++ = '\n';
+    out.resize(d - out.constData());
+    return (high & 0x80) != 0;
+}
+
+QByteArray commandText(QStringView text)
+{
+    QByteArray out = text.toUtf8();
+    out.removeIf([](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    return out;
+}
+
+QByteArray pathArgument(QStringView text)
+{
+    QStringView inner = text.trimmed();
+    const qsizetype open = inner.indexOf(u'<');
+    if (open >= 0) {
+        inner = inner.sliced(open + 1);
+        const qsizetype close = inner.indexOf(u'>');
+        if (close >= 0)
+            inner = inner.first(close);
+        inner = inner.trimmed();
+    }
+    QByteArray out = commandText(inner);
+    out.removeIf([](char c) { return c == '<' || c == '>' || c == ' '; });
+    out.prepend('<');
+    out.append('>');
+    return out;
+}
+
+QByteArray heloArgument(QStringView domain)
+{
+    QByteArray out = commandText(domain.trimmed());
+    out.removeIf([](char c) { return c == ' ' || c == '\t'; });
+    if (out.isEmpty())
+        return "localhost";
+    QHostAddress ip;
+    if (!out.startsWith('[') && ip.setAddress(QString::fromLatin1(out))) {
+        const QByteArray prefix = ip.protocol() == QAbstractSocket::IPv6Protocol ? "[IPv6:" : "[";
+        return prefix + out + ']';
+    }
+    return out;
+}
+
+QByteArray base64(QByteArrayView data)
+{
+    return data.toByteArray().toBase64();
+}
+
+Extensions Extensions::fromEhlo(const SmtpReply& reply)
+{
+    Extensions ext;
+    ext.esmtp = true;
+    const QList<QByteArrayView> lines = reply.lineTexts();
+    // The first line greets; the keywords follow.
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed().toByteArray().toUpper();
+        QList<QByteArray> words = line.split(' ');
+        const QByteArray keyword = words.isEmpty() ? QByteArray() : words.first();
+        if (keyword == "PIPELINING") {
+            ext.pipelining = true;
+        } else if (keyword == "STARTTLS") {
+            ext.startTls = true;
+        } else if (keyword == "8BITMIME") {
+            ext.eightBitMime = true;
+        } else if (keyword == "SIZE") {
+            bool ok = false;
+            const qint64 limit = words.size() > 1 ? words[1].toLongLong(&ok) : 0;
+            ext.sizeLimit = ok && limit > 0 ? limit : 0;
+        } else if (keyword == "AUTH" || keyword.startsWith("AUTH=")) {
+            // Old servers announce "AUTH=LOGIN PLAIN".
+            if (keyword.startsWith("AUTH="))
+                words[0] = keyword.sliced(5);
+            else
+                words.removeFirst();
+            ext.authAdvertised = true;
+            for (const QByteArray& mech : words) {
+                ext.authPlain |= mech == "PLAIN";
+                ext.authLogin |= mech == "LOGIN";
+            }
+        }
+    }
+    return ext;
+}
+
+} // namespace sendora::mail::smtp
