@@ -3,7 +3,11 @@ add_compile_options(-Wall -Wextra -Werror -Wno-error=deprecated-declarations)
 add_compile_definitions(QT_NO_KEYWORDS SENDORA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
   SENDORA_VERSION_MINOR=${PROJECT_VERSION_MINOR} SENDORA_VERSION_REVISION=${PROJECT_VERSION_PATCH})
 
-if(SENDORA_SANITIZE)
+if(SENDORA_FUZZ)
+  # Instrument every library for coverage; only the fuzz targets link the fuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(SENDORA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()

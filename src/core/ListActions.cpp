@@ -62,7 +62,7 @@ bool DeleteList(AppContext& ctx, const QString& listName) {
         }
         ctx.windows().closeListWindows(listName);
         const QString path = ctx.paths.listFile(file);
-        if (QFileInfo::exists(path) && !QFile::remove(path))
+        if (!jet::removeDatabase(path))
             throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(path));
         auto db = jet::Database::open(ctx.paths.systemDatabase());
         db->execute(QStringLiteral("DELETE * FROM List WHERE ListName = %1;").arg(jet::quote(listName)));
@@ -96,13 +96,21 @@ bool SaveList(AppContext& ctx, const QString& sourceFile, const QString& listNam
         if (!sameFile) {
             const QString partial = target + QStringLiteral(".saving");
             QFile::remove(partial);
-            // Copy beside the target first so a failed copy never leaves half a list behind.
-            QFile source(sourceFile);
-            const bool copied = source.copy(partial);
-            if (!copied || (QFileInfo::exists(target) && !QFile::remove(target)) || !QFile::rename(partial, target)) {
+            // A snapshot of the source beside the target first, so a failed copy never
+            // leaves half a list behind.
+            QString failure;
+            try {
+                auto source = jet::Database::open(sourceFile, jet::Database::OpenMode::ReadOnly);
+                source->copyTo(partial);
+            } catch (const jet::Error& e) {
+                failure = QString::number(e.number());
+            }
+            if (failure.isEmpty() && (!jet::removeDatabase(target) || !QFile::rename(partial, target)))
+                failure = QString::number(QFile(target).error());
+            if (!failure.isEmpty()) {
                 QFile::remove(partial);
-                ctx.ui->message(QStringLiteral("Problem saving the new file! ") + QString::number(source.error()),
-                                Buttons::OK, Icon::Information);
+                ctx.ui->message(QStringLiteral("Problem saving the new file! ") + failure, Buttons::OK,
+                                Icon::Information);
                 return false;
             }
         }
@@ -254,7 +262,7 @@ QString SaveNullEntries(AppContext& ctx, const QString& importedFile, const QStr
         }
         QString companion = importedFile;
         companion.insert(companion.size() - 4, QStringLiteral("(No Addresses)"));
-        QFile::remove(companion);
+        jet::removeDatabase(companion);
         {
             auto db = jet::Database::create(companion);
             db->execute(QStringLiteral("SELECT * INTO NoAddressList From [%1].AddressList WHERE AddressList.EAddress "

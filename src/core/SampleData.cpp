@@ -82,7 +82,7 @@ void createSampleData(AppContext& ctx) {
                                "from your AddressLists folder?\r\nIf deleted a new sample mailing list will be created "
                                "for you."),
                 Buttons::YesNo, Icon::Question);
-            makeList = a == Answer::Yes && QFile::remove(listPath);
+            makeList = a == Answer::Yes && jet::removeDatabase(listPath);
         }
         if (makeList)
             createSampleList(listPath);
@@ -121,8 +121,7 @@ bool CreateGlobalRemoveList(AppContext& ctx) {
         if (QFileInfo::exists(path)) {
             ctx.ui->message(QStringLiteral("Sendora will create a Global Remove List in your AddressLists folder.\r\n"),
                             Buttons::OK, Icon::None);
-            QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner);
-            QFile::remove(path);
+            jet::removeDatabase(path);
         }
         auto list = jet::Database::create(path);
         list->execute(QStringLiteral(

@@ -14,19 +14,7 @@ namespace {
 
 const QString kModule = QStringLiteral(" in mdlDatabaseUtils");
 
-// Clears read-only (and on this platform nothing else) so the file can be replaced or opened.
-void makeWritable(const QString& path) {
-    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
-}
-
-bool removeDatabaseFile(const QString& path) {
-    if (!QFileInfo::exists(path))
-        return true;
-    makeWritable(path);
-    QFile::remove(path + QStringLiteral("-wal"));
-    QFile::remove(path + QStringLiteral("-shm"));
-    return QFile::remove(path);
-}
+bool removeDatabaseFile(const QString& path) { return jet::removeDatabase(path); }
 
 } // namespace
 

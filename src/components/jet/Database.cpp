@@ -719,4 +719,30 @@ QString Database::translate(const QString& jetSql) const
 
 sqlite3* Database::handle() const { return d->db; }
 
+bool removeDatabase(const QString& path)
+{
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+    if (!QFile::exists(path))
+        return true;
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
+    return QFile::remove(path);
+}
+
+void Database::copyTo(const QString& target)
+{
+    // VACUUM INTO writes a consistent snapshot, committed rows still in the WAL included,
+    // which a plain file copy of a database in use would miss.
+    sqlite3_stmt* st = d->prepare(QStringLiteral("VACUUM INTO ?"), false, target);
+    const QByteArray path = target.toUtf8();
+    sqlite3_bind_text(st, 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
+    try {
+        d->step(st, target);
+    } catch (...) {
+        d->done(st, false);
+        throw;
+    }
+    d->done(st, false);
+}
+
 } // namespace jet

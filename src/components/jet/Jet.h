@@ -137,6 +137,9 @@ public:
     void commit();
     void rollback();
 
+    // Writes a consistent copy of the whole database to a new file (which must not exist).
+    void copyTo(const QString& target);
+
     void close();
     bool isOpen() const;
 
@@ -200,6 +203,10 @@ private:
     std::unique_ptr<Impl> d;
     friend class Database;
 };
+
+// Deletes a database file with its journal companions (-wal, -shm), making it writable
+// first. True when no file is left.
+bool removeDatabase(const QString& path);
 
 // SQLite library version text, e.g. "3.40.1".
 QString engineVersion();
