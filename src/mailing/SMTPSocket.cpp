@@ -307,6 +307,8 @@ void SMTPSocket::onSendBody() {
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("GetMsgBody in SMTPSocket module"), errorInfo(e), false);
     }
+    if (body.isEmpty())
+        m_log.LogSend(QStringLiteral("P: No list row for ") + m_address + QStringLiteral("; the message is empty"));
     if (body.contains("*EOF*"))
         LogError(m_ctx, QStringLiteral("GetMsgBody in SMTPSocket -- *EOF* in message being sent out"), {}, false);
     m_socket.SetBodyData(body);

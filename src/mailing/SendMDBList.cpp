@@ -22,6 +22,20 @@ bool SendMDBList::InitMailingDBSupport() {
     return opened;
 }
 
+bool SendMDBList::openMessageAndList() {
+    OpenSendoraDB();
+    if (!m_sdr || !findListFile())
+        return false;
+    try {
+        m_listDb = jet::Database::open(m_listPath, jet::Database::OpenMode::ReadOnly);
+    } catch (const std::exception& e) {
+        LogError(m_ctx, QStringLiteral("OpenList in SendMDBList"), errorInfo(e), true);
+        return false;
+    }
+    GetMessageParams();
+    return true;
+}
+
 void SendMDBList::EndMailingDBSupport() {
     m_spoolIn.setDevice(nullptr);
     m_spool.reset();

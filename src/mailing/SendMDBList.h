@@ -42,6 +42,9 @@ public:
     QString DateMailed;
 
     bool InitMailingDBSupport();
+    // The message row and the list file without selecting recipients (composing one
+    // recipient's message outside a send).
+    bool openMessageAndList();
     void EndMailingDBSupport();
     void OpenSendoraDB();
     void CloseSendoraDB();

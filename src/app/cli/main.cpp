@@ -2,6 +2,7 @@
 // run the same code the GUI runs; messages go to stderr, questions are answered by
 // --yes (the default) or --no.
 
+#include "app/cli/MailingCommands.h"
 #include "app/cli/ParserCommands.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
@@ -30,7 +31,10 @@ const char* const kUsage =
     "  init                      run start-up without a window (folders, settings, system database)\n"
     "  check-address ADDRESS...  print each address with 'valid' or 'invalid'\n"
     "  extract [--class text|mailbox|binary]\n"
-    "                            print the addresses and names found in standard input\n";
+    "                            print the addresses and names found in standard input\n"
+    "  compose MAILING_ID --to ADDRESS\n"
+    "                            print the message data the mailing would send to ADDRESS\n"
+    "  send MAILING_ID           send the mailing through its relay server\n";
 
 bool parse(const QStringList& argv, Options& o, QTextStream& err) {
     for (int i = 1; i < argv.size(); ++i) {
@@ -98,6 +102,13 @@ int main(int argc, char** argv) {
     }
     if (o.command == QLatin1String("init"))
         return runInit(o, err);
+    if (o.command == QLatin1String("compose") || o.command == QLatin1String("send")) {
+        const QString folder = sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath());
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(folder, &ui, nullptr);
+        return o.command == QLatin1String("compose") ? sendora::cli::runCompose(ctx, o.args, err)
+                                                     : sendora::cli::runSend(ctx, o.args, err);
+    }
     if (o.command == QLatin1String("check-address"))
         return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract"))

@@ -1,0 +1,62 @@
+#pragma once
+// The relay session's message composition over the mailing's message row and list file.
+
+#include "mailing/Merge.h"
+#include "mailing/MimeMailing.h"
+#include "mailing/RelayMessages.h"
+
+#include <memory>
+
+namespace jet {
+class Database;
+class Recordset;
+} // namespace jet
+
+namespace sendora {
+
+class SendMDBList;
+
+// Finds a row of the list's AddressList table by EAddress, one keyed SELECT per call.
+class JetRecipientLookup : public RecipientLookup {
+public:
+    explicit JetRecipientLookup(jet::Database& listDb) : m_db(listDb) {}
+    std::optional<RecipientRow> find(const QString& address) override;
+
+private:
+    jet::Database& m_db;
+};
+
+// The current row of a recordset as a RecipientRow.
+RecipientRow rowFromRecordset(const jet::Recordset& rs);
+// Column names of the list's AddressList table; none when they cannot be read.
+ListColumns listColumns(AppContext& ctx, jet::Database& listDb);
+// The Message row's texts and greeting settings as the cursor read them.
+MessageContent messageContentFrom(const SendMDBList& cursor);
+
+class MimeRelayMessages : public RelayMessages {
+public:
+    // The cursor must have run InitMailingDBSupport: its message row and list are read.
+    MimeRelayMessages(AppContext& ctx, SendMDBList& cursor);
+    ~MimeRelayMessages() override;
+
+    bool prepare(const QString& sender, const QString& replyTo, const QDateTime& stamp,
+                 const std::function<void(const QString&)>& log) override;
+    bool personalised() const override;
+    QString personalName(const QString& address) override;
+    QByteArray personalMessage(const QString& address, const QString& displayName) override;
+    QByteArray groupMessage(const QString& displayText, const QString& firstAddress) override;
+    qint64 messageSize() const override;
+
+    // What the session would send to address: personal or block message by the same rules.
+    QByteArray messageFor(const QString& address);
+    PreparedMailing* mailing() const { return m_mailing.get(); }
+
+private:
+    AppContext& m_ctx;
+    SendMDBList& m_cursor;
+    std::unique_ptr<PreparedMailing> m_mailing;
+    std::unique_ptr<JetRecipientLookup> m_rows;
+    std::unique_ptr<LastRowLookup> m_lastRow;
+};
+
+} // namespace sendora
