@@ -97,6 +97,7 @@ bool RelayMailing::start() {
     m_session = std::make_unique<SMTPSocket>(m_ctx, m_options, *m_cursor, *m_messages);
     if (transportFactory)
         m_session->socket().setTransportFactory(transportFactory);
+    m_session->commandTimeout = commandTimeout;
     const int port = m_ctx.settings.smtpPort;
     m_session->socket().setTlsMode(port == 465 ? mail::TlsMode::ImplicitTls : mail::TlsMode::StartTlsIfOffered);
     connect(m_session.get(), &SMTPSocket::MailOutComplete, this, &RelayMailing::onMailOutComplete,

@@ -50,6 +50,7 @@ public:
 
     // Set before start(); tests put a scripted server here.
     mail::TransportFactory transportFactory;
+    int commandTimeout = 30; // seconds
 
     // Loads the delivery options and starts the session. False when the mailing could not
     // start (a message said why); finished() is then not emitted.

@@ -11,7 +11,6 @@ namespace sendora {
 namespace {
 
 constexpr int kStateClockMs = 50;
-constexpr int kBlockPauseTickMs = 60000;
 // GetNextAddr gives "" when a row cannot be read; this many in a row ends the list.
 constexpr int kMaxUnreadableRows = 1000;
 
@@ -94,7 +93,7 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
 
     m_log.LogSend(QStringLiteral("P: Opening Addresslist..."), true, false);
     if (!m_cursor.InitMailingDBSupport()) {
-        m_finished = true;
+        m_finished = m_aborted = true;
         m_phase = Phase::Finished;
         Q_EMIT MailOutComplete();
         return 0;
@@ -107,7 +106,7 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     auto refuse = [this](const QString& title, const QString& text) {
         m_ctx.ui->message(text, Buttons::OK, Icon::Exclamation, title);
         m_cursor.EndMailingDBSupport();
-        m_stop = m_finished = true;
+        m_stop = m_finished = m_aborted = true;
         m_phase = Phase::Finished;
         Q_EMIT MailOutComplete();
         return 0;
@@ -124,7 +123,7 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     m_log.LogSend(QStringLiteral("P: Initializing the greeting manager..."));
     if (!m_messages.prepare(m_sender, replyTo.trimmed(), stamp, [this](const QString& line) { m_log.LogSend(line); })) {
         m_cursor.EndMailingDBSupport();
-        m_finished = true;
+        m_finished = m_aborted = true;
         m_phase = Phase::Finished;
         Q_EMIT MailOutComplete();
         return 0;
@@ -140,7 +139,7 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     m_socket.setProtocol(0);
     m_socket.setPort(port);
     m_socket.setHost(m_server);
-    m_socket.setTimeout(30);
+    m_socket.setTimeout(commandTimeout);
     m_phase = Phase::Connecting;
     m_socket.Connect();
     m_tmrState.start();
@@ -182,7 +181,7 @@ void SMTPSocket::onReady() {
         m_minutes = 0;
         m_justPaused = true;
         m_phase = Phase::BlockPause;
-        m_tmrPauseBlocks.start(kBlockPauseTickMs);
+        m_tmrPauseBlocks.start(blockPauseTickMs);
         return;
     }
     m_justPaused = false;

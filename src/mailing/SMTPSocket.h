@@ -50,6 +50,11 @@ public:
     QString dateMailed() const { return m_dateMailed; }
     QStringList statisticsRows() const { return m_log.statisticsRows(); }
 
+    // Seconds the server may stay silent, and the length of one block-pause tick (a minute);
+    // tests shorten both.
+    int commandTimeout = 30;
+    int blockPauseTickMs = 60000;
+
     void AbortCleanup();
     void TimeoutAndCleanup(int seconds);
 

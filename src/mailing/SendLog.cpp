@@ -114,8 +114,9 @@ void SendLog::LogSend(const QString& text, bool startBlock, bool endBlock) {
     if (endBlock)
         for (const QString& l : statisticsBlock())
             write(l);
-    // Block edges reach the disk at once; lines in between may wait in the buffer.
-    if (startBlock || endBlock)
+    // Block edges and progress steps reach the disk at once; the protocol lines in between
+    // may wait in the buffer (they are most of the volume).
+    if (startBlock || endBlock || line.startsWith(QLatin1String("P: ")))
         m_file.flush();
 }
 
