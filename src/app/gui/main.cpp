@@ -1,45 +1,19 @@
-// sendora: the desktop program. Start-up runs with Qt message boxes; the main window
-// opens at the point of start-up where the windows are needed.
+// sendora: the desktop program. Start-up runs with Qt message boxes and opens the main
+// window at the point where start-up needs it; the run ends when the main window closes.
 
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
+#include "screens/ui/Icons.h"
+#include "screens/ui/MdiMain.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMdiArea>
-#include <QStatusBar>
-
-namespace {
-
-class MainWindowHost : public sendora::WindowHost {
-public:
-    explicit MainWindowHost(sendora::QtUserInterface& ui) : m_ui(ui) {}
-
-    void showMainWindow() override {
-        m_window.setObjectName(QStringLiteral("mdiMain"));
-        m_window.setWindowTitle(QStringLiteral("Sendora"));
-        auto* area = new QMdiArea(&m_window);
-        area->setObjectName(QStringLiteral("mdiArea"));
-        m_window.setCentralWidget(area);
-        m_window.statusBar()->addWidget(new QLabel(&m_window), 1);
-        m_window.resize(1024, 700);
-        m_window.show();
-        m_ui.setParent(&m_window);
-    }
-
-private:
-    sendora::QtUserInterface& m_ui;
-    QMainWindow m_window;
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sendora"));
+    QApplication::setWindowIcon(sendora::applicationIcon());
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -49,10 +23,13 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     sendora::QtUserInterface ui;
-    MainWindowHost host(ui);
     const QString folder =
         sendora::resolveApplicationFolder(parser.value(dataDir), QCoreApplication::applicationDirPath());
-    sendora::AppContext ctx(folder, &ui, &host);
+    sendora::AppContext ctx(folder, &ui, nullptr);
+    sendora::MdiMain window(ctx);
+    ctx.host = &window;
+    ui.setParent(&window);
+
     sendora::Startup startup(ctx);
     if (!startup.run())
         return 1;

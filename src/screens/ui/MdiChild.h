@@ -1,0 +1,39 @@
+#pragma once
+// What the main window asks of its child windows (list windows, message editors and the
+// mailing centre), and how later windows are plugged into the main window.
+
+#include "screens/Commands.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace sendora {
+
+class MdiChild {
+public:
+    virtual ~MdiChild() = default;
+    virtual ActiveChild childKind() const = 0;
+    // The list or message name the window shows.
+    virtual QString childName() const = 0;
+    // A message editor: the list its merge fields come from.
+    virtual QString mergeListName() const { return {}; }
+    // Commands run on the active window: edit and message tools, "id_FileSave",
+    // "id_FileSaveAs", "saveMe" and "id_EditDeleteRecord". Returns false when not handled.
+    virtual bool runCommand(const QString& /*id*/) { return false; }
+    virtual bool hasSelectedRows() const { return false; }
+};
+
+// Makers of the child windows; a window kind without a maker keeps its commands inert.
+// Each returns a widget that is also an MdiChild, or nullptr when it could not open.
+struct ChildWindowMakers {
+    std::function<QWidget*(const QString& caption, const QString& file)> listWindow;
+    std::function<QWidget*(const QString& messageName)> messageEditor; // empty name: a new message
+    std::function<QWidget*()> mailingCentre;
+    // The delivery options wizard on a new (isNew) or existing set; false when it did not open.
+    std::function<bool(const QString& profileName, bool isNew)> deliveryOptionsWizard;
+};
+
+} // namespace sendora

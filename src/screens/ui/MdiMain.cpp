@@ -1,0 +1,703 @@
+#include "screens/ui/MdiMain.h"
+
+#include "core/AppContext.h"
+#include "core/Catalogue.h"
+#include "core/ui/ChooserWindow.h"
+#include "core/ui/OpenDeleteDialog.h"
+#include "screens/MainWindowSettings.h"
+#include "screens/ui/Icons.h"
+#include "screens/ui/ListBar.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace sendora {
+
+namespace {
+
+QString plainCaption(const char* caption) { return QString::fromLatin1(caption).remove(u'&'); }
+
+const char* const kMainTools[] = {"id_FileNewList",  "id_FileOpenList", "id_FileNewMessage", "id_FileOpenMessage",
+                                  "id_FileSave",     nullptr,           "id_EditCut",        "id_EditCopy",
+                                  "id_EditPaste",    "id_EditFind",     nullptr,             "id_SDCentral",
+                                  "id_SDWiz",        "id_FileSendSendora", nullptr,          "id_HelpSendoraHelp"};
+const char* const kListTools[] = {"id_ToolsMergeLists", "id_ToolsCleanList", "id_ToolsFindDuplicates",
+                                  "id_ToolsFilter", "id_ToolsExportList"};
+
+// Commands whose work is done by the active child window.
+bool forwardedToChild(const QString& id) {
+    const Command* cmd = findCommand(id);
+    if (!cmd)
+        return false;
+    if (cmd->menu == Menu::Edit && id != QLatin1String("id_EditDeleteRecord"))
+        return true;
+    return cmd->menu == Menu::MessageTools && id != QLatin1String("id_MessageToolsDeleteMessage");
+}
+
+} // namespace
+
+MdiMain::MdiMain(AppContext& ctx, QWidget* parent)
+    : QMainWindow(parent), m_ctx(ctx), m_area(new QMdiArea(this)), m_centreTimer(new QTimer(this)) {
+    setObjectName(QStringLiteral("mdiMain"));
+    setWindowTitle(QStringLiteral("Sendora"));
+    setWindowIcon(applicationIcon());
+    m_area->setObjectName(QStringLiteral("mdiArea"));
+    m_area->setBackground(QColor(96, 112, 140));
+    setCentralWidget(m_area);
+    buildActions();
+    buildMenus();
+    buildToolBars();
+    buildStatusBar();
+    m_centreTimer->setObjectName(QStringLiteral("tmrSDCShow"));
+    m_centreTimer->setSingleShot(true);
+    m_centreTimer->setInterval(250);
+    connect(m_centreTimer, &QTimer::timeout, this, [this] { runCommand(QStringLiteral("id_SDCentral")); });
+    connect(m_area, &QMdiArea::subWindowActivated, this, [this] { setupActiveMenus(); });
+    resize(1180, 760);
+    setupDefaultMenus();
+}
+
+MdiMain::~MdiMain() {
+    // Children hidden and destroyed with the frame must not call back into it.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
+
+// ---- building
+
+void MdiMain::buildActions() {
+    for (const Command& cmd : commands()) {
+        const QString id = QLatin1String(cmd.id);
+        if (cmd.menu == Menu::File && (id == QLatin1String("id_FileNew") || id == QLatin1String("id_FileOpen") ||
+                                       id == QLatin1String("id_FileDelete")))
+            continue; // submenus, made with the menus
+        auto* a = new QAction(sendoraIcon(QLatin1String(cmd.icon)), QLatin1String(cmd.caption), this);
+        a->setObjectName(id);
+        if (*cmd.shortcut)
+            a->setShortcut(QKeySequence(QLatin1String(cmd.shortcut)));
+        a->setStatusTip(QLatin1String(cmd.description));
+        connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
+        m_actions.insert(id, a);
+    }
+    m_actions.value(QStringLiteral("id_SDCentral"))->setCheckable(true);
+    m_actions.value(QStringLiteral("id_WindowShowListbar"))->setCheckable(true);
+    m_actions.value(QStringLiteral("id_FileExit"))->setMenuRole(QAction::QuitRole);
+}
+
+QMenu* MdiMain::commandMenu(Menu menu) { return m_menus.value(menu); }
+
+void MdiMain::buildMenus() {
+    QMenuBar* bar = menuBar();
+    auto top = [&](Menu m, const QString& title, const QString& name, const QString& actionId = {}) {
+        QMenu* menu = bar->addMenu(title);
+        menu->setObjectName(name);
+        menu->setToolTipsVisible(true);
+        if (!actionId.isEmpty()) {
+            menu->menuAction()->setObjectName(actionId);
+            m_actions.insert(actionId, menu->menuAction());
+        }
+        m_menus.insert(m, menu);
+        return menu;
+    };
+    QMenu* file = top(Menu::File, tr("&File"), QStringLiteral("mnuFile"));
+    auto sub = [&](Menu m, const char* id) {
+        const Command* cmd = findCommand(QLatin1String(id));
+        QMenu* menu = file->addMenu(sendoraIcon(QLatin1String(cmd->icon)), QLatin1String(cmd->caption));
+        menu->setObjectName(QStringLiteral("mnu") + QLatin1String(id).mid(3));
+        menu->setToolTipsVisible(true);
+        menu->menuAction()->setObjectName(QLatin1String(id));
+        menu->menuAction()->setStatusTip(QLatin1String(cmd->description));
+        m_actions.insert(QLatin1String(id), menu->menuAction());
+        m_menus.insert(m, menu);
+    };
+    sub(Menu::FileNew, "id_FileNew");
+    sub(Menu::FileOpen, "id_FileOpen");
+    sub(Menu::FileDelete, "id_FileDelete");
+    top(Menu::Edit, tr("&Edit"), QStringLiteral("mnuEdit"), kEditMenu);
+    QMenu* tools = top(Menu::ListTools, tr("&List Tools"), QStringLiteral("mnuTools"), kListToolsMenu);
+    QMenu* import = tools->addMenu(tr("&Import"));
+    import->setObjectName(QStringLiteral("mnuToolsImport"));
+    import->setToolTipsVisible(true);
+    m_menus.insert(Menu::ListImport, import);
+    top(Menu::MessageTools, tr("&Message Tools"), QStringLiteral("mnuMessageTools"), kMessageToolsMenu);
+    top(Menu::Sendora, tr("&Sendora"), QStringLiteral("mnuSendora"));
+    m_windowMenu = top(Menu::Window, tr("&Window"), QStringLiteral("mnuWindow"));
+    top(Menu::Help, tr("&Help"), QStringLiteral("mnuHelp"));
+
+    for (const Command& cmd : commands()) {
+        QAction* a = m_actions.value(QLatin1String(cmd.id));
+        QMenu* menu = commandMenu(cmd.menu);
+        if (!menu || !a || a->menu())
+            continue;
+        if (cmd.separatorBefore && !menu->isEmpty())
+            menu->addSeparator();
+        menu->addAction(a);
+    }
+    // Options live with the mailing commands rather than at the foot of File.
+    m_menus.value(Menu::File)->removeAction(m_actions.value(QStringLiteral("ID_Options")));
+    m_menus.value(Menu::Sendora)->addSeparator();
+    m_menus.value(Menu::Sendora)->addAction(m_actions.value(QStringLiteral("ID_Options")));
+    m_windowListSeparator = m_windowMenu->addSeparator();
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &MdiMain::rebuildWindowList);
+}
+
+void MdiMain::buildToolBars() {
+    m_mainToolBar = addToolBar(tr("Standard"));
+    m_mainToolBar->setObjectName(QStringLiteral("tbMain"));
+    m_mainToolBar->setIconSize(QSize(24, 24));
+    for (const char* id : kMainTools) {
+        if (id)
+            m_mainToolBar->addAction(m_actions.value(QLatin1String(id)));
+        else
+            m_mainToolBar->addSeparator();
+    }
+    m_listToolBar = addToolBar(tr("List Tools"));
+    m_listToolBar->setObjectName(kListToolbar);
+    m_listToolBar->setIconSize(QSize(24, 24));
+    for (const char* id : kListTools)
+        m_listToolBar->addAction(m_actions.value(QLatin1String(id)));
+}
+
+void MdiMain::buildStatusBar() {
+    m_panelText = new QLabel(this);
+    m_panelText->setObjectName(QStringLiteral("sbText"));
+    m_panelText->setMinimumWidth(1440 / kTwipsPerPixel);
+    m_panelLists = new QLabel(this);
+    m_panelLists->setObjectName(QStringLiteral("sbLists"));
+    m_panelMessages = new QLabel(this);
+    m_panelMessages->setObjectName(QStringLiteral("sbMessages"));
+    statusBar()->addWidget(m_panelText);
+    statusBar()->addPermanentWidget(m_panelLists);
+    statusBar()->addPermanentWidget(m_panelMessages);
+    UpdateStatusbarCount();
+}
+
+void MdiMain::buildListBar() {
+    if (m_listBar)
+        return;
+    m_listBar = new ListBar(readListbarOrder(m_ctx, defaultListbarOrder()), this);
+    m_listDock = new QDockWidget(tr("Sendora"), this);
+    m_listDock->setObjectName(QStringLiteral("dockListbar"));
+    m_listDock->setFeatures(QDockWidget::DockWidgetClosable);
+    m_listDock->setTitleBarWidget(new QWidget(m_listDock)); // the group headers are title enough
+    m_listDock->setWidget(m_listBar);
+    addDockWidget(Qt::LeftDockWidgetArea, m_listDock);
+    resizeDocks({m_listDock}, {180}, Qt::Horizontal);
+    connect(m_listBar, &ListBar::commandRequested, this, &MdiMain::runCommand);
+    connect(m_listBar, &ListBar::orderChanged, this, [this] { writeListbarOrder(m_ctx, m_listBar->groupOrder()); });
+    connect(m_listDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        m_actions.value(QStringLiteral("id_WindowShowListbar"))->setChecked(visible);
+    });
+    setupDefaultMenus();
+}
+
+// ---- tool states
+
+Features MdiMain::availableFeatures() const {
+    Features f = m_features;
+    if (m_makers.listWindow)
+        f |= unsigned(Feature::ListWindow);
+    if (m_makers.messageEditor)
+        f |= unsigned(Feature::MessageEditor);
+    if (m_makers.mailingCentre)
+        f |= unsigned(Feature::MailingCentre);
+    if (m_makers.deliveryOptionsWizard)
+        f |= unsigned(Feature::DeliveryWizard);
+    return f;
+}
+
+bool MdiMain::commandAvailable(const QString& id) const {
+    const Command* cmd = findCommand(id);
+    return !cmd || m_handlers.contains(id) || featureAvailable(cmd->feature, availableFeatures());
+}
+
+ToolContext MdiMain::toolContext() const {
+    ToolContext c;
+    c.listWindows = m_registry.count(ActiveChild::List);
+    c.messageWindows = m_registry.count(ActiveChild::Message);
+    QMdiSubWindow* active = m_area->activeSubWindow();
+    c.active = active ? m_registry.kind(m_keys.value(active)) : ActiveChild::None;
+    c.busy = m_busy;
+    c.available = ~0u; // availability is applied per command below, handlers included
+    return c;
+}
+
+void MdiMain::applyToolStates(const QHash<QString, bool>& states) {
+    for (auto it = states.cbegin(); it != states.cend(); ++it) {
+        const QString& id = it.key();
+        if (id == kListToolbar) {
+            m_listToolBar->setEnabled(it.value());
+            continue;
+        }
+        if (id == kWindowList) {
+            m_windowListEnabled = it.value();
+            continue;
+        }
+        QAction* a = m_actions.value(id);
+        if (!a)
+            continue;
+        const Command* cmd = findCommand(id);
+        const bool available = commandAvailable(id);
+        a->setEnabled(it.value() && available);
+        if (cmd) {
+            const QString shortcut = a->shortcut().toString(QKeySequence::NativeText);
+            a->setToolTip(available ? plainCaption(cmd->caption) + (shortcut.isEmpty() ? QString() : " (" + shortcut + ")")
+                                    : QLatin1String(cmd->description) + tr(" (not available in this version)"));
+        }
+    }
+    if (m_listBar)
+        for (const ListbarItem& item : listbarItems()) {
+            const QString id = QLatin1String(item.command);
+            const Command* cmd = findCommand(id);
+            const bool available = commandAvailable(id);
+            const QString tip = *item.tip ? QString::fromLatin1(item.tip) : QString::fromLatin1(cmd ? cmd->description : "");
+            m_listBar->setItemState(id, states.value(id, true) && available,
+                                    available ? tip : tip + tr(" (not available in this version)"));
+        }
+}
+
+void MdiMain::setMenuState(const QString& id, bool enabled) {
+    if (QAction* a = m_actions.value(id))
+        a->setEnabled(enabled);
+    if (id == kListToolsMenu)
+        m_listToolBar->setEnabled(enabled);
+}
+
+void MdiMain::setupDefaultMenus() { applyToolStates(toolStates(toolContext())); }
+
+void MdiMain::setupActiveMenus(const QString& windowName) {
+    if (!windowName.isEmpty() && windowName != objectName())
+        for (auto it = m_keys.cbegin(); it != m_keys.cend(); ++it)
+            if (m_registry.caption(it.value()).compare(windowName, Qt::CaseInsensitive) == 0 &&
+                m_area->activeSubWindow() != it.key()) {
+                m_area->setActiveSubWindow(it.key());
+                return; // the activation comes back here
+            }
+    applyToolStates(toolStates(toolContext()));
+}
+
+void MdiMain::setBusy(bool busy) {
+    m_busy = busy;
+    setupActiveMenus();
+}
+
+void MdiMain::UncheckSDCentral() { m_actions.value(QStringLiteral("id_SDCentral"))->setChecked(false); }
+
+void MdiMain::UpdateStatusbarCount() {
+    m_panelLists->setText(listCountText(m_registry.count(ActiveChild::List)));
+    m_panelMessages->setText(messageCountText(m_registry.count(ActiveChild::Message)));
+}
+
+void MdiMain::setChildWindowMakers(const ChildWindowMakers& makers) {
+    m_makers = makers;
+    setupDefaultMenus();
+}
+
+void MdiMain::provideFeatures(Features features) {
+    m_features |= features;
+    setupDefaultMenus();
+}
+
+void MdiMain::setCommandHandler(const QString& id, std::function<void()> handler) {
+    m_handlers.insert(id, std::move(handler));
+    setupDefaultMenus();
+}
+
+// ---- child windows
+
+MdiChild* MdiMain::activeChild() const {
+    QMdiSubWindow* active = m_area->activeSubWindow();
+    return active ? dynamic_cast<MdiChild*>(active->widget()) : nullptr;
+}
+
+QList<QMdiSubWindow*> MdiMain::childWindows(ActiveChild kind) const {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_area->subWindowList())
+        if (m_registry.kind(m_keys.value(w)) == kind)
+            windows << w;
+    return windows;
+}
+
+QMdiSubWindow* MdiMain::addChildWindow(QWidget* widget) {
+    auto* child = dynamic_cast<MdiChild*>(widget);
+    if (!child) {
+        delete widget;
+        return nullptr;
+    }
+    QMdiSubWindow* window = m_area->addSubWindow(widget);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (widget->windowTitle().isEmpty())
+        widget->setWindowTitle(child->childName());
+    m_keys.insert(window, m_registry.add(child->childKind(), widget->windowTitle()));
+    connect(widget, &QWidget::windowTitleChanged, this, [this, window](const QString& title) {
+        m_registry.setCaption(m_keys.value(window), title);
+    });
+    connect(window, &QObject::destroyed, this, [this, window] { childClosed(window); });
+    // A comfortable first size, within the area, for windows that do not ask for more.
+    const QSize room = m_area->viewport()->size();
+    window->resize(std::min(std::max(widget->sizeHint().width(), 720), std::max(room.width() - 40, 320)),
+                   std::min(std::max(widget->sizeHint().height(), 460), std::max(room.height() - 40, 240)));
+    window->show();
+    UpdateStatusbarCount();
+    setupActiveMenus();
+    return window;
+}
+
+void MdiMain::childClosed(QMdiSubWindow* window) {
+    const QString key = m_keys.take(window);
+    if (m_registry.kind(key) == ActiveChild::MailingCentre) {
+        m_centre = nullptr;
+        UncheckSDCentral();
+    }
+    m_registry.remove(key);
+    UpdateStatusbarCount();
+    setupDefaultMenus();
+}
+
+QWidget* MdiMain::LocateListWindow(const QString& listName) const {
+    for (QMdiSubWindow* w : childWindows(ActiveChild::List))
+        if (m_registry.caption(m_keys.value(w)).compare(listName, Qt::CaseInsensitive) == 0)
+            return w->widget();
+    return nullptr;
+}
+
+bool MdiMain::ShowListFromName(const QString& listName) { return sendora::ShowListFromName(m_ctx, listName); }
+
+void MdiMain::createEmptyList() {
+    if (!m_makers.listWindow)
+        return;
+    const QString file = createEmptyListFile(m_ctx);
+    if (!file.isEmpty())
+        openListWindow(QStringLiteral("Untitled Mailing List %1").arg(getCaptionNumber()), file);
+}
+
+QString MdiMain::messageWindowUsingList(const QString& listName) {
+    for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
+        if (auto* child = dynamic_cast<MdiChild*>(w->widget()))
+            if (child->mergeListName().compare(listName, Qt::CaseInsensitive) == 0)
+                return child->childName();
+    return {};
+}
+
+void MdiMain::closeListWindows(const QString& caption) {
+    for (QMdiSubWindow* w : childWindows(ActiveChild::List))
+        if (m_registry.caption(m_keys.value(w)).compare(caption, Qt::CaseInsensitive) == 0)
+            w->close();
+}
+
+void MdiMain::openListWindow(const QString& caption, const QString& file) {
+    if (!m_makers.listWindow)
+        return;
+    if (QWidget* widget = m_makers.listWindow(caption, file)) {
+        widget->setWindowTitle(caption);
+        addChildWindow(widget);
+    }
+}
+
+bool MdiMain::openMessageWindow(const QString& messageName) {
+    if (!m_makers.messageEditor)
+        return false;
+    QWidget* widget = m_makers.messageEditor(messageName);
+    return widget && addChildWindow(widget);
+}
+
+void MdiMain::closeMessageWindows(const QString& messageName) {
+    for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
+        if (auto* child = dynamic_cast<MdiChild*>(w->widget()))
+            if (child->childName().compare(messageName, Qt::CaseInsensitive) == 0)
+                w->close();
+}
+
+bool MdiMain::openDeliveryOptionsWizard(const QString& profileName) {
+    return m_makers.deliveryOptionsWizard && m_makers.deliveryOptionsWizard(profileName, true);
+}
+
+bool MdiMain::editDeliveryOptions(const QString& profileName) {
+    return m_makers.deliveryOptionsWizard && m_makers.deliveryOptionsWizard(profileName, false);
+}
+
+void MdiMain::showMailingCentre() {
+    if (!m_centre && m_makers.mailingCentre)
+        m_centre = addChildWindow(m_makers.mailingCentre());
+    if (!m_centre)
+        return;
+    m_centre->show();
+    m_area->setActiveSubWindow(m_centre);
+    m_actions.value(QStringLiteral("id_SDCentral"))->setChecked(true);
+}
+
+bool MdiMain::closeChildWindows(bool listAndMessageOnly) {
+    QList<QMdiSubWindow*> windows = childWindows(ActiveChild::List) + childWindows(ActiveChild::Message);
+    if (!listAndMessageOnly)
+        windows += childWindows(ActiveChild::MailingCentre);
+    for (QMdiSubWindow* w : windows) {
+        m_registry.closeCancelled = false;
+        if (w->isVisible())
+            m_area->setActiveSubWindow(w);
+        if (!w->close() || m_registry.closeCancelled)
+            return false;
+    }
+    return true;
+}
+
+void MdiMain::saveActiveWindow() {
+    MdiChild* child = activeChild();
+    if (!child)
+        return;
+    if (m_area->activeSubWindow()->windowTitle().contains(QLatin1String("Untitled "))) {
+        child->runCommand(child->childKind() == ActiveChild::List ? QStringLiteral("saveMe")
+                                                                  : QStringLiteral("id_FileSaveAs"));
+        return;
+    }
+    statusBar()->showMessage(tr("Saving..."));
+    child->runCommand(QStringLiteral("id_FileSave"));
+    statusBar()->clearMessage();
+}
+
+void MdiMain::toggleHidden(ActiveChild kind, const QString& id, const QString& hideCaption,
+                           const QString& showCaption) {
+    QAction* a = m_actions.value(id);
+    const bool hide = a->text() == hideCaption;
+    for (QMdiSubWindow* w : childWindows(kind))
+        w->setVisible(!hide);
+    a->setText(hide ? showCaption : hideCaption);
+}
+
+void MdiMain::rebuildWindowList() {
+    const QList<QAction*> all = m_windowMenu->actions();
+    for (int i = all.indexOf(m_windowListSeparator) + 1; i < all.size(); ++i) {
+        m_windowMenu->removeAction(all[i]);
+        all[i]->deleteLater();
+    }
+    const QList<QMdiSubWindow*> windows = m_area->subWindowList();
+    m_windowListSeparator->setVisible(!windows.isEmpty());
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* w = windows[i];
+        QAction* a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(w->windowTitle()));
+        a->setObjectName(QStringLiteral("winList%1").arg(i));
+        a->setCheckable(true);
+        a->setChecked(w == m_area->activeSubWindow());
+        a->setEnabled(m_windowListEnabled);
+        connect(a, &QAction::triggered, this, [this, w] {
+            w->show();
+            m_area->setActiveSubWindow(w);
+        });
+    }
+}
+
+void MdiMain::runChooser(int kind) {
+    const ChooserDefinition definition = chooserDefinition(ChooserKind(kind));
+    ChooserWindow chooser(
+        definition,
+        [this](const QString& command) {
+            QAction* a = m_actions.value(command);
+            return ChooserWindow::EntryState{a && a->isEnabled(), a ? a->toolTip() : QString(),
+                                             a ? a->icon() : QIcon()};
+        },
+        this);
+    chooser.exec();
+    const QString command = chooser.chosenCommand();
+    for (const ChooserEntry& entry : definition.entries)
+        if (entry.command == command && !entry.refusalWithoutList.isEmpty() &&
+            m_registry.count(ActiveChild::List) == 0) {
+            m_ctx.ui->message(entry.refusalWithoutList, Buttons::OK, Icon::Information);
+            return;
+        }
+    if (!command.isEmpty())
+        runCommand(command);
+}
+
+// ---- dispatch
+
+void MdiMain::runCommand(const QString& id) {
+    if (QAction* a = m_actions.value(id); (a && !a->isEnabled()) || !commandAvailable(id))
+        return; // inert
+    bool opening = false;
+    if (countsAgainstWindowLimit(id, &opening) && m_registry.refusesNewWindows()) {
+        m_ctx.ui->message(WindowRegistry::limitMessage(opening), Buttons::OK, Icon::Exclamation);
+        return;
+    }
+    if (const auto handler = m_handlers.value(id)) {
+        handler();
+        return;
+    }
+    if (forwardedToChild(id)) {
+        if (MdiChild* child = activeChild())
+            child->runCommand(id);
+        return;
+    }
+    auto is = [&id](const char* name) { return id == QLatin1String(name); };
+    auto dialog = [this](CatalogueKind kind, CatalogueOperation op) { OpenSaveDelete(m_ctx, kind, op, this); };
+    using K = CatalogueKind;
+    using O = CatalogueOperation;
+    if (is("id_FileNewList"))
+        runChooser(int(ChooserKind::NewList));
+    else if (is("id_FileNewMessage"))
+        openMessageWindow(QString());
+    else if (is("id_FileNewSendoraSetup"))
+        NewDeliveryOptions(m_ctx);
+    else if (is("id_NewSD"))
+        dialog(K::Group, O::Save);
+    else if (is("id_FileOpenList"))
+        dialog(K::List, O::Open);
+    else if (is("id_FileOpenMessage"))
+        dialog(K::Message, O::Open);
+    else if (is("id_FileOpenSendoraSetup"))
+        dialog(K::DeliveryOptions, O::Open);
+    else if (is("id_OpenSD"))
+        dialog(K::Group, O::Open);
+    else if (is("id_FileDeleteList"))
+        dialog(K::List, O::Delete);
+    else if (is("id_FileDeleteMessage") || is("id_MessageToolsDeleteMessage"))
+        dialog(K::Message, O::Delete);
+    else if (is("id_FileDeleteSendoraSetup"))
+        dialog(K::DeliveryOptions, O::Delete);
+    else if (is("id_DeleteSD"))
+        dialog(K::Group, O::Delete);
+    else if (is("id_FileClose")) {
+        if (QMdiSubWindow* w = m_area->activeSubWindow())
+            w->close();
+        setupDefaultMenus();
+    } else if (is("id_FileCloseAll")) {
+        for (QMdiSubWindow* w : m_area->subWindowList())
+            if (w->isVisible() && !w->close())
+                break;
+        setupDefaultMenus();
+    } else if (is("id_FileSave"))
+        saveActiveWindow();
+    else if (is("id_FileSaveAs") || is("id_FileSendSendora")) {
+        QMdiSubWindow* target = is("id_FileSaveAs") ? m_area->activeSubWindow() : m_centre;
+        if (auto* child = target ? dynamic_cast<MdiChild*>(target->widget()) : nullptr)
+            child->runCommand(is("id_FileSaveAs") ? QStringLiteral("saveMeAs") : id);
+    } else if (is("id_SDCentral"))
+        showMailingCentre();
+    else if (is("id_FileExit"))
+        close();
+    else if (is("id_EditDeleteRecord")) {
+        MdiChild* child = activeChild();
+        if (child && child->hasSelectedRows())
+            child->runCommand(id);
+        else
+            m_ctx.ui->message(QStringLiteral("Please select a row or rows for deletion."), Buttons::OK,
+                              Icon::Information, QStringLiteral("Delete Row"));
+    } else if (is("id_WindowTileHorizontally") || is("id_WindowTileVertically")) {
+        QList<QMdiSubWindow*> windows;
+        for (QMdiSubWindow* w : m_area->subWindowList())
+            if (w->isVisible() && !w->isMinimized())
+                windows << w;
+        const QRect area = m_area->viewport()->rect();
+        const bool stacked = is("id_WindowTileHorizontally");
+        for (int i = 0; i < windows.size(); ++i) {
+            windows[i]->showNormal();
+            if (stacked) {
+                const int h = area.height() / int(windows.size());
+                windows[i]->setGeometry(0, i * h, area.width(), h);
+            } else {
+                const int w = area.width() / int(windows.size());
+                windows[i]->setGeometry(i * w, 0, w, area.height());
+            }
+        }
+    } else if (is("id_WindowCascade"))
+        m_area->cascadeSubWindows();
+    else if (is("id_WindowArrangeIcons")) {
+        int x = 0;
+        for (QMdiSubWindow* w : m_area->subWindowList())
+            if (w->isMinimized()) {
+                w->move(x, m_area->viewport()->height() - w->height());
+                x += w->width();
+            }
+    } else if (is("id_WindowHideLists"))
+        toggleHidden(ActiveChild::List, id, QStringLiteral("Hide Lists"), QStringLiteral("Show Lists"));
+    else if (is("id_WindowHideMessages"))
+        toggleHidden(ActiveChild::Message, id, QStringLiteral("Hide Messages"), QStringLiteral("Show Messages"));
+    else if (is("id_WindowShowListbar")) {
+        if (m_listDock)
+            m_listDock->show();
+    } else if (is("id_WindowHideListbar")) {
+        if (m_listDock)
+            m_listDock->setVisible(!m_listDock->isVisible());
+    } else if (is("id_HelpAboutSendora"))
+        m_ctx.ui->message(QStringLiteral("Sendora\r\n") + GetVersionText(true, m_ctx.version) +
+                              QStringLiteral("\r\n\r\nBulk mail to your own address lists."),
+                          Buttons::OK, Icon::Information, QStringLiteral("About Sendora"));
+    else if (is("id_CreateBlankList"))
+        createEmptyList();
+    else if (id == kChooseManageLists)
+        runChooser(int(ChooserKind::ManageLists));
+    else if (id == kChooseDeliveryOptions)
+        runChooser(int(ChooserKind::DeliveryOptions));
+    else if (id == kChooseGroups)
+        runChooser(int(ChooserKind::GroupOptions));
+}
+
+// ---- start and exit
+
+void MdiMain::restorePlacement() {
+    const WindowPlacement p = readWindowPlacement(m_ctx);
+    QRect geometry = p.geometry;
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || (geometry.isValid() && screen->availableGeometry().intersects(geometry));
+    if (onScreen)
+        setGeometry(geometry);
+    else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        const QSize size(std::min(1180, avail.width() - 40), std::min(760, avail.height() - 40));
+        setGeometry(QRect(avail.center() - QPoint(size.width() / 2, size.height() / 2), size));
+    }
+    m_startMaximised = p.state == WindowMaximised;
+}
+
+void MdiMain::savePlacement() {
+    const int state = isMinimized() ? WindowMinimised : isMaximized() ? WindowMaximised : WindowNormal;
+    writeWindowPlacement(m_ctx, state == WindowNormal ? geometry() : normalGeometry(), state);
+}
+
+void MdiMain::showMainWindow() {
+    readMainWindowSettings(m_ctx);
+    clearTemporaryFolder(m_ctx);
+    buildListBar();
+    restorePlacement();
+    if (m_startMaximised)
+        showMaximized();
+    else
+        show();
+    // Paint now: the list synchronisation that follows may take a while, and the user should
+    // see the window (with the busy pointer) meanwhile. Input waits until start-up is done.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MdiMain::mainWindowReady() {
+    UpdateExistingMessages(m_ctx);
+    m_panelText->clear();
+    setupDefaultMenus();
+    if (m_ctx.settings.startSDCentral && m_makers.mailingCentre)
+        m_centreTimer->start();
+}
+
+void MdiMain::closeEvent(QCloseEvent* event) {
+    if (!closeChildWindows(true)) {
+        m_registry.closeCancelled = false;
+        event->ignore();
+        return;
+    }
+    closeChildWindows(false);
+    savePlacement();
+    writeExitSettings(m_ctx);
+    if (m_listBar)
+        writeListbarOrder(m_ctx, m_listBar->groupOrder());
+    resetSystemDatabaseAttributes(m_ctx);
+    event->accept();
+}
+
+} // namespace sendora

@@ -1,0 +1,131 @@
+#pragma once
+// mdiMain: the application's frame. It hosts the child windows in an MDI area, owns the
+// menus, toolbars, list bar and status bar, dispatches every command by its tool id, and
+// is the window host that storage and start-up talk to.
+
+#include "core/WindowHost.h"
+#include "screens/Commands.h"
+#include "screens/WindowRegistry.h"
+#include "screens/ui/MdiChild.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace sendora {
+
+struct AppContext;
+class ListBar;
+
+class MdiMain : public QMainWindow, public WindowHost {
+    Q_OBJECT
+public:
+    explicit MdiMain(AppContext& ctx, QWidget* parent = nullptr);
+    ~MdiMain() override;
+
+    // Later windows plug in here; their commands come alive with them.
+    void setChildWindowMakers(const ChildWindowMakers& makers);
+    void provideFeatures(Features features);
+    void setCommandHandler(const QString& id, std::function<void()> handler);
+
+    // The command dispatcher: every menu item, tool button, list bar item and chooser entry.
+    void runCommand(const QString& id);
+
+    // Tool states.
+    void setupDefaultMenus();
+    void setupActiveMenus(const QString& windowName = {});
+    void setBusy(bool busy);
+    void ActivateListTools() { setMenuState(kListToolsMenu, true); }
+    void DeactivateListTools() { setMenuState(kListToolsMenu, false); }
+    void ActivateMessageTools() { setMenuState(kMessageToolsMenu, true); }
+    void DeactivateMessageTools() { setMenuState(kMessageToolsMenu, false); }
+    void UncheckSDCentral();
+    void UpdateStatusbarCount();
+
+    // Child windows.
+    QMdiSubWindow* addChildWindow(QWidget* widget);
+    QWidget* LocateListWindow(const QString& listName) const;
+    bool ShowListFromName(const QString& listName);
+    void createEmptyList();
+    quint16 getCaptionNumber() { return m_registry.nextCaptionNumber(); }
+    const WindowRegistry& registry() const { return m_registry; }
+    void setCloseCancelled() { m_registry.closeCancelled = true; }
+    bool closeCancelled() const { return m_registry.closeCancelled; }
+    QAction* action(const QString& id) const { return m_actions.value(id); }
+    ListBar* listBar() const { return m_listBar; }
+
+    // WindowHost.
+    QString messageWindowUsingList(const QString& listName) override;
+    void closeListWindows(const QString& caption) override;
+    void openListWindow(const QString& caption, const QString& file) override;
+    bool openMessageWindow(const QString& messageName) override;
+    void closeMessageWindows(const QString& messageName) override;
+    bool openDeliveryOptionsWizard(const QString& profileName) override;
+    bool editDeliveryOptions(const QString& profileName) override;
+    void showMainWindow() override;
+    void mainWindowReady() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBars();
+    void buildStatusBar();
+    void buildListBar();
+    QMenu* commandMenu(Menu menu);
+    void applyToolStates(const QHash<QString, bool>& states);
+    void setMenuState(const QString& id, bool enabled);
+    ToolContext toolContext() const;
+    Features availableFeatures() const;
+    bool commandAvailable(const QString& id) const;
+
+    MdiChild* activeChild() const;
+    QList<QMdiSubWindow*> childWindows(ActiveChild kind) const;
+    void childClosed(QMdiSubWindow* window);
+    bool closeChildWindows(bool listAndMessageOnly);
+    void showMailingCentre();
+    void saveActiveWindow();
+    void toggleHidden(ActiveChild kind, const QString& id, const QString& hideCaption, const QString& showCaption);
+    void runChooser(int kind);
+    void rebuildWindowList();
+    void restorePlacement();
+    void savePlacement();
+
+    AppContext& m_ctx;
+    WindowRegistry m_registry;
+    ChildWindowMakers m_makers;
+    Features m_features = 0;
+    QHash<QString, std::function<void()>> m_handlers;
+    QHash<QString, QAction*> m_actions;
+    QHash<Menu, QMenu*> m_menus;
+    QHash<QMdiSubWindow*, QString> m_keys;
+    QMdiArea* m_area;
+    ListBar* m_listBar = nullptr;
+    QDockWidget* m_listDock = nullptr;
+    QToolBar* m_mainToolBar = nullptr;
+    QToolBar* m_listToolBar = nullptr;
+    QMenu* m_windowMenu = nullptr;
+    QAction* m_windowListSeparator = nullptr;
+    QLabel* m_panelText = nullptr;
+    QLabel* m_panelLists = nullptr;
+    QLabel* m_panelMessages = nullptr;
+    QTimer* m_centreTimer;
+    QMdiSubWindow* m_centre = nullptr;
+    bool m_busy = false;
+    bool m_windowListEnabled = true;
+    bool m_startMaximised = false;
+};
+
+} // namespace sendora
