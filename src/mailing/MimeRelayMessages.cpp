@@ -14,12 +14,24 @@ bool jetBool(const QVariant& v) { return !v.isNull() && v.toInt() != 0; }
 
 } // namespace
 
+JetRecipientLookup::JetRecipientLookup(jet::Database& listDb) : m_db(listDb) {}
+JetRecipientLookup::~JetRecipientLookup() = default;
+
 std::optional<RecipientRow> JetRecipientLookup::find(const QString& address) {
-    auto rs = m_db.openRecordset(QStringLiteral("SELECT * FROM AddressList WHERE EAddress = ") + jet::quote(address) +
-                                 QStringLiteral(";"));
-    if (rs->eof())
+    // One prepared, keyed statement for the whole mailing.
+    if (!m_lookup) {
+        m_lookup = m_db.prepareStatement(QStringLiteral("SELECT * FROM AddressList WHERE EAddress = ") + jet::param(1));
+        for (int i = 0; i < m_lookup->columnCount(); ++i)
+            m_columns << m_lookup->columnName(i);
+    }
+    m_lookup->bind(1, address);
+    if (!m_lookup->first())
         return std::nullopt;
-    return rowFromRecordset(*rs);
+    RecipientRow row;
+    for (int i = 0; i < m_columns.size(); ++i)
+        row.set(m_columns[i], m_lookup->value(i));
+    m_lookup->next(); // the key is unique: this ends the read
+    return row;
 }
 
 RecipientRow rowFromRecordset(const jet::Recordset& rs) {

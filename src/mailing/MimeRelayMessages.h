@@ -10,6 +10,7 @@
 namespace jet {
 class Database;
 class Recordset;
+class Statement;
 } // namespace jet
 
 namespace sendora {
@@ -19,11 +20,14 @@ class SendMDBList;
 // Finds a row of the list's AddressList table by EAddress, one keyed SELECT per call.
 class JetRecipientLookup : public RecipientLookup {
 public:
-    explicit JetRecipientLookup(jet::Database& listDb) : m_db(listDb) {}
+    explicit JetRecipientLookup(jet::Database& listDb);
+    ~JetRecipientLookup() override;
     std::optional<RecipientRow> find(const QString& address) override;
 
 private:
     jet::Database& m_db;
+    std::unique_ptr<jet::Statement> m_lookup;
+    QStringList m_columns;
 };
 
 // The current row of a recordset as a RecipientRow.

@@ -102,6 +102,8 @@ bool RelayMailing::start() {
     m_session->socket().setTlsMode(port == 465 ? mail::TlsMode::ImplicitTls : mail::TlsMode::StartTlsIfOffered);
     connect(m_session.get(), &SMTPSocket::MailOutComplete, this, &RelayMailing::onMailOutComplete,
             Qt::QueuedConnection);
+    if (onSessionCreated)
+        onSessionCreated(*m_session);
     m_started = m_session->sendEmailToList(sender, m_options.ReplyTo, server) == 1;
     return true;
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -51,12 +52,15 @@ public:
     // Set before start(); tests put a scripted server here.
     mail::TransportFactory transportFactory;
     int commandTimeout = 30; // seconds
+    // Called with the new session before it starts, so a screen sees its first log lines.
+    std::function<void(SMTPSocket&)> onSessionCreated;
 
     // Loads the delivery options and starts the session. False when the mailing could not
     // start (a message said why); finished() is then not emitted.
     bool start();
     SMTPSocket* session() const { return m_session.get(); }
     const MailEvent& options() const { return m_options; }
+    const MailingRow& row() const { return m_row; }
     bool completed() const { return m_completed; }
     // Addresses selected for this send (known once the session opened the list).
     qint64 recipientCount() const;

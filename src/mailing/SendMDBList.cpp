@@ -37,6 +37,7 @@ bool SendMDBList::openMessageAndList() {
 }
 
 void SendMDBList::EndMailingDBSupport() {
+    m_flagUpdate.reset();
     m_spoolIn.setDevice(nullptr);
     m_spool.reset();
     m_current.clear();
@@ -234,8 +235,14 @@ void SendMDBList::UpdateSuccessfulSentFlag(const QString& address) {
             a = a.mid(1, a.size() - 2);
         if (!m_listDb)
             throw jet::Error(jet::ErrGeneric, QStringLiteral("The address list is not open."));
-        m_listDb->execute(QStringLiteral("UPDATE [AddressList] SET [SENT] = %1 WHERE [EAddress] = %2;")
-                              .arg(jet::quote(m_options.SentFlag), jet::quote(a)));
+        // Prepared once per send; each run commits on its own.
+        if (!m_flagUpdate)
+            m_flagUpdate = m_listDb->prepareStatement(QStringLiteral("UPDATE [AddressList] SET [SENT] = %1 WHERE "
+                                                                     "[EAddress] = %2;")
+                                                          .arg(jet::param(1), jet::param(2)));
+        m_flagUpdate->bind(1, m_options.SentFlag);
+        m_flagUpdate->bind(2, a);
+        m_flagUpdate->execute();
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("UpdateSuccessfulSentFlag in SendMDBList"), errorInfo(e), false);
     }

@@ -18,6 +18,7 @@ class QTemporaryFile;
 namespace jet {
 class Database;
 class Recordset;
+class Statement;
 } // namespace jet
 
 namespace sendora {
@@ -88,6 +89,7 @@ private:
     const MailEvent& m_options;
     std::unique_ptr<jet::Database> m_sdr;
     std::unique_ptr<jet::Database> m_listDb;
+    std::unique_ptr<jet::Statement> m_flagUpdate;
     // The selected addresses, spooled to a file when the list opens: no read statement
     // stays open during the send, so every "Sent" flag commits and checkpoints at once.
     std::unique_ptr<QTemporaryFile> m_spool;

@@ -314,14 +314,12 @@ void Savepoint::release()
 
 // ---- execution ----------------------------------------------------------------------
 
-namespace {
 QString withOrIgnore(const QString& sql)
 {
     // "INSERT INTO ..." / "UPDATE ..." -> "... OR IGNORE ..."
     const int space = int(sql.indexOf(QLatin1Char(' ')));
     return sql.left(space) + QStringLiteral(" OR IGNORE") + sql.mid(space);
 }
-} // namespace
 
 void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnError)
 {

@@ -86,6 +86,10 @@ constexpr int True = -1;
 constexpr int False = 0;
 
 class Recordset;
+class Statement;
+
+// A value slot in Jet text for Database::prepareStatement (n counts from 1).
+QString param(int n);
 
 class Database {
 public:
@@ -116,6 +120,10 @@ public:
     // Opens a recordset over a user-written query; the statement must be a single
     // read-only SELECT (ErrFilterNotReadOnly otherwise).
     std::unique_ptr<Recordset> openReadOnlyQuery(const QString& jetSql);
+
+    // Translates and prepares a statement once, for many runs with bound values: the values
+    // stand in the text as param(n). Plain SELECT, INSERT, UPDATE and DELETE on this file.
+    std::unique_ptr<Statement> prepareStatement(const QString& jetSql);
 
     // Schema.
     QStringList tableNames() const;
@@ -207,6 +215,31 @@ private:
 // Deletes a database file with its journal companions (-wal, -shm), making it writable
 // first. True when no file is left.
 bool removeDatabase(const QString& path);
+
+// A prepared statement with bound values: per run no translation, no parse, no planning.
+class Statement {
+public:
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int n, const QVariant& value);
+    // Action statements; rows that would break a key are skipped, as in Database::execute.
+    // Returns the rows changed.
+    qint64 execute();
+    // Selects: runs the statement and stands on its first row; false when there is none.
+    bool first();
+    bool next();
+    int columnCount() const;
+    QString columnName(int index) const;
+    QVariant value(int index) const;
+
+private:
+    Statement();
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    friend class Database;
+};
 
 // SQLite library version text, e.g. "3.40.1".
 QString engineVersion();

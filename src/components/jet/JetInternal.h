@@ -65,6 +65,11 @@ QString declFor(FieldType type, int size);
 bool isTextType(FieldType t);
 QString defaultLiteral(FieldType type, const QVariant& value);
 QVariant defaultFromSql(const QString& sql);
+// A column of the current row as the application sees it, and a value bound as the column stores it.
+QVariant readColumn(sqlite3_stmt* st, int col, FieldType type);
+void bindValue(sqlite3_stmt* st, int idx, const QVariant& v, FieldType type);
+// "INSERT ..." / "UPDATE ..." as "INSERT OR IGNORE ..." / "UPDATE OR IGNORE ...".
+QString withOrIgnore(const QString& sql);
 
 // ---- translation --------------------------------------------------------------------
 

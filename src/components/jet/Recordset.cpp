@@ -14,7 +14,9 @@ namespace {
 
 Error noCurrent() { return Error(ErrNoCurrentRecord, QStringLiteral("No current record.")); }
 
-QVariant readColumn(sqlite3_stmt* st, int col, FieldType type)
+} // namespace
+
+QVariant detail::readColumn(sqlite3_stmt* st, int col, FieldType type)
 {
     switch (sqlite3_column_type(st, col)) {
     case SQLITE_NULL:
@@ -49,7 +51,7 @@ QVariant readColumn(sqlite3_stmt* st, int col, FieldType type)
     }
 }
 
-void bindValue(sqlite3_stmt* st, int idx, const QVariant& v, FieldType type)
+void detail::bindValue(sqlite3_stmt* st, int idx, const QVariant& v, FieldType type)
 {
     if (!v.isValid() || v.isNull()) {
         sqlite3_bind_null(st, idx);
@@ -108,8 +110,6 @@ void bindValue(sqlite3_stmt* st, int idx, const QVariant& v, FieldType type)
     }
     bindText(s);
 }
-
-} // namespace
 
 namespace detail {
 

@@ -1,6 +1,7 @@
 #include "mailing/ui/SendResultsModel.h"
 
 #include <QBrush>
+#include <QFontDatabase>
 #include <QPainter>
 #include <QPixmap>
 
@@ -31,7 +32,8 @@ QIcon markIcon(bool ok) {
 } // namespace
 
 SendResultsModel::SendResultsModel(QObject* parent)
-    : QAbstractTableModel(parent), m_ok(markIcon(true)), m_fail(markIcon(false)) {}
+    : QAbstractTableModel(parent), m_ok(markIcon(true)), m_fail(markIcon(false)),
+      m_fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
 
 void SendResultsModel::append(const QString& text, Mark mark) {
     const int row = size();
@@ -41,8 +43,7 @@ void SendResultsModel::append(const QString& text, Mark mark) {
 }
 
 void SendResultsModel::append(const QStringList& texts) {
-    if (texts.isEmpty())
-        return;
+    if (texts.isEmpty()) return;
     const int first = size();
     beginInsertRows({}, first, first + int(texts.size()) - 1);
     for (const QString& t : texts)
@@ -69,13 +70,16 @@ QString SendResultsModel::markText(Mark mark) {
     return {};
 }
 
-int SendResultsModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : size(); }
+int SendResultsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : size();
+}
 
-int SendResultsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int SendResultsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant SendResultsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= size())
-        return {};
+    if (!index.isValid() || index.row() >= size()) return {};
     const Row& r = m_rows[size_t(index.row())];
     if (index.column() == MarkColumn) {
         switch (role) {
@@ -89,14 +93,14 @@ QVariant SendResultsModel::data(const QModelIndex& index, int role) const {
             return {};
         }
     }
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return r.text;
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return r.text;
+    // Statistics rows pad their labels with blanks; a fixed pitch lines the numbers up.
+    if (role == Qt::FontRole && r.mark == Mark::None) return m_fixed;
     return {};
 }
 
 QVariant SendResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     return section == MarkColumn ? tr("Result") : tr("Recipient / event");
 }
 

@@ -5,8 +5,8 @@
 #include "mailing/SMTPSocket.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QIcon>
-
 #include <vector>
 
 namespace sendora {
@@ -43,6 +43,7 @@ private:
     std::vector<Row> m_rows;
     QIcon m_ok;
     QIcon m_fail;
+    QFont m_fixed;
 };
 
 } // namespace sendora

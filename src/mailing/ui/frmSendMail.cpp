@@ -17,7 +17,6 @@
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
-
 #include <limits>
 
 namespace sendora {
@@ -41,7 +40,9 @@ QLabel* value(const QString& name, const QString& text, QWidget* parent) {
 }
 
 // Error numbers of a bad or unreachable file name.
-bool isFileNameError(int number) { return number == 52 || number == 64 || number == 75 || number == 76; }
+bool isFileNameError(int number) {
+    return number == 52 || number == 64 || number == 75 || number == 76;
+}
 
 } // namespace
 
@@ -178,8 +179,7 @@ frmSendMail::frmSendMail(AppContext& ctx, const MailingRow& row, QWidget* parent
 }
 
 frmSendMail::~frmSendMail() {
-    if (!m_mailing)
-        return;
+    if (!m_mailing) return;
     // The session outlives nothing of ours: cut its links before it winds down.
     if (SMTPSocket* s = m_mailing->session()) {
         s->disconnect(this);
@@ -191,8 +191,7 @@ frmSendMail::~frmSendMail() {
 }
 
 void frmSendMail::done(int result) {
-    if (m_state == Sending || m_state == Paused)
-        setState(Stopped);
+    if (m_state == Sending || m_state == Paused) setState(Stopped);
     QDialog::done(result);
 }
 
@@ -221,8 +220,7 @@ void frmSendMail::pressPause() {
 }
 
 void frmSendMail::pressStop() {
-    if (m_state == Sending || m_state == Paused)
-        setState(Stopped);
+    if (m_state == Sending || m_state == Paused) setState(Stopped);
 }
 
 void frmSendMail::setState(State next) {
@@ -241,13 +239,12 @@ void frmSendMail::setState(State next) {
     m_pause->setEnabled(running);
     m_pause->setChecked(next == Paused);
     m_stop->setEnabled(running);
-    if (next != Sending)
-        m_send->setFocus();
-    if (previous != next)
-        Q_EMIT stateChanged(next);
+    if (next != Sending) m_send->setFocus();
+    if (previous != next) Q_EMIT stateChanged(next);
 }
 
 void frmSendMail::startMailing() {
+    m_summaryShown = false;
     m_status->setText(QStringLiteral("Connecting, ...please wait."));
     m_status->setToolTip({});
     m_sent->setText(QStringLiteral("0"));
@@ -265,6 +262,8 @@ void frmSendMail::startMailing() {
     const MailingRow row = loadMailingRow(m_ctx, m_row.id).value_or(m_row);
     m_mailing = std::make_unique<RelayMailing>(m_ctx, row);
     m_mailing->transportFactory = transportFactory;
+    // Wired before the session starts, so its first log lines and early refusals show.
+    m_mailing->onSessionCreated = [this](SMTPSocket& session) { connectSession(session); };
     const RelayMailing* mailing = m_mailing.get();
     connect(m_mailing.get(), &RelayMailing::finished, this,
             [this, mailing](bool completed) { onFinished(mailing, completed); });
@@ -283,18 +282,17 @@ void frmSendMail::startMailing() {
         return;
     }
     const qint64 total = m_mailing->recipientCount();
-    if (total > 0)
-        m_progress->setRange(0, int(std::min<qint64>(total, std::numeric_limits<int>::max())));
-    connectSession(*m_mailing->session());
+    if (total > 0) m_progress->setRange(0, int(std::min<qint64>(total, std::numeric_limits<int>::max())));
 }
 
 void frmSendMail::showStartError(const std::exception& e) {
     const ErrorInfo info = errorInfo(e);
     if (isFileNameError(info.number))
-        m_ctx.ui->message(QStringLiteral("Windows complained of an invalid file name.  In this case the error may be "
-                                         "due to accessing a drive letter assigned to a device which is not ready, "
-                                         "for instance an empty ZIP drive or CD-ROM drive."),
-                          Buttons::OK, Icon::Critical);
+        m_ctx.ui->message(
+            QStringLiteral("Windows complained of an invalid file name.  In this case the error may be "
+                           "due to accessing a drive letter assigned to a device which is not ready, "
+                           "for instance an empty ZIP drive or CD-ROM drive."),
+            Buttons::OK, Icon::Critical);
     else
         m_ctx.ui->message(info.description + QStringLiteral(". ") + QString::number(info.number), Buttons::OK,
                           Icon::Critical);
@@ -302,13 +300,17 @@ void frmSendMail::showStartError(const std::exception& e) {
 
 void frmSendMail::connectSession(SMTPSocket& s) {
     connect(&s, &SMTPSocket::ResultString, this, [this](const QString& text) {
+        if (m_summaryShown) return; // the closing exchange must not hide the summary
         m_status->setText(text);
         m_status->setToolTip(text);
     });
     connect(&s, &SMTPSocket::sckState, m_connection, &QLabel::setText);
     connect(&s, &SMTPSocket::CounterUpdate, this, &frmSendMail::showCounters);
-    connect(&s, &SMTPSocket::MessageSent, this,
-            [this](qint32 passed) { m_status->setText(QString::number(passed) + QStringLiteral(" messages sent.")); });
+    connect(&s, &SMTPSocket::MessageSent, this, [this](qint32 passed) {
+        m_status->setText(QString::number(passed) + QStringLiteral(" messages sent."));
+        m_status->setToolTip({});
+        m_summaryShown = true;
+    });
     connect(&s, &SMTPSocket::MailOutComplete, this, [this] { setState(Stopped); });
     connect(&s, &SMTPSocket::AddMailed, this, &frmSendMail::addResult);
     s.log().onLine = [this](const QString& line) { addLogLine(line); };
@@ -322,13 +324,12 @@ void frmSendMail::showCounters(qint32 passed, qint32 failed) {
 }
 
 void frmSendMail::onFinished(const RelayMailing* which, bool completed) {
-    if (which != m_mailing.get())
-        return; // a mailing this screen has already let go of
+    if (which != m_mailing.get()) return; // a mailing this screen has already let go of
     setState(Stopped);
-    if (m_progress->maximum() == 0)
-        m_progress->setRange(0, 1);
-    if (completed)
-        m_progress->setValue(m_progress->maximum());
+    // Refused before connecting (an invalid sender, no list): the waiting text no longer holds.
+    if (m_status->text() == QLatin1String("Connecting, ...please wait.")) m_status->clear();
+    if (m_progress->maximum() == 0) m_progress->setRange(0, 1);
+    if (completed) m_progress->setValue(m_progress->maximum());
     // Statistics exist only for a mailing that ran to its completion or abort.
     if (SMTPSocket* s = which->session(); s && s->log().facts.end.isValid())
         m_results->append(s->statisticsRows());
@@ -340,26 +341,20 @@ void frmSendMail::addResult(const QString& text, SMTPSocket::Mark mark) {
     m_results->append(text, mark);
     const QScrollBar* bar = m_list->verticalScrollBar();
     // Follow the newest row unless the user scrolled up to read.
-    if (bar->value() >= bar->maximum() && !m_scroll.isActive())
-        m_scroll.start();
+    if (bar->value() >= bar->maximum() && !m_scroll.isActive()) m_scroll.start();
 }
 
 void frmSendMail::addLogLine(const QString& line) {
     m_logTail.push_back(line);
-    if (m_logTail.size() > size_t(kLogLines))
-        m_logTail.pop_front();
-    if (!m_viewLog->isChecked())
-        return;
+    if (m_logTail.size() > size_t(kLogLines)) m_logTail.pop_front();
+    if (!m_viewLog->isChecked()) return;
     m_logPending << line;
-    if (m_logPending.size() > kLogLines)
-        m_logPending.remove(0, m_logPending.size() - kLogLines);
-    if (!m_logFlush.isActive())
-        m_logFlush.start();
+    if (m_logPending.size() > kLogLines) m_logPending.remove(0, m_logPending.size() - kLogLines);
+    if (!m_logFlush.isActive()) m_logFlush.start();
 }
 
 void frmSendMail::flushLog() {
-    if (m_logPending.isEmpty())
-        return;
+    if (m_logPending.isEmpty()) return;
     m_log->appendPlainText(m_logPending.join(u'\n'));
     m_logPending.clear();
     m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());

@@ -14,7 +14,6 @@
 #include <QDialog>
 #include <QStringList>
 #include <QTimer>
-
 #include <deque>
 #include <memory>
 
@@ -74,6 +73,7 @@ private:
     MailingRow m_row;
     std::unique_ptr<RelayMailing> m_mailing;
     State m_state = Idle;
+    bool m_summaryShown = false; // "<n> messages sent." stays once the mailing is complete
 
     QPushButton* m_send;
     QPushButton* m_pause;

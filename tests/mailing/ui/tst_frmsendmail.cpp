@@ -4,12 +4,11 @@
 //
 // SENDORA_SCREENSHOT=<file.png> saves the screen after the refused-recipient send.
 
-#include "mailing/ui/SendResultsModel.h"
-#include "mailing/ui/frmSendMail.h"
-
 #include "../MailingFixture.h"
 #include "components/mailsocket/FakeTransport.h"
 #include "mailing/MailEvent.h"
+#include "mailing/ui/SendResultsModel.h"
+#include "mailing/ui/frmSendMail.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -26,7 +25,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
-
 #include <unistd.h>
 
 using namespace sendora;
@@ -39,16 +37,24 @@ const QString kSender = QStringLiteral("news@sender.test");
 const QStringList kThree{"a@x.test", "b@x.test", "c@x.test"};
 const QStringList kQuit{"C: QUIT", "S: 221 bye"};
 
-QStringList greeting() { return {"S: 220 mx.test ESMTP", "C: EHLO sender.test", "S: 250 mx.test"}; }
+QStringList greeting() {
+    return {"S: 220 mx.test ESMTP", "C: EHLO sender.test", "S: 250 mx.test"};
+}
 
 QStringList accepted(const QString& to) {
-    return {"C: MAIL FROM:<" + kSender + ">", "S: 250 ok", "C: RCPT TO:<" + to + ">", "S: 250 ok", "C: DATA",
-            "S: 354 go ahead", "DATA", "S: 250 queued"};
+    return {"C: MAIL FROM:<" + kSender + ">",
+            "S: 250 ok",
+            "C: RCPT TO:<" + to + ">",
+            "S: 250 ok",
+            "C: DATA",
+            "S: 354 go ahead",
+            "DATA",
+            "S: 250 queued"};
 }
 
 QStringList refused(const QString& to) {
-    return {"C: MAIL FROM:<" + kSender + ">", "S: 250 ok", "C: RCPT TO:<" + to + ">", "S: 550 5.1.1 no such user",
-            "C: RSET", "S: 250 reset"};
+    return {"C: MAIL FROM:<" + kSender + ">", "S: 250 ok", "C: RCPT TO:<" + to + ">",
+            "S: 550 5.1.1 no such user",      "C: RSET",   "S: 250 reset"};
 }
 
 QStringList allAccepted(const QStringList& to) {
@@ -65,33 +71,34 @@ struct Rig {
     mail::FakeServer server;
     qint64 id = 0;
     std::unique_ptr<frmSendMail> dlg;
+    std::unique_ptr<QSignalSpy> finished;
 
-    explicit Rig(const QStringList& addresses, const QString& smtpServer = QStringLiteral("mx.test")) {
+    explicit Rig(const QStringList& addresses, const QString& smtpServer = QStringLiteral("mx.test"),
+                 const QString& from = kSender) {
         f.makeList("Members", addresses);
         f.execute("INSERT INTO Message (MessageName, Subject, SendType, MessageText) "
                   "VALUES(\"Hello\",\"Hi\",0,\"Dear [[FirstName]],\r\nnews.\")");
         MailEvent p;
         p.ProfileName = "Relay";
-        p.From = kSender;
+        p.From = from;
         p.SmtpServer = smtpServer;
         p.bFlagSends = true;
         p.SentFlag = "SENT";
         p.SentFlagToCheck = "SENT";
-        if (!storeMEP(*f.app.ctx, p))
-            qFatal("cannot store the delivery options");
+        if (!storeMEP(*f.app.ctx, p)) qFatal("cannot store the delivery options");
         f.execute("INSERT INTO MailEvent(SendoraName, ListName, MessageName, Profile) "
                   "VALUES(\"G\",\"Members\",\"Hello\",\"Relay\")");
         auto db = jet::Database::open(f.sdr(), jet::Database::OpenMode::ReadOnly);
         id = db->openRecordset("SELECT Max(MailEventName) FROM MailEvent")->value(0).toLongLong();
         dlg = std::make_unique<frmSendMail>(*f.app.ctx, *loadMailingRow(*f.app.ctx, id));
         dlg->transportFactory = server.factory();
+        finished = std::make_unique<QSignalSpy>(dlg.get(), &frmSendMail::mailingFinished);
         dlg->show();
     }
 
     template <typename T> T* w(const char* name) const {
         T* widget = dlg->findChild<T*>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no widget %s", name);
+        if (!widget) qFatal("no widget %s", name);
         return widget;
     }
     void click(const char* name) { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
@@ -117,7 +124,9 @@ struct Rig {
         QAbstractItemModel* m = w<QTableView>("lstResults")->model();
         return m->data(m->index(row, SendResultsModel::MarkColumn)).toString();
     }
-    bool waitFinished(QSignalSpy& spy, int ms = 10000) const { return spy.count() > 0 || spy.wait(ms); }
+    bool waitFinished(int ms = 10000) { return finished->count() > 0 || finished->wait(ms); }
+    bool completed() const { return finished->value(0).value(0).toBool(); }
+    QString logView() const { return w<QPlainTextEdit>("txtLog")->toPlainText(); }
     MailingRow stored() const { return *loadMailingRow(*f.app.ctx, id); }
 };
 
@@ -135,106 +144,95 @@ const QString kComplete = QStringLiteral("Ok|Mailing Complete. Send QUIT to Serv
 class TestFrmSendMail : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void opensIdle();
-    void sendsToEveryRecipient();
+    void sendsToEveryRecipientThenAgain();
     void refusedRecipientShowsFail();
     void pauseThenResumeReconnects_data();
     void pauseThenResumeReconnects();
     void stopWhilePausedAborts();
     void stopWhileSendingEndsAtTheNextReady();
-    void sendAgainStartsANewMailing();
-    void placeholderServerIsRefused_data();
-    void placeholderServerIsRefused();
+    void refusedBeforeConnecting_data();
+    void refusedBeforeConnecting();
     void closingMidSendStopsAndStoresTheCounts();
-    void logViewKeepsTheNewestLines();
-    void hundredThousandRowsStayFast();
+    void logAndResultListStayBounded();
     void fiftyRecipientsThroughSmtpSink();
 };
 
-void TestFrmSendMail::opensIdle() {
-    Rig r(kThree);
-    QCOMPARE(r.dlg->state(), frmSendMail::Idle);
-    QCOMPARE(r.buttons(), "1 0 0");
-    QCOMPARE(r.text("lblSent"), "0");
-    QCOMPARE(r.text("lblFailed"), "0");
-    QCOMPARE(r.text("lblMessage"), "Hello");
-    QCOMPARE(r.w<QCheckBox>("chkViewLog")->text(), "View Log");
-    QVERIFY(!r.w<QPlainTextEdit>("txtLog")->isVisible());
-    QVERIFY(r.dlg->isModal());
-    // Pause and Stop do nothing while idle.
-    r.w<QPushButton>("cmdPause")->click();
-    r.w<QPushButton>("cmdStop")->click();
-    QCOMPARE(r.dlg->state(), frmSendMail::Idle);
-    QCOMPARE(r.server.connectionCount(), 0);
-}
-
-void TestFrmSendMail::sendsToEveryRecipient() {
+void TestFrmSendMail::sendsToEveryRecipientThenAgain() {
     Rig r(kThree);
     r.server.setScript(allAccepted(kThree));
+    QCOMPARE(r.dlg->state(), frmSendMail::Idle);
+    QCOMPARE(r.buttons(), "1 0 0");
+    QVERIFY(r.dlg->isModal());
+    QVERIFY(!r.w<QPlainTextEdit>("txtLog")->isVisible());
+    r.w<QPushButton>("cmdPause")->click(); // inert while idle
+    QCOMPARE(r.dlg->state(), frmSendMail::Idle);
+
     QSignalSpy states(r.dlg.get(), &frmSendMail::stateChanged);
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
     r.click("cmdSend");
     QCOMPARE(r.dlg->state(), frmSendMail::Sending);
     QCOMPARE(r.buttons(), "0 1 1");
     QCOMPARE(r.text("lblStatus"), "Connecting, ...please wait.");
-    QCOMPARE(r.text("lblSent"), "0");
-    QCOMPARE(r.text("lblFailed"), "0");
+    QCOMPARE(r.text("lblSent") + r.text("lblFailed"), "00");
     QCOMPARE(r.w<QProgressBar>("prgSend")->maximum(), 3);
 
-    QVERIFY(r.waitFinished(finished));
-    QCOMPARE(finished.first().first().toBool(), true);
+    QVERIFY(r.waitFinished());
+    QVERIFY(r.completed());
     QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
     QCOMPARE(r.buttons(), "1 0 0");
-    QCOMPARE(states.size(), 2); // 1, then 3
-    QCOMPARE(states.at(1).first().toInt(), 3);
+    QCOMPARE(states.size(), 2);
     QCOMPARE(r.text("lblSent"), "3");
     QCOMPARE(r.text("lblFailed"), "0");
-    QCOMPARE(r.text("lblStatus"), "3 messages sent.");
     QCOMPARE(r.w<QProgressBar>("prgSend")->value(), 3);
-
     const QStringList rows = r.rows();
-    QCOMPARE(rows.mid(0, 4), toRows(kThree, "Ok") << kComplete);
-    QCOMPARE(rows.value(4), "|Mailing Statistics");
+    QCOMPARE(rows.mid(0, 5), toRows(kThree, "Ok") << kComplete << "|Mailing Statistics");
     QCOMPARE(rows.size(), 12);
     QVERIFY(rows.contains("|Total Sent:        3"));
     QVERIFY(rows.contains("|Total Passed:      3"));
-    QVERIFY(rows.contains("|Total Failed:      0"));
     QVERIFY(rows.last().startsWith("|bytes / Sec:       "));
     QCOMPARE(r.shownMark(0), "Ok");
     QCOMPARE(r.shownMark(4), "");
-
-    QCOMPARE(r.server.messages().size(), 3);
     QCOMPARE(r.server.mismatches(), QStringList());
-    QVERIFY(r.server.messages().at(1).contains("Dear F1,"));
-    const MailingRow stored = r.stored();
-    QCOMPARE(stored.sentCount, 3);
-    QCOMPARE(stored.sentCountFailed, 0);
-    QCOMPARE(stored.lastCount, 3);
-    QVERIFY(!stored.dateSent.isEmpty());
-    for (const QString& a : kThree)
-        QCOMPARE(r.f.sentOf("Members", a), "SENT");
+    QVERIFY(r.server.messages().value(1).contains("Dear F1,"));
+    QCOMPARE(r.stored().sentCount, 3);
+    QCOMPARE(r.stored().lastCount, 3);
+    QVERIFY(!r.stored().dateSent.isEmpty());
+    QCOMPARE(r.f.sentOf("Members", "c@x.test"), "SENT");
+    // The QUIT exchange after the completion leaves the summary in place.
     QTRY_COMPARE(r.text("lblConnection"), "Closed");
+    QCOMPARE(r.text("lblStatus"), "3 messages sent.");
+
+    // Send in state 3 is a new mailing that counts on from the stored figures.
+    const RelayMailing* first = r.dlg->mailing();
+    r.finished->clear();
+    r.click("cmdSend");
+    QVERIFY(r.dlg->mailing() != first);
+    QCOMPARE(r.dlg->state(), frmSendMail::Sending);
+    QCOMPARE(r.rows(), QStringList());
+    QCOMPARE(r.text("lblSent"), "0");
+    QVERIFY(r.waitFinished());
+    QCOMPARE(r.rows().mid(0, 4), toRows(kThree, "Ok") << kComplete);
+    QCOMPARE(r.server.connectionCount(), 2);
+    QCOMPARE(r.stored().sentCount, 6);
+    QCOMPARE(r.stored().lastCount, 3);
 }
 
 void TestFrmSendMail::refusedRecipientShowsFail() {
     Rig r(kThree);
-    r.server.setScript(greeting() + accepted("a@x.test") + refused("b@x.test") + accepted("c@x.test") + kQuit);
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
+    r.server.setScript(greeting() + accepted("a@x.test") + refused("b@x.test") + accepted("c@x.test") +
+                       kQuit);
     r.w<QCheckBox>("chkViewLog")->setChecked(true);
     r.click("cmdSend");
-    QVERIFY(r.waitFinished(finished));
-    QCOMPARE(r.rows().mid(0, 4), QStringList({"Ok|To: a@x.test", "Fail|To: b@x.test", "Ok|To: c@x.test", kComplete}));
+    QVERIFY(r.waitFinished());
+    QCOMPARE(r.rows().mid(0, 4),
+             QStringList({"Ok|To: a@x.test", "Fail|To: b@x.test", "Ok|To: c@x.test", kComplete}));
     QCOMPARE(r.shownMark(1), "Fail");
     QCOMPARE(r.text("lblSent"), "2");
     QCOMPARE(r.text("lblFailed"), "1");
     QVERIFY(r.rows().contains("|Total Failed:      1"));
-    const MailingRow stored = r.stored();
-    QCOMPARE(stored.sentCount, 2);
-    QCOMPARE(stored.sentCountFailed, 1);
+    QCOMPARE(r.stored().sentCount, 2);
+    QCOMPARE(r.stored().sentCountFailed, 1);
     QCOMPARE(r.f.sentOf("Members", "b@x.test"), "");
-    QCOMPARE(r.f.sentOf("Members", "c@x.test"), "SENT");
-    // The log view shows the exchange.
-    QTRY_VERIFY(r.w<QPlainTextEdit>("txtLog")->toPlainText().contains("S: 550 5.1.1 no such user"));
+    QTRY_VERIFY(r.logView().contains("S: 550 5.1.1 no such user"));
 
     const QString shot = qEnvironmentVariable("SENDORA_SCREENSHOT");
     if (!shot.isEmpty()) {
@@ -255,106 +253,85 @@ void TestFrmSendMail::pauseThenResumeReconnects() {
     Rig r(kThree);
     r.server.setScript(greeting() + kQuit);
     r.server.addConnectionScript(allAccepted(kThree));
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
     r.click("cmdSend");
     r.click("cmdPause");
     QCOMPARE(r.dlg->state(), frmSendMail::Paused);
     QCOMPARE(r.buttons(), "1 P 1");
     QTRY_COMPARE(r.dlg->mailing()->session()->phase(), SMTPSocket::Phase::Paused);
     QTRY_VERIFY(r.server.scriptDone());
-    QCOMPARE(r.server.connectionCount(), 1);
     QCOMPARE(r.server.messages().size(), 0);
 
     r.click(resumeWith.toLatin1().constData());
     QCOMPARE(r.dlg->state(), frmSendMail::Sending);
     QCOMPARE(r.buttons(), "0 1 1");
-    QVERIFY(r.waitFinished(finished));
+    QVERIFY(r.waitFinished());
     QCOMPARE(r.server.connectionCount(), 2);
     QCOMPARE(r.rows().mid(0, 4), toRows(kThree, "Ok") << kComplete);
     QCOMPARE(r.server.mismatches(), QStringList());
-    QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
 }
 
 void TestFrmSendMail::stopWhilePausedAborts() {
     Rig r(kThree);
-    r.server.setScript(greeting() + accepted("a@x.test") + kQuit);
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
+    r.server.setScript(greeting() + kQuit);
     r.w<QCheckBox>("chkViewLog")->setChecked(true);
     r.click("cmdSend");
-    QTRY_COMPARE(r.rows().size(), 1); // a@x.test went out
     r.click("cmdPause");
     QTRY_COMPARE(r.dlg->mailing()->session()->phase(), SMTPSocket::Phase::Paused);
     r.click("cmdStop");
     QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
     QCOMPARE(r.buttons(), "1 0 0");
-    QVERIFY(r.dlg->mailing()->session()->stopped());
-    QCOMPARE(r.rows().mid(0, 2), QStringList({"Ok|To: a@x.test", "|***** MAILING ABORTED *****"}));
-    QVERIFY(r.waitFinished(finished));
-    QCOMPARE(finished.first().first().toBool(), false);
-    QCOMPARE(r.rows().value(2), "|Mailing Statistics");
-    QVERIFY(r.rows().contains("|Total Passed:      1"));
-    QTRY_VERIFY(r.w<QPlainTextEdit>("txtLog")->toPlainText().contains("P: Stopping"));
-    QVERIFY(r.w<QPlainTextEdit>("txtLog")->toPlainText().contains("P: Mailing Aborted...Sending Quit"));
+    QCOMPARE(r.rows().value(0), "|***** MAILING ABORTED *****");
+    QVERIFY(r.waitFinished());
+    QVERIFY(!r.completed());
+    QCOMPARE(r.rows().value(1), "|Mailing Statistics");
+    QTRY_VERIFY(r.logView().contains("P: Stopping"));
+    QVERIFY(r.logView().contains("P: Mailing Aborted...Sending Quit"));
     QCOMPARE(r.server.connectionCount(), 1);
-    QCOMPARE(r.stored().sentCount, 1);
-    QCOMPARE(r.stored().lastCount, 1);
+    QCOMPARE(r.stored().sentCount, 0);
+    QVERIFY(!r.stored().dateSent.isEmpty());
 }
 
 void TestFrmSendMail::stopWhileSendingEndsAtTheNextReady() {
     Rig r(kThree);
     r.server.setScript(greeting());
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
     r.click("cmdSend");
     r.click("cmdStop");
     QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
     QCOMPARE(r.buttons(), "1 0 0");
-    QVERIFY(r.waitFinished(finished));
-    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(r.waitFinished());
+    QVERIFY(!r.completed());
     QCOMPARE(r.server.messages().size(), 0);
-    QCOMPARE(r.rows(), QStringList()); // no send, no statistics
-    QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
-    QCOMPARE(r.stored().sentCount, 0);
+    QCOMPARE(r.rows(), QStringList()); // nothing sent, no statistics
 }
 
-void TestFrmSendMail::sendAgainStartsANewMailing() {
-    Rig r(kThree);
-    r.server.setScript(allAccepted(kThree));
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
-    r.click("cmdSend");
-    QVERIFY(r.waitFinished(finished));
-    const RelayMailing* first = r.dlg->mailing();
-    finished.clear();
-
-    r.click("cmdSend");
-    QVERIFY(r.dlg->mailing() != first);
-    QCOMPARE(r.dlg->state(), frmSendMail::Sending);
-    QCOMPARE(r.text("lblSent"), "0");
-    QCOMPARE(r.rows(), QStringList()); // the last send's rows are gone
-    QVERIFY(r.waitFinished(finished));
-    QCOMPARE(r.rows().mid(0, 4), toRows(kThree, "Ok") << kComplete);
-    QCOMPARE(r.server.connectionCount(), 2);
-    QCOMPARE(r.stored().sentCount, 6);
-    QCOMPARE(r.stored().lastCount, 3);
-}
-
-void TestFrmSendMail::placeholderServerIsRefused_data() {
+void TestFrmSendMail::refusedBeforeConnecting_data() {
     QTest::addColumn<QString>("profileServer");
-    QTest::newRow("blank falls back to the MailServer setting") << "";
-    QTest::newRow("profile placeholder in other case") << "SMTP.YourDomain.com";
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("message");
+    const QString server = "Please enter the name of your mail server in the delivery options (Step 7 of 7).";
+    QTest::newRow("blank: the MailServer setting") << "" << kSender << server;
+    QTest::newRow("profile placeholder, other case") << "SMTP.YourDomain.com" << kSender << server;
+    QTest::newRow("invalid sender")
+        << "mx.test"
+        << "news at sender"
+        << "The 'From:' address for this mailing is invalid. \r\n\r\nYou can correct this "
+           "by opening the Mail Delivery Options for this mailing and\nmodifying this "
+           "address.";
 }
 
-void TestFrmSendMail::placeholderServerIsRefused() {
+void TestFrmSendMail::refusedBeforeConnecting() {
     QFETCH(QString, profileServer);
-    Rig r(kThree, profileServer);
+    QFETCH(QString, from);
+    QFETCH(QString, message);
+    Rig r(kThree, profileServer, from);
     r.click("cmdSend");
-    QCOMPARE(r.f.app.ui.messageTexts(),
-             QStringList{"Please enter the name of your mail server in the delivery options (Step 7 of 7)."});
-    QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
+    QCOMPARE(r.f.app.ui.messageTexts(), QStringList{message});
+    QTRY_COMPARE(r.dlg->state(), frmSendMail::Stopped);
     QCOMPARE(r.buttons(), "1 0 0");
-    QCOMPARE(r.text("lblStatus"), "");
     QTest::qWait(50);
+    QCOMPARE(r.text("lblStatus"), "");
     QCOMPARE(r.server.connectionCount(), 0);
-    QCOMPARE(r.stored().sentCount, 0);
+    QVERIFY(r.w<QProgressBar>("prgSend")->maximum() > 0); // not left busy
 }
 
 void TestFrmSendMail::closingMidSendStopsAndStoresTheCounts() {
@@ -370,84 +347,66 @@ void TestFrmSendMail::closingMidSendStopsAndStoresTheCounts() {
     QVERIFY(r.f.app.ui.shown.isEmpty()); // no question on closing
     r.dlg.reset();
     QCOMPARE(r.stored().sentCount, 1);
-    QCOMPARE(r.stored().lastCount, 1);
     QTRY_VERIFY(!r.server.transport() || r.server.transport()->isClosed());
 }
 
-void TestFrmSendMail::logViewKeepsTheNewestLines() {
+void TestFrmSendMail::logAndResultListStayBounded() {
     Rig r({"a@x.test"});
     r.server.setScript(allAccepted({"a@x.test"}));
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
     r.click("cmdSend");
-    QVERIFY(r.waitFinished(finished));
+    QVERIFY(r.waitFinished());
+    SMTPSocket* s = r.dlg->mailing()->session();
     auto* view = r.w<QPlainTextEdit>("txtLog");
     auto* check = r.w<QCheckBox>("chkViewLog");
 
-    // Lines logged while the view was hidden show up when it is checked.
+    // Lines logged while the view was hidden show when it is checked.
     check->setChecked(true);
     QVERIFY(view->isVisible());
-    QVERIFY(view->toPlainText().contains("P: Connected to mx.test on port 25..."));
-    QVERIFY(view->toPlainText().contains("C: <CrLf>.<CrLf>"));
-
-    const auto& onLine = r.dlg->mailing()->session()->log().onLine;
+    QVERIFY(r.logView().contains("P: Connected to mx.test on port 25..."));
+    QVERIFY(r.logView().contains("C: <CrLf>.<CrLf>"));
     for (int i = 0; i < 6000; ++i)
-        onLine(QStringLiteral("line %1").arg(i));
+        s->log().onLine(QStringLiteral("line %1").arg(i));
     QTRY_COMPARE(view->document()->lastBlock().text(), "line 5999");
     QCOMPARE(view->document()->blockCount(), frmSendMail::kLogLines);
     QCOMPARE(view->document()->firstBlock().text(), "line 1000");
-
     check->setChecked(false);
-    QVERIFY(!view->isVisible());
     for (int i = 6000; i < 6010; ++i)
-        onLine(QStringLiteral("line %1").arg(i));
+        s->log().onLine(QStringLiteral("line %1").arg(i));
     check->setChecked(true);
     QCOMPARE(view->document()->blockCount(), frmSendMail::kLogLines);
     QCOMPARE(view->document()->firstBlock().text(), "line 1010");
-    QCOMPARE(view->document()->lastBlock().text(), "line 6009");
-}
 
-void TestFrmSendMail::hundredThousandRowsStayFast() {
-    Rig r({"a@x.test"});
-    r.server.setScript(allAccepted({"a@x.test"}));
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
-    r.click("cmdSend");
-    QVERIFY(r.waitFinished(finished));
-    SMTPSocket* s = r.dlg->mailing()->session();
+    // 100,000 result rows through the session's signal while the view repaints.
     const int before = r.dlg->results()->size();
-
     constexpr int Count = 100000;
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < Count; ++i) {
         Q_EMIT s->AddMailed(QStringLiteral("To: r%1@x.test").arg(i), i % 7 ? Mark::Ok : Mark::Fail);
-        if (i % 500 == 0)
-            QCoreApplication::processEvents(); // the view repaints as it would mid-mailing
+        if (i % 500 == 0) QCoreApplication::processEvents();
     }
     QTest::qWait(100);
-    const qint64 ms = clock.elapsed();
-    qInfo("%d result rows in %lld ms", Count, ms);
+    qInfo("%d result rows in %lld ms", Count, clock.elapsed());
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(r.dlg->results()->size(), before + Count);
     QCOMPARE(r.shownMark(before + 7), "Fail");
-    QCOMPARE(r.shownMark(before + 8), "Ok");
-    QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
-    // The view follows the newest row.
-    auto* view = r.w<QTableView>("lstResults");
-    QTRY_COMPARE(view->rowAt(view->viewport()->height() - 2), before + Count - 1);
+    auto* list = r.w<QTableView>("lstResults");
+    QTRY_COMPARE(list->rowAt(list->viewport()->height() - 2), before + Count - 1); // follows the newest row
 }
 
 // A real server: Postfix's smtp-sink on a free loopback port.
 void TestFrmSendMail::fiftyRecipientsThroughSmtpSink() {
     const QString sinkPath = QStringLiteral("/usr/sbin/smtp-sink");
     if (!QFile::exists(sinkPath)) {
-        if (qEnvironmentVariableIsSet("CI"))
-            QFAIL("smtp-sink is not installed");
+        if (qEnvironmentVariableIsSet("CI")) QFAIL("smtp-sink is not installed");
         QSKIP("smtp-sink is not installed");
     }
     QTemporaryDir dumps;
     QVERIFY(dumps.isValid());
     // smtp-sink drops privileges when started as root; the dump folder must stay writable.
-    QFile::setPermissions(dumps.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+    QFile::setPermissions(dumps.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther | QFileDevice::ExeOther);
     quint16 port = 0;
     {
         QTcpServer probe;
@@ -457,14 +416,14 @@ void TestFrmSendMail::fiftyRecipientsThroughSmtpSink() {
     QProcess sink;
     QStringList args;
     if (::geteuid() == 0)
-        args << "-u" << "root";
+        args << "-u"
+             << "root";
     args << "-d" << dumps.path() + "/%H%M%S." << QStringLiteral("127.0.0.1:%1").arg(port) << "100";
     sink.start(sinkPath, args);
     QVERIFY2(sink.waitForStarted(3000), qPrintable(sink.errorString()));
     auto stopSink = qScopeGuard([&sink] {
         sink.terminate();
-        if (!sink.waitForFinished(2000))
-            sink.kill();
+        if (!sink.waitForFinished(2000)) sink.kill();
         sink.waitForFinished(2000);
     });
     QVERIFY(QTest::qWaitFor(
@@ -482,24 +441,21 @@ void TestFrmSendMail::fiftyRecipientsThroughSmtpSink() {
     Rig r(to, QStringLiteral("127.0.0.1"));
     r.f.app.ctx->settings.smtpPort = port;
     r.dlg->transportFactory = {}; // the real socket
-    QSignalSpy finished(r.dlg.get(), &frmSendMail::mailingFinished);
     QElapsedTimer clock;
     clock.start();
     r.click("cmdSend");
-    QVERIFY(r.waitFinished(finished, 30000));
+    QVERIFY(r.waitFinished(30000)); // a real event loop: no polling naps in the measurement
     qInfo("%d messages through the send screen in %lld ms", Count, clock.elapsed());
-    QCOMPARE(finished.first().first().toBool(), true);
+    QVERIFY(r.completed());
     QCOMPARE(r.rows().mid(0, Count + 1), toRows(to, "Ok") << kComplete);
     QCOMPARE(r.text("lblSent"), "50");
     QCOMPARE(r.text("lblFailed"), "0");
     QCOMPARE(r.w<QProgressBar>("prgSend")->value(), Count);
-    const MailingRow stored = r.stored();
-    QCOMPARE(stored.sentCount, Count);
-    QCOMPARE(stored.sentCountFailed, 0);
-    QCOMPARE(stored.lastCount, Count);
+    QCOMPARE(r.stored().sentCount, Count);
+    QCOMPARE(r.stored().sentCountFailed, 0);
+    QCOMPARE(r.stored().lastCount, Count);
     QCOMPARE(r.f.sentOf("Members", "rcpt49@sink.test"), "SENT");
-    QDir dir(dumps.path());
-    QTRY_COMPARE(dir.entryList(QDir::Files).size(), Count);
+    QTRY_COMPARE(QDir(dumps.path()).entryList(QDir::Files).size(), Count);
 }
 
 QTEST_MAIN(TestFrmSendMail)
