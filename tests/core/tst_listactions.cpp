@@ -6,6 +6,7 @@
 #include "core/Startup.h"
 #include "core/SystemDatabase.h"
 #include "support/RecordingHost.h"
+#include "support/DbQuery.h"
 #include "support/TestApp.h"
 
 #include <QFile>
@@ -15,14 +16,9 @@
 using namespace sendora;
 using sendora::test::RecordingHost;
 using sendora::test::TestApp;
+using sendora::test::scalar;
 
 namespace {
-
-QVariant scalar(const QString& dbPath, const QString& sql) {
-    auto db = jet::Database::open(dbPath, jet::Database::OpenMode::ReadOnly);
-    auto rs = db->openRecordset(sql);
-    return rs->eof() ? QVariant() : rs->value(0);
-}
 
 QStringList columns(const QString& file) {
     auto db = jet::Database::open(file, jet::Database::OpenMode::ReadOnly);

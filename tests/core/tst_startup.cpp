@@ -6,6 +6,7 @@
 #include "core/Startup.h"
 #include "core/SystemDatabase.h"
 #include "support/RecordingHost.h"
+#include "support/DbQuery.h"
 #include "support/TestApp.h"
 
 #include <QDir>
@@ -16,18 +17,13 @@
 using namespace sendora;
 using sendora::test::RecordingHost;
 using sendora::test::TestApp;
+using sendora::test::scalar;
 
 namespace {
 
 const QString kSampleQuestion = QStringLiteral(
     "message|question|YesNo|Sendora|Sendora is now creating the main database.\r\nWould you like it to create sample "
     "data that you can view, edit and send to?");
-
-QVariant scalar(const QString& dbPath, const QString& sql) {
-    auto db = jet::Database::open(dbPath, jet::Database::OpenMode::ReadOnly);
-    auto rs = db->openRecordset(sql);
-    return rs->eof() ? QVariant() : rs->value(0);
-}
 
 void writeGarbage(const QString& path) {
     QFile f(path);

@@ -3,6 +3,7 @@
 #include "components/jet/Jet.h"
 #include "core/Startup.h"
 #include "core/SystemDatabase.h"
+#include "support/DbQuery.h"
 #include "support/TestApp.h"
 
 #include <QFile>
@@ -11,14 +12,9 @@
 
 using namespace sendora;
 using sendora::test::TestApp;
+using sendora::test::scalar;
 
 namespace {
-
-QVariant scalar(const QString& dbPath, const QString& sql) {
-    auto db = jet::Database::open(dbPath, jet::Database::OpenMode::ReadOnly);
-    auto rs = db->openRecordset(sql);
-    return rs->eof() ? QVariant() : rs->value(0);
-}
 
 // A database as the first release left it: no ProductVersion, List without SourcePath.
 void createVersion1(const QString& path) {
