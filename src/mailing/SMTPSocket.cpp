@@ -6,6 +6,8 @@
 #include "mailing/RelayMessages.h"
 #include "mailing/SendMDBList.h"
 
+#include <cstring>
+
 namespace sendora {
 
 namespace {
@@ -308,7 +310,8 @@ void SMTPSocket::onSendBody() {
     }
     if (body.isEmpty())
         m_log.LogSend(QStringLiteral("P: No list row for ") + m_address + QStringLiteral("; the message is empty"));
-    if (body.contains("*EOF*"))
+    // memmem: QByteArray::contains costs more than the rest of the message's composition.
+    if (::memmem(body.constData(), size_t(body.size()), "*EOF*", 5))
         LogError(m_ctx, QStringLiteral("GetMsgBody in SMTPSocket -- *EOF* in message being sent out"), {}, false);
     m_socket.SetBodyData(body);
 }
