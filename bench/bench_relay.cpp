@@ -2,7 +2,10 @@
 // relay session into smtp-sink, lockstep and pipelined, against Postfix's smtp-source
 // sending the same count and size over one reused connection into the same sink.
 //
-//   bench_relay [--count N] [--size BYTES]
+//   bench_relay [--count N] [--size BYTES] [--list-rows R]
+//
+// With --list-rows larger than --count the list holds R members and each send takes the
+// first N of them as one block: peak memory should not depend on R.
 
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
@@ -54,18 +57,27 @@ bool waitListening(quint16 port) {
 }
 
 // Fills the folder with a list of count members and a personalised message of about size bytes.
-void prepare(sendora::AppContext& ctx, int count, int size) {
+void prepare(sendora::AppContext& ctx, int count, int listRows, int size) {
     auto list = jet::Database::create(ctx.paths.listFile("Bench.mdb"));
     list->execute("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName "
                   "TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 "
                   "TEXT(255), Keyword2 TEXT(255), Company TEXT(255))",
                   true);
-    list->beginTransaction();
-    for (int i = 0; i < count; ++i)
-        list->execute(QStringLiteral("INSERT INTO AddressList (EAddress, FirstName, LastName, Company) "
-                                     "VALUES(\"member%1@bench.test\",\"First%1\",\"Last%1\",\"Company %1\")")
-                          .arg(i));
-    list->commit();
+    {
+        auto insert = list->prepareStatement(QStringLiteral("INSERT INTO AddressList (EAddress, FirstName, LastName, "
+                                                            "Company) VALUES(%1,%2,%3,%4)")
+                                                 .arg(jet::param(1), jet::param(2), jet::param(3), jet::param(4)));
+        list->beginTransaction();
+        for (int i = 0; i < std::max(count, listRows); ++i) {
+            const QString n = QString::number(i).rightJustified(7, u'0');
+            insert->bind(1, QStringLiteral("member%1@bench.test").arg(n));
+            insert->bind(2, QStringLiteral("First%1").arg(i));
+            insert->bind(3, QStringLiteral("Last%1").arg(i));
+            insert->bind(4, QStringLiteral("Company %1").arg(i));
+            insert->execute();
+        }
+        list->commit();
+    }
     list->close();
 
     QString body = QStringLiteral("Hello [[FirstName]] of [[Company]],\r\n\r\n");
@@ -79,8 +91,10 @@ void prepare(sendora::AppContext& ctx, int count, int size) {
                                "Salutation, Punctuation, UseFName, UseLName, GreetingType, AddressType) "
                                "VALUES(\"Bench\",\"Monthly news\",0,%1,-1,\"Dear\",\",\",-1,-1,1,1)")
                     .arg(jet::quote(body)));
-    db->execute("UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"bench@sender.test\", ReplyTo = \"\", "
-                "bFlagSends = -1, bSendInBlocks = 0");
+    db->execute(QStringLiteral("UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"bench@sender.test\", "
+                               "ReplyTo = \"\", bFlagSends = -1, bSendInBlocks = -1, bIfNotYetFlagged = 0, "
+                               "SendBlockSize = %1")
+                    .arg(count));
     db->execute("INSERT INTO Sendora VALUES(\"Bench\",\"\")");
     db->execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) VALUES(\"Bench\",\"Bench\","
                 "\"Bench\",\"Default Delivery Options\")");
@@ -129,12 +143,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int count = 20000;
     int size = 5000;
+    int listRows = 0;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--count")
             count = args[i + 1].toInt();
         if (args[i] == "--size")
             size = args[i + 1].toInt();
+        if (args[i] == "--list-rows")
+            listRows = args[i + 1].toInt();
     }
 
     QTemporaryDir dir;
@@ -143,7 +160,7 @@ int main(int argc, char** argv) {
     sendora::AppContext ctx(dir.path(), &ui, nullptr);
     if (!sendora::Startup(ctx).run())
         return 1;
-    prepare(ctx, count, size);
+    prepare(ctx, count, listRows, size);
 
     const quint16 port = freePort();
     QProcess sink;
@@ -165,7 +182,7 @@ int main(int argc, char** argv) {
     sink.terminate();
     sink.waitForFinished();
 
-    std::printf("messages: %d of about %d bytes each\n", count, size);
+    std::printf("messages: %d of about %d bytes each, list of %d members\n", count, size, std::max(count, listRows));
     std::printf("smtp-source (one connection):  %8.0f msg/s\n", reference);
     std::printf("relay session, lockstep:       %8.0f msg/s  ratio %.2f\n", lockstep,
                 reference > 0 ? lockstep / reference : 0.0);

@@ -137,7 +137,11 @@ std::optional<RecipientRow> LastRowLookup::find(const QString& address) {
 }
 
 QString mergeRow(const MessageArray& array, const RecipientRow& row) {
+    qsizetype fixed = 0;
+    for (const MessagePiece& piece : array)
+        fixed += piece.text.size();
     QString out;
+    out.reserve(fixed + 64 * array.size()); // one allocation for the usual merged values
     for (const MessagePiece& piece : array) {
         out += piece.text;
         if (!piece.field.isEmpty())

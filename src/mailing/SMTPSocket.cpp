@@ -17,6 +17,8 @@ constexpr int kStateClockMs = 50;
 constexpr int kMaxUnreadableRows = 1000;
 
 QString oneLine(QString text) {
+    if (!text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     text.replace(u'\r', u' ');
     text.replace(u'\n', u' ');
