@@ -346,6 +346,21 @@ void updateDatabase(AppContext& ctx) {
     } catch (const std::exception&) {
         // The first failing step ends the additions; on a current database that is the first one.
     }
+    // Relay port and TLS choice of a set of delivery options. Apart from the additions above
+    // so that their stop at the first existing column never skips these.
+    try {
+        auto db = jet::Database::open(ctx.paths.systemDatabase());
+        for (const auto& [name, type] : {std::pair{"smtp_port", FieldType::Long}, {"smtp_tls", FieldType::Integer}}) {
+            if (db->hasField(QStringLiteral("Profile"), QLatin1String(name)))
+                continue;
+            jet::FieldDef f;
+            f.name = QLatin1String(name);
+            f.type = type;
+            db->addField(QStringLiteral("Profile"), f);
+        }
+    } catch (const std::exception& e) {
+        LogError(ctx, QStringLiteral("updateDatabase") + kModule, errorInfo(e), false);
+    }
 }
 
 bool IsSendoraDB(jet::Database& db) {

@@ -131,9 +131,21 @@ void GetMEPFromDB(AppContext& ctx, MailEvent& m, const QString& profileName) {
             m.default_server = n != 0;
     });
     text("default_mail", m.default_mail);
+    // Older files lack these columns: absent or null means "as the settings say".
+    auto added = [&](const char* column, auto& out) {
+        out = 0;
+        if (rs->hasField(QLatin1String(column)))
+            read(column, [&](const QVariant& v) { toInt(v, out); });
+    };
+    added("smtp_port", m.smtp_port);
+    added("smtp_tls", m.smtp_tls);
 
     if (m.dns_server.trimmed().isEmpty())
         m.dns_server = machineDnsServer();
+}
+
+int relayPortFor(const MailEvent& options, int settingPort) {
+    return options.smtp_port > 0 && options.smtp_port <= 65535 ? options.smtp_port : settingPort;
 }
 
 QString storeMEPStatement(const MailEvent& v) {
@@ -166,6 +178,13 @@ bool storeMEP(AppContext& ctx, const MailEvent& values) {
         try {
             db->execute(QStringLiteral("Delete * FROM Profile WHERE ProfileName = ") + name);
             db->execute(storeMEPStatement(values), true);
+            if (db->hasField(QStringLiteral("Profile"), QStringLiteral("smtp_port")) &&
+                db->hasField(QStringLiteral("Profile"), QStringLiteral("smtp_tls")))
+                db->execute(QStringLiteral("UPDATE Profile SET smtp_port = %1, smtp_tls = %2 WHERE ProfileName = ")
+                                    .arg(values.smtp_port)
+                                    .arg(values.smtp_tls) +
+                                name,
+                            true);
             db->commit();
         } catch (...) {
             db->rollback();

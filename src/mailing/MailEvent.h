@@ -39,7 +39,22 @@ struct MailEvent {
     qint16 mail_retries = 0;
     bool default_server = false;
     QString default_mail;
+
+    // Relay port and TLS: kept in columns added beside the fixed Profile layout.
+    qint32 smtp_port = 0; // 0: the SMTPPort setting
+    qint16 smtp_tls = 0;  // a SmtpTlsChoice
 };
+
+// How the relay connection is secured.
+enum SmtpTlsChoice : qint16 {
+    TlsAutomatic = 0,       // port 465: TLS from the start; otherwise STARTTLS when offered
+    TlsStartTlsRequired = 1, // refuse to send without STARTTLS
+    TlsImplicit = 2,        // TLS from the start on any port
+    TlsNone = 3,            // plain text
+};
+
+// The relay port for these options: their own when set, else the setting.
+int relayPortFor(const MailEvent& options, int settingPort);
 
 // Loads the Profile row of that name. Errors are logged; a field that cannot be converted
 // keeps its previous value. A blank dns_server becomes the machine's first DNS server.

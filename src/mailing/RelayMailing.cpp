@@ -9,6 +9,19 @@
 
 namespace sendora {
 
+namespace {
+
+mail::TlsMode relayTlsMode(int port, qint16 choice) {
+    switch (choice) {
+    case TlsStartTlsRequired: return mail::TlsMode::StartTlsRequired;
+    case TlsImplicit: return mail::TlsMode::ImplicitTls;
+    case TlsNone: return mail::TlsMode::None; // the socket still takes 465 as TLS from the start
+    default: return port == 465 ? mail::TlsMode::ImplicitTls : mail::TlsMode::StartTlsIfOffered;
+    }
+}
+
+} // namespace
+
 std::optional<MailingRow> loadMailingRow(AppContext& ctx, qint64 id) {
     try {
         auto db = jet::Database::open(ctx.paths.systemDatabase(), jet::Database::OpenMode::ReadOnly);
@@ -98,8 +111,10 @@ bool RelayMailing::start() {
     if (transportFactory)
         m_session->socket().setTransportFactory(transportFactory);
     m_session->commandTimeout = commandTimeout;
-    const int port = m_ctx.settings.smtpPort;
-    m_session->socket().setTlsMode(port == 465 ? mail::TlsMode::ImplicitTls : mail::TlsMode::StartTlsIfOffered);
+    // The set's own port when it has one, else the SMTPPort setting.
+    const int port = relayPortFor(m_options, m_ctx.settings.smtpPort);
+    m_session->port = port;
+    m_session->socket().setTlsMode(relayTlsMode(port, m_options.smtp_tls));
     connect(m_session.get(), &SMTPSocket::MailOutComplete, this, &RelayMailing::onMailOutComplete,
             Qt::QueuedConnection);
     if (onSessionCreated)

@@ -92,7 +92,9 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     f.list = m_cursor.AddrListName;
     f.deliveryOptions = m_cursor.MailOptionsName;
     f.server = m_server;
-    f.port = m_ctx.settings.smtpPort;
+    if (port <= 0)
+        port = m_ctx.settings.smtpPort;
+    f.port = port;
     f.sender = m_sender;
 
     m_log.LogSend(QStringLiteral("P: Opening Addresslist..."), true, false);
@@ -135,13 +137,13 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     m_personalised = m_messages.personalised();
     f.messageSize = m_messages.messageSize();
 
-    const QString port = QString::number(m_ctx.settings.smtpPort);
-    m_log.LogSend(QStringLiteral("P: Attempting to connect to ") + m_server + QStringLiteral(" on port ") + port +
+    const QString portText = QString::number(port);
+    m_log.LogSend(QStringLiteral("P: Attempting to connect to ") + m_server + QStringLiteral(" on port ") + portText +
                   QStringLiteral("..."));
     m_socket.setUserName(m_options.username);
     m_socket.setPassword(m_options.password);
     m_socket.setProtocol(0);
-    m_socket.setPort(port);
+    m_socket.setPort(portText);
     m_socket.setHost(m_server);
     m_socket.setTimeout(commandTimeout);
     m_phase = Phase::Connecting;
@@ -151,8 +153,8 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
 }
 
 void SMTPSocket::onConnected() {
-    m_log.LogSend(QStringLiteral("P: Connected to ") + m_server + QStringLiteral(" on port ") +
-                  QString::number(m_ctx.settings.smtpPort) + QStringLiteral("..."));
+    m_log.LogSend(QStringLiteral("P: Connected to ") + m_server + QStringLiteral(" on port ") + QString::number(port) +
+                  QStringLiteral("..."));
     Q_EMIT ResultString(QStringLiteral("Connected"));
     const QString domain = m_sender.mid(m_sender.indexOf(u'@') + 1).trimmed();
     if (m_options.auth)

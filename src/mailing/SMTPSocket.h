@@ -53,6 +53,8 @@ public:
     // Seconds the server may stay silent, and the length of one block-pause tick (a minute);
     // tests shorten both.
     int commandTimeout = 30;
+    // The relay server's port; 0 takes the SMTPPort setting.
+    int port = 0;
     int blockPauseTickMs = 60000;
 
     void AbortCleanup();

@@ -178,7 +178,7 @@ private Q_SLOTS:
             profile << f.name;
         QCOMPARE(profile, (QStringList{"ProfileName", "SmtpServer", "dns_server", "default_server", "direct_send",
                                        "dns_timeout", "mailer_timeout", "concurrent_mailers", "dns_retries", "auth",
-                                       "username", "password", "mail_retries", "default_mail"}));
+                                       "username", "password", "mail_retries", "default_mail", "smtp_port", "smtp_tls"}));
         QCOMPARE(scalar(sdr, "SELECT LastCount FROM MailEvent").toInt(), 0);
         QVERIFY(!scalar(sdr, "SELECT LastCount FROM MailEvent").isNull());
     }

@@ -2,12 +2,17 @@
 
 #include "mailing/MailEvent.h"
 #include "MailingFixture.h"
+#include "RelayFixture.h"
 
+#include "core/SystemDatabase.h"
+
+#include <QFile>
 #include <QTemporaryFile>
 #include <QTest>
 
 using namespace sendora;
 using sendora::test::MailingFixture;
+using sendora::test::RelayFixture;
 
 namespace {
 
@@ -149,6 +154,85 @@ private Q_SLOTS:
         file.write(content);
         file.close();
         QCOMPARE(machineDnsServer(file.fileName()), server);
+    }
+
+    // ---- relay port and TLS choice, kept beside the fixed columns
+
+    void portAndTlsComeBackAndNullMeansTheSettings() {
+        MailingFixture f;
+        MailEvent in = sampleOptions();
+        in.smtp_port = 587;
+        in.smtp_tls = TlsStartTlsRequired;
+        QVERIFY(storeMEP(*f.app.ctx, in));
+        MailEvent out;
+        GetMEPFromDB(*f.app.ctx, out, in.ProfileName);
+        QCOMPARE(out.smtp_port, 587);
+        QCOMPARE(out.smtp_tls, qint16(TlsStartTlsRequired));
+
+        f.execute("UPDATE Profile SET smtp_port = Null, smtp_tls = Null");
+        GetMEPFromDB(*f.app.ctx, out, in.ProfileName); // out still holds 587: null must reset it
+        QCOMPARE(out.smtp_port, 0);
+        QCOMPARE(out.smtp_tls, qint16(TlsAutomatic));
+        QCOMPARE(relayPortFor(out, 2525), 2525);
+        out.smtp_port = 465;
+        QCOMPARE(relayPortFor(out, 2525), 465);
+        QCOMPARE(f.app.ui.shown.size(), 0);
+    }
+
+    void columnsAreAddedOnceAndTheFixedInsertStaysAlone() {
+        MailingFixture f;
+        updateDatabase(*f.app.ctx); // a second start adds nothing and logs nothing
+        QVERIFY(!QFile::exists(f.app.ctx->paths.app + "Errors.log"));
+        auto db = jet::Database::open(f.sdr(), jet::Database::OpenMode::ReadOnly);
+        QVERIFY(db->hasField("Profile", "smtp_port") && db->hasField("Profile", "smtp_tls"));
+        QVERIFY(db->hasField("MailEvent", "LastCount")); // the earlier additions still ran
+        MailEvent m = sampleOptions();
+        m.smtp_port = 2525;
+        QVERIFY(!storeMEPStatement(m).contains("smtp_port"));
+    }
+
+    void relayConnectsOnTheSetsPortAndLeavesTheSetting() {
+        RelayFixture f({"a@x.org"});
+        f.execute("UPDATE Profile SET smtp_port = 2525");
+        f.server.setScript(RelayFixture::greeting() + RelayFixture::accept("a@x.org") + RelayFixture::quit());
+        {
+            RelayMailing mailing(*f.app.ctx, f.row());
+            mailing.transportFactory = f.server.factory();
+            QVERIFY(f.runToEnd(mailing));
+            QCOMPARE(f.server.lastPort(), quint16(2525));
+            QVERIFY(!f.server.lastImplicitTls());
+            QCOMPARE(f.app.ctx->settings.smtpPort, 25); // the setting itself is never touched
+        }
+        QVERIFY(f.sendLog().contains("P: Attempting to connect to mail.test on port 2525..."));
+        QVERIFY(f.sendLog().contains("P: Connected to mail.test on port 2525..."));
+    }
+
+    void relayTlsChoice_data() {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<bool>("implicitTls");
+        QTest::addColumn<bool>("completes");
+        QTest::newRow("465 automatic: TLS from the start") << 465 << int(TlsAutomatic) << true << true;
+        QTest::newRow("587 automatic, no STARTTLS offered: plain") << 587 << int(TlsAutomatic) << false << true;
+        QTest::newRow("587 STARTTLS required, not offered: refused") << 587 << int(TlsStartTlsRequired) << false << false;
+        QTest::newRow("2465 implicit") << 2465 << int(TlsImplicit) << true << true;
+        QTest::newRow("25 none") << 25 << int(TlsNone) << false << true;
+    }
+    void relayTlsChoice() {
+        QFETCH(int, port);
+        QFETCH(int, choice);
+        QFETCH(bool, implicitTls);
+        QFETCH(bool, completes);
+        RelayFixture f({"a@x.org"});
+        f.execute(QStringLiteral("UPDATE Profile SET smtp_port = %1, smtp_tls = %2").arg(port).arg(choice));
+        f.server.setScript(RelayFixture::greeting() + RelayFixture::accept("a@x.org") + RelayFixture::quit());
+        RelayMailing mailing(*f.app.ctx, f.row());
+        mailing.transportFactory = f.server.factory();
+        mailing.commandTimeout = 2;
+        QCOMPARE(f.runToEnd(mailing, 8000), completes);
+        QCOMPARE(f.server.lastPort(), quint16(port));
+        QCOMPARE(f.server.lastImplicitTls(), implicitTls);
+        QCOMPARE(f.sentOf("Members", "a@x.org"), completes ? QStringLiteral("SENT") : QStringLiteral(""));
     }
 };
 

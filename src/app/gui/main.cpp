@@ -6,6 +6,7 @@
 #include "core/ui/QtUserInterface.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/MdiMain.h"
+#include "screens/ui/frmSDCentral.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
         sendora::resolveApplicationFolder(parser.value(dataDir), QCoreApplication::applicationDirPath());
     sendora::AppContext ctx(folder, &ui, nullptr);
     sendora::MdiMain window(ctx);
+    sendora::ChildWindowMakers makers;
+    makers.mailingCentre = sendora::mailingCentreMaker(ctx);
+    window.setChildWindowMakers(makers);
     ctx.host = &window;
     ui.setParent(&window);
 

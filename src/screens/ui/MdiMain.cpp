@@ -5,8 +5,10 @@
 #include "core/ui/ChooserWindow.h"
 #include "core/ui/OpenDeleteDialog.h"
 #include "screens/MainWindowSettings.h"
+#include "screens/ui/frmSDProfileWiz.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/ListBar.h"
+#include "screens/ui/frmSDCentral.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -64,6 +66,7 @@ MdiMain::MdiMain(AppContext& ctx, QWidget* parent)
     connect(m_centreTimer, &QTimer::timeout, this, [this] { runCommand(QStringLiteral("id_SDCentral")); });
     connect(m_area, &QMdiArea::subWindowActivated, this, [this] { setupActiveMenus(); });
     resize(1180, 760);
+    m_features |= unsigned(Feature::DeliveryWizard); // frmSDProfileWiz is built in
     setupDefaultMenus();
 }
 
@@ -419,11 +422,11 @@ void MdiMain::closeMessageWindows(const QString& messageName) {
 }
 
 bool MdiMain::openDeliveryOptionsWizard(const QString& profileName) {
-    return m_makers.deliveryOptionsWizard && m_makers.deliveryOptionsWizard(profileName, true);
+    return runDeliveryOptionsWizard(profileName, true);
 }
 
 bool MdiMain::editDeliveryOptions(const QString& profileName) {
-    return m_makers.deliveryOptionsWizard && m_makers.deliveryOptionsWizard(profileName, false);
+    return runDeliveryOptionsWizard(profileName, false);
 }
 
 void MdiMain::showMailingCentre() {
@@ -698,6 +701,52 @@ void MdiMain::closeEvent(QCloseEvent* event) {
         writeListbarOrder(m_ctx, m_listBar->groupOrder());
     resetSystemDatabaseAttributes(m_ctx);
     event->accept();
+}
+
+// ---- delivery options wizard
+
+bool MdiMain::runDeliveryOptionsWizard(const QString& profileName, bool isNew) {
+    if (m_makers.deliveryOptionsWizard)
+        return m_makers.deliveryOptionsWizard(profileName, isNew);
+    frmSDProfileWiz wizard(m_ctx, this);
+    // A new set named after the default set is start-up's initialization run.
+    return isNew ? wizard.NewProfile(profileName) : wizard.LoadProfile(profileName);
+}
+
+// ---- mailing centre
+
+frmSDCentral* MdiMain::mailingCentre() const {
+    return m_centre ? qobject_cast<frmSDCentral*>(m_centre->widget()) : nullptr;
+}
+
+void MdiMain::groupCreated(const QString& groupName) {
+    if (frmSDCentral* centre = mailingCentre())
+        centre->SelectOutlineRow(centre->AddSendoraToSDDisplay(groupName, true));
+}
+
+void MdiMain::groupChanged(const QString& groupName) {
+    if (frmSDCentral* centre = mailingCentre())
+        centre->UpdateSendoraInSDDisplay(groupName);
+}
+
+void MdiMain::groupDeleted(const QString& groupName) {
+    if (frmSDCentral* centre = mailingCentre())
+        centre->RemoveSendoraFromSDDisplay(groupName);
+}
+
+void MdiMain::messageCatalogueChanged(const QString& messageName) {
+    if (frmSDCentral* centre = mailingCentre())
+        centre->UpdateMessageInSDDisplay(messageName);
+}
+
+void MdiMain::deliveryOptionsChanged(const QString& profileName) {
+    if (frmSDCentral* centre = mailingCentre())
+        centre->UpdateDeliveryOptionsInSDDisplay(profileName);
+}
+
+void MdiMain::listCatalogueChanged() {
+    if (frmSDCentral* centre = mailingCentre())
+        centre->UpdateListInSDDisplay(QString());
 }
 
 } // namespace sendora

@@ -26,6 +26,7 @@ namespace sendora {
 
 struct AppContext;
 class ListBar;
+class frmSDCentral;
 
 class MdiMain : public QMainWindow, public WindowHost {
     Q_OBJECT
@@ -75,6 +76,16 @@ public:
     void showMainWindow() override;
     void mainWindowReady() override;
 
+    // ---- mailing centre: catalogue changes reach Sendora Central when it is open.
+    void groupCreated(const QString& groupName) override;
+    void groupChanged(const QString& groupName) override;
+    void groupDeleted(const QString& groupName) override;
+    void messageCatalogueChanged(const QString& messageName) override;
+    void deliveryOptionsChanged(const QString& profileName) override;
+    void listCatalogueChanged() override;
+    frmSDCentral* mailingCentre() const;
+    // ---- end mailing centre
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -102,6 +113,8 @@ private:
     void rebuildWindowList();
     void restorePlacement();
     void savePlacement();
+    // The delivery options wizard: a maker's when one is plugged in, else frmSDProfileWiz.
+    bool runDeliveryOptionsWizard(const QString& profileName, bool isNew);
 
     AppContext& m_ctx;
     WindowRegistry m_registry;
