@@ -171,7 +171,7 @@ QWidget* frmSDCentral::buildChoices() {
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("fraQuickSteps"));
     panel->setFrameShape(QFrame::StyledPanel);
-    panel->setFixedWidth(290);
+    panel->setFixedWidth(260);
     panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::MinimumExpanding);
     auto* v = new QVBoxLayout(panel);
     auto* title = new QLabel(QStringLiteral("Quick Steps to Prepare/Send a Mailing"), panel);
@@ -303,7 +303,7 @@ QWidget* frmSDCentral::buildOutline() {
     // The names take what the figures leave, so every column stays in view.
     header->setMinimumSectionSize(60);
     header->setSectionResizeMode(SDCentralOutline::NameColumn, QHeaderView::Stretch);
-    m_view->setMinimumWidth(200 + m_view->columnWidth(SDCentralOutline::IdColumn) +
+    m_view->setMinimumWidth(160 + m_view->columnWidth(SDCentralOutline::IdColumn) +
                             m_view->columnWidth(SDCentralOutline::DateColumn) +
                             m_view->columnWidth(SDCentralOutline::LastColumn) +
                             m_view->columnWidth(SDCentralOutline::TotalColumn) + 24);
