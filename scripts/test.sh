@@ -23,7 +23,7 @@ if [ "${SENDORA_QUICK:-0}" != 1 ]; then
   scripts/build.sh build-fuzz -DSENDORA_FUZZ=ON -DSENDORA_BENCH=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
   for f in build-fuzz/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+    [ -f "$f" ] && [ -x "$f" ] || continue
     echo "-- $(basename "$f")"
     "$f" -max_total_time="${SENDORA_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -timeout=10 2>&1 | tail -n 2
   done
