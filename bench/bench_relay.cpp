@@ -2,7 +2,7 @@
 // relay session into smtp-sink, lockstep and pipelined, against Postfix's smtp-source
 // sending the same count and size over one reused connection into the same sink.
 //
-//   bench_relay [--count N] [--size BYTES] [--list-rows R]
+//   bench_relay [--count N] [--size BYTES] [--list-rows R] [--no-flags]
 //
 // With --list-rows larger than --count the list holds R members and each send takes the
 // first N of them as one block: peak memory should not depend on R.
@@ -57,7 +57,7 @@ bool waitListening(quint16 port) {
 }
 
 // Fills the folder with a list of count members and a personalised message of about size bytes.
-void prepare(sendora::AppContext& ctx, int count, int listRows, int size) {
+void prepare(sendora::AppContext& ctx, int count, int listRows, int size, bool flags) {
     auto list = jet::Database::create(ctx.paths.listFile("Bench.mdb"));
     list->execute("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName "
                   "TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 "
@@ -92,9 +92,10 @@ void prepare(sendora::AppContext& ctx, int count, int listRows, int size) {
                                "VALUES(\"Bench\",\"Monthly news\",0,%1,-1,\"Dear\",\",\",-1,-1,1,1)")
                     .arg(jet::quote(body)));
     db->execute(QStringLiteral("UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"bench@sender.test\", "
-                               "ReplyTo = \"\", bFlagSends = -1, bSendInBlocks = -1, bIfNotYetFlagged = 0, "
+                               "ReplyTo = \"\", bFlagSends = %2, bSendInBlocks = -1, bIfNotYetFlagged = 0, "
                                "SendBlockSize = %1")
-                    .arg(count));
+                    .arg(count)
+                    .arg(flags ? -1 : 0));
     db->execute("INSERT INTO Sendora VALUES(\"Bench\",\"\")");
     db->execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) VALUES(\"Bench\",\"Bench\","
                 "\"Bench\",\"Default Delivery Options\")");
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
     int count = 20000;
     int size = 5000;
     int listRows = 0;
+    const bool flags = !app.arguments().contains("--no-flags");
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--count")
@@ -160,7 +162,7 @@ int main(int argc, char** argv) {
     sendora::AppContext ctx(dir.path(), &ui, nullptr);
     if (!sendora::Startup(ctx).run())
         return 1;
-    prepare(ctx, count, listRows, size);
+    prepare(ctx, count, listRows, size, flags);
 
     const quint16 port = freePort();
     QProcess sink;
@@ -182,7 +184,8 @@ int main(int argc, char** argv) {
     sink.terminate();
     sink.waitForFinished();
 
-    std::printf("messages: %d of about %d bytes each, list of %d members\n", count, size, std::max(count, listRows));
+    std::printf("messages: %d of about %d bytes each, list of %d members, %s\n", count, size, std::max(count, listRows),
+                flags ? "each accepted address flagged" : "no flags written");
     std::printf("smtp-source (one connection):  %8.0f msg/s\n", reference);
     std::printf("relay session, lockstep:       %8.0f msg/s  ratio %.2f\n", lockstep,
                 reference > 0 ? lockstep / reference : 0.0);

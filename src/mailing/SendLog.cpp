@@ -22,7 +22,13 @@ QString mailingDateText(const QDateTime& start) {
     return QLocale::c().toString(start, QStringLiteral("MMM dd yyyy  hh:mm AP"));
 }
 
-SendLog::SendLog(AppContext& ctx) : m_ctx(ctx) { openFile(); }
+SendLog::SendLog(AppContext& ctx) : m_ctx(ctx) {
+    // Lines reach the disk in batches: at a block edge at once, otherwise within a moment.
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(200);
+    QObject::connect(&m_flushTimer, &QTimer::timeout, [this] { m_file.flush(); });
+    openFile();
+}
 
 SendLog::~SendLog() { m_file.close(); }
 
@@ -32,12 +38,16 @@ void SendLog::openFile() {
     if (QFileInfo(m_file.fileName()).size() > kLogSizeLimit)
         QFile::remove(m_file.fileName());
     m_file.open(QIODevice::Append);
+    m_size = m_file.size();
 }
 
 void SendLog::write(const QString& line) {
-    if (!m_file.isOpen() || m_file.size() > kLogSizeLimit)
+    if (!m_file.isOpen() || m_size > kLogSizeLimit) {
+        m_file.flush();
         openFile();
+    }
     const QByteArray bytes = line.toUtf8() + "\r\n";
+    m_size += bytes.size();
     if (m_file.write(bytes) != bytes.size())
         LogError(m_ctx, QStringLiteral("P: LogSend in SMTPSocket"), {m_file.error(), m_file.errorString()}, false);
 }
@@ -114,10 +124,10 @@ void SendLog::LogSend(const QString& text, bool startBlock, bool endBlock) {
     if (endBlock)
         for (const QString& l : statisticsBlock())
             write(l);
-    // Block edges and progress steps reach the disk at once; the protocol lines in between
-    // may wait in the buffer (they are most of the volume).
-    if (startBlock || endBlock || line.startsWith(QLatin1String("P: ")))
+    if (startBlock || endBlock)
         m_file.flush();
+    else if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 } // namespace sendora

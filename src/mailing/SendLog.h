@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -61,6 +62,8 @@ private:
 
     AppContext& m_ctx;
     QFile m_file;
+    qint64 m_size = 0; // bytes in the file, kept here rather than asked of the disk per line
+    QTimer m_flushTimer;
 };
 
 // "mmm dd yyyy  hh:mm AMPM", the date handed to the mailing centre.

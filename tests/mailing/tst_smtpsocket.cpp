@@ -121,7 +121,7 @@ private Q_SLOTS:
                 s->setPause(true);
         });
         QTRY_COMPARE(s->phase(), SMTPSocket::Phase::Paused);
-        QVERIFY(f.sendLog().contains("P: Pausing"));
+        QTRY_VERIFY(f.sendLog().contains("P: Pausing"));
         QSignalSpy finished(&mailing, &RelayMailing::finished);
         s->setPause(false);
         QVERIFY(finished.wait(10000));

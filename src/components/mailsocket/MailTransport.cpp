@@ -60,7 +60,13 @@ void SslTransport::connectToHost(const QString& host, quint16 port, bool implici
 void SslTransport::startClientEncryption() { m_socket->startClientEncryption(); }
 bool SslTransport::isEncrypted() const { return m_socket->isEncrypted(); }
 bool SslTransport::isLoopbackPeer() const { return m_socket->peerAddress().isLoopback(); }
-qint64 SslTransport::write(QByteArrayView data) { return m_socket->write(data.data(), data.size()); }
+qint64 SslTransport::write(QByteArrayView data)
+{
+    const qint64 written = m_socket->write(data.data(), data.size());
+    // Out now rather than on the next pass of the event loop: each command waits for its reply.
+    m_socket->flush();
+    return written;
+}
 QByteArray SslTransport::readAll() { return m_socket->readAll(); }
 void SslTransport::close() { m_socket->disconnectFromHost(); }
 
