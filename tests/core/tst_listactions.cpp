@@ -3,7 +3,6 @@
 
 #include "components/jet/Jet.h"
 #include "core/ListActions.h"
-#include "core/Startup.h"
 #include "core/SystemDatabase.h"
 #include "support/RecordingHost.h"
 #include "support/DbQuery.h"
@@ -42,11 +41,7 @@ struct Started {
     RecordingHost host;
     TestApp app{&host};
     Started() {
-        app.ui.answers = {Answer::Yes};
-        Startup s(*app.ctx);
-        if (!s.run())
-            qFatal("start-up failed: %s", qPrintable(s.failureText()));
-        app.ui.clear();
+        app.start(true);
         host.calls.clear();
     }
     QString sdr() const { return app.ctx->paths.systemDatabase(); }

@@ -3,7 +3,6 @@
 // mailing engine's tests.
 
 #include "components/jet/Jet.h"
-#include "core/Startup.h"
 #include "support/TestApp.h"
 
 #include <QStringList>
@@ -13,13 +12,7 @@ namespace sendora::test {
 struct MailingFixture {
     TestApp app;
 
-    MailingFixture() {
-        app.ui.answers = {Answer::No};
-        Startup s(*app.ctx);
-        if (!s.run())
-            qFatal("start-up failed: %s", qPrintable(s.failureText()));
-        app.ui.clear();
-    }
+    MailingFixture() { app.start(); }
 
     QString sdr() const { return app.ctx->paths.systemDatabase(); }
     QString listFile(const QString& name) const { return app.ctx->paths.listFile(name + QStringLiteral(".mdb")); }

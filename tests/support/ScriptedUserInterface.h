@@ -43,4 +43,10 @@ public:
     void clear() { shown.clear(); }
 };
 
+// A message box as one transcript line.
+inline QString msg(const QString& text, const QString& icon = QStringLiteral("information"),
+                   const QString& buttons = QStringLiteral("OK"), const QString& title = QStringLiteral("Sendora")) {
+    return QStringLiteral("message|%1|%2|%3|%4").arg(icon, buttons, title, text);
+}
+
 } // namespace sendora::test

@@ -2,6 +2,7 @@
 // A fresh application folder in a temporary directory with a scripted user interface.
 
 #include "core/AppContext.h"
+#include "core/Startup.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QTemporaryDir>
@@ -24,6 +25,14 @@ struct TestApp {
     void layOut() {
         ctx->paths.createMissingFolders();
         ctx->settingsFile.setPath(ctx->paths.settingsFile());
+    }
+    // Start-up run through (answering the sample data question), its messages cleared.
+    void start(bool sampleData = false) {
+        ui.answers = {sampleData ? Answer::Yes : Answer::No};
+        Startup s(*ctx);
+        if (!s.run())
+            qFatal("start-up failed: %s", qPrintable(s.failureText()));
+        ui.clear();
     }
 };
 

@@ -2,82 +2,20 @@
 // 50 pipelined, checked byte by byte in its dump files.
 
 #include "components/mailsocket/MailSocket.h"
+#include "support/SmtpSink.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
-
 using namespace sendora::mail;
-
-static const char* const SinkPath = "/usr/sbin/smtp-sink";
 
 class TestMailSocketSmtpSink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
     void fiftyMessages_data();
     void fiftyMessages();
-
-private:
-    QProcess m_sink;
-    QTemporaryDir m_dumps;
-    quint16 m_port = 0;
 };
-
-static quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-void TestMailSocketSmtpSink::init()
-{
-    if (!QFile::exists(SinkPath)) {
-        if (qEnvironmentVariableIsSet("CI"))
-            QFAIL("smtp-sink is not installed");
-        QSKIP("smtp-sink is not installed");
-    }
-    QVERIFY(m_dumps.isValid());
-    // smtp-sink drops privileges when started as root; the dump folder must stay writable.
-    QFile::setPermissions(m_dumps.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                             | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-    m_port = freePort();
-    QStringList args;
-    if (::geteuid() == 0)
-        args << "-u" << "root";
-    args << "-d" << m_dumps.path() + "/%H%M%S." << QStringLiteral("127.0.0.1:%1").arg(m_port) << "100";
-    m_sink.start(SinkPath, args);
-    QVERIFY2(m_sink.waitForStarted(3000), qPrintable(m_sink.errorString()));
-    const bool listening = QTest::qWaitFor(
-        [this] {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_port);
-            return probe.waitForConnected(100);
-        },
-        5000);
-    QVERIFY2(listening, m_sink.readAllStandardError().constData());
-}
-
-void TestMailSocketSmtpSink::cleanup()
-{
-    if (m_sink.state() != QProcess::NotRunning) {
-        m_sink.terminate();
-        if (!m_sink.waitForFinished(2000))
-            m_sink.kill();
-        m_sink.waitForFinished(2000);
-    }
-    m_dumps.remove();
-}
 
 void TestMailSocketSmtpSink::fiftyMessages_data()
 {
@@ -89,13 +27,20 @@ void TestMailSocketSmtpSink::fiftyMessages_data()
 void TestMailSocketSmtpSink::fiftyMessages()
 {
     QFETCH(bool, pipelining);
+    if (!sendora::test::SmtpSink::available()) {
+        if (sendora::test::SmtpSink::mustExist())
+            QFAIL("smtp-sink is not installed");
+        QSKIP("smtp-sink is not installed");
+    }
+    sendora::test::SmtpSink sink;
+    QVERIFY(sink.start());
     constexpr int Count = 50;
     // Dot lines, bare LF and a long line, so framing is checked against a real parser.
     const QString bodyTail = "\r\n.\r\n..\r\n.leading\nbare LF line\n" + QString(900, u'x') + "\r\nend";
 
     MailSocket socket;
     socket.setHost("127.0.0.1");
-    socket.setPort(QString::number(m_port));
+    socket.setPort(QString::number(sink.port()));
     socket.setTimeout(10);
     socket.setPipeliningAllowed(pipelining);
     int next = 0, ok = 0, failed = 0;
@@ -136,13 +81,9 @@ void TestMailSocketSmtpSink::fiftyMessages()
     QCOMPARE(socket.isPipelining(), pipelining);
 
     // smtp-sink writes the dumps as it goes; allow it a moment for the last one.
-    QDir dir(m_dumps.path());
-    QTRY_COMPARE(dir.entryList(QDir::Files).size(), Count);
+    QTRY_COMPARE(sink.dumpCount(), Count);
     QSet<int> seen;
-    for (const QString& name : dir.entryList(QDir::Files)) {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray dump = f.readAll();
+    for (const QByteArray& dump : sink.dumps()) {
         const qsizetype at = dump.indexOf("X-Seq: ");
         QVERIFY2(at >= 0, dump.constData());
         const int seq = dump.mid(at + 7, dump.indexOf('\n', at) - at - 7).trimmed().toInt();

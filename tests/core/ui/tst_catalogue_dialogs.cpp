@@ -2,7 +2,6 @@
 // each kind and operation, and what their buttons and double-clicks do.
 
 #include "components/jet/Jet.h"
-#include "core/Startup.h"
 #include "core/SystemDatabase.h"
 #include "core/ui/ChooserWindow.h"
 #include "core/ui/OpenDeleteDialog.h"
@@ -28,10 +27,7 @@ struct Started {
     TestApp app{&host};
     AppContext& ctx = *app.ctx;
     Started() {
-        app.ui.answers = {Answer::Yes};
-        if (!Startup(ctx).run())
-            qFatal("start-up failed");
-        app.ui.clear();
+        app.start(true);
         host.calls.clear();
     }
 };

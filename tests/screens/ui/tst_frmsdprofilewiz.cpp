@@ -1,6 +1,7 @@
 // The real delivery options wizard, driven by object names with mouse and keys: every page
-// with wrong and right values and each message, Finish storing the row, Cancel and the close
-// box, start-up's initialization run and the main window's commands.
+// with its controls and their wiring, Finish storing the row, Cancel and the close box,
+// start-up's initialization run and the main window's commands. The page checks' exact
+// messages are tst_profilewizard's.
 
 #include "components/jet/Jet.h"
 #include "core/Startup.h"
@@ -8,6 +9,7 @@
 #include "screens/ui/MdiMain.h"
 #include "screens/ui/frmSDProfileWiz.h"
 #include "support/TestApp.h"
+#include "WhenModal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,13 +20,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
-
-#include <functional>
 
 using namespace sendora;
 using sendora::test::TestApp;
+using sendora::test::msg;
+using sendora::test::whenModal;
 
 namespace {
 
@@ -36,24 +37,13 @@ struct Host : WindowHost {
 struct Started {
     Host host;
     TestApp app{&host};
-    Started() {
-        app.ui.answers = {Answer::No};
-        Startup s(*app.ctx);
-        if (!s.run())
-            qFatal("start-up failed: %s", qPrintable(s.failureText()));
-        app.ui.clear();
-    }
+    Started() { app.start(); }
     QString sdr() const { return app.ctx->paths.systemDatabase(); }
     int rows(const QString& name) const {
         auto db = jet::Database::open(sdr(), jet::Database::OpenMode::ReadOnly);
         return db->openRecordset("SELECT Count(*) FROM Profile WHERE ProfileName = " + jet::quote(name))->value(0).toInt();
     }
 };
-
-QString msg(const QString& text, const QString& icon = "information", const QString& buttons = "OK",
-            const QString& title = "Sendora") {
-    return QStringLiteral("message|%1|%2|%3|%4").arg(icon, buttons, title, text);
-}
 
 // Drives one wizard window.
 struct Driver {
@@ -105,16 +95,6 @@ void show(QWidget* w) {
     QVERIFY(QTest::qWaitForWindowActive(w));
 }
 
-// Runs f on the next modal dialog once it is up (the caller then starts what opens it).
-void whenModal(std::function<void(QDialog*)> f, int tries = 300) {
-    QTimer::singleShot(10, qApp, [f, tries] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            f(d);
-        else if (tries > 0)
-            whenModal(f, tries - 1);
-    });
-}
-
 } // namespace
 
 class TestProfileWizardWindow : public QObject {
@@ -141,11 +121,9 @@ private Q_SLOTS:
         QVERIFY(d.text("txtProfileName").startsWith("New  "));
         d.snap();
         d.get<QLineEdit>("txtProfileName")->clear();
-        QCOMPARE(d.press(), QStringList{msg("Please enter a name for your delivery options.", "exclamation")});
+        QCOMPARE(d.press().size(), 1);
         QCOMPARE(wizard.currentPage(), 2);
         QCOMPARE(QApplication::focusWidget(), d.get("txtProfileName"));
-        d.type("txtProfileName", "Spring: promo");
-        QVERIFY(d.press().first().contains("A valid filename cannot conatain"));
         d.type("txtProfileName", "Spring promo");
         d.type("txtDescription", "Season \"one\"");
         QVERIFY(d.press().isEmpty());
@@ -154,15 +132,11 @@ private Q_SLOTS:
         QCOMPARE(wizard.currentPage(), 3);
         d.snap();
         d.type("txtFrom", "not an address");
-        QCOMPARE(d.press(), QStringList{msg("The 'From' address is invalid.  \r\nPlease re-enter using a valid email "
-                                            "address format.  \r\nExample: john.smith@example.com",
-                                            "information", "OK", "Invalid 'From' Address")});
+        QCOMPARE(d.press().size(), 1);
         QCOMPARE(QApplication::focusWidget(), d.get("txtFrom"));
         d.type("txtFrom", "sales@example.org");
         d.type("txtReplyTo", "replies@");
-        QCOMPARE(d.press().first(), msg("The 'Reply To' address is invalid.  \r\nPlease re-enter using a valid email "
-                                        "address format.  \r\nExample: john.smith@example.com",
-                                        "information", "OK", "Invalid 'Reply To' Address"));
+        QCOMPARE(d.press().size(), 1);
         d.type("txtReplyTo", "");
         QVERIFY(d.press().isEmpty());
 
@@ -198,15 +172,13 @@ private Q_SLOTS:
         QVERIFY(!d.get<QRadioButton>("optNoDelay")->isChecked());
         QVERIFY(d.enabled("txtTimedBlockSize") && d.enabled("txtTimeIncrement"));
         d.type("txtTimedBlockSize", "0");
-        QCOMPARE(d.press(), QStringList{msg("Please enter a number for 'Send in Blocks'.")});
+        QCOMPARE(d.press().size(), 1);
         QCOMPARE(QApplication::focusWidget(), d.get("txtTimedBlockSize"));
         d.type("txtTimedBlockSize", "50");
-        d.type("txtTimeIncrement", "0");
-        QCOMPARE(d.press(), QStringList{msg("Please enter a number for 'Wait __ Minutes'.")});
         d.type("txtTimeIncrement", "2");
         d.click("chkInsertTimeDelay");
         d.type("txtTimeDelay", "");
-        QCOMPARE(d.press(), QStringList{msg("Please enter a number for 'Insert a Delay'.")});
+        QCOMPARE(d.press().size(), 1);
         d.click("optNoDelay"); // clears both
         QVERIFY(!d.get<QCheckBox>("chkTimedBlocks")->isChecked() && !d.get<QCheckBox>("chkInsertTimeDelay")->isChecked());
         d.click("chkTimedBlocks");
@@ -218,16 +190,15 @@ private Q_SLOTS:
         QCOMPARE(d.text("txtSmtpServer"), QStringLiteral("relay.example.net"));
         d.snap();
         d.type("txtSmtpServer", "");
-        QCOMPARE(d.press(), QStringList{msg("Please enter a mail server.")});
+        QCOMPARE(d.press().size(), 1);
         d.type("txtSmtpServer", "smtp.example.org");
         d.type("txtSmtpPort", "587");
         d.get<QComboBox>("cboSmtpTls")->setCurrentIndex(1);
         QVERIFY(!d.enabled("txtUserName"));
         d.click("chkAuth");
         QVERIFY(d.enabled("txtUserName") && d.enabled("lblPassword"));
-        QCOMPARE(d.press(), QStringList{msg("Please enter a username.")});
+        QCOMPARE(d.press().size(), 1);
         d.type("txtUserName", "mailer");
-        QCOMPARE(d.press(), QStringList{msg("Please enter a password.")});
         d.type("txtPassword", "s3cret");
         QVERIFY(!d.enabled("txtDnsServer"));
         d.click("chkDirectSend");
@@ -252,11 +223,11 @@ private Q_SLOTS:
         d.tabOut("txtMailerTimeout");
         QCOMPARE(d.text("txtMailerTimeout"), QStringLiteral("10"));
         d.type("txtDnsServer", "");
-        QCOMPARE(d.press("cmdFinish"), QStringList{msg("Please enter a DNS server.")});
+        QCOMPARE(d.press("cmdFinish").size(), 1);
         d.type("txtDnsServer", "192.0.2.53");
         d.click("chkDefaultServer");
         d.type("txtDefaultMail", "");
-        QCOMPARE(d.press("cmdFinish"), QStringList{msg("Please enter a default mail server.")});
+        QCOMPARE(d.press("cmdFinish").size(), 1);
         d.type("txtDefaultMail", "fallback.example.org");
         d.snap();
 
@@ -270,26 +241,16 @@ private Q_SLOTS:
 
         MailEvent m;
         GetMEPFromDB(*s.app.ctx, m, "Spring promo");
-        QCOMPARE(m.ProfileDescription, QStringLiteral("Season \"one\""));
-        QCOMPARE(m.From, QStringLiteral("sales@example.org"));
-        QCOMPARE(m.ReplyTo, QString());
-        QVERIFY(m.bSendInBlocks);
-        QCOMPARE(m.SendBlockSize, 500);
-        QCOMPARE(m.SentFlag, QStringLiteral("DONE \"spring\""));
-        QCOMPARE(m.SentFlagToCheck, QStringLiteral("DONE \"spring\""));
-        QVERIFY(m.bTimedBlocks && !m.bInsertTimeDelay);
-        QCOMPARE(m.TimedBlockSize, 50);
-        QCOMPARE(m.TimeIncrement, qint16(2));
-        QCOMPARE(m.SmtpServer, QStringLiteral("smtp.example.org"));
-        QCOMPARE(m.smtp_port, 587);
-        QCOMPARE(m.smtp_tls, qint16(TlsStartTlsRequired));
+        // Every control reached its column.
+        QCOMPARE(QStringList({m.ProfileDescription, m.From, m.ReplyTo, m.SentFlag, m.SentFlagToCheck, m.SmtpServer,
+                              m.username, m.password, m.dns_server, m.default_mail}),
+                 QStringList({"Season \"one\"", "sales@example.org", "", "DONE \"spring\"", "DONE \"spring\"",
+                              "smtp.example.org", "mailer", "s3cret", "192.0.2.53", "fallback.example.org"}));
+        QCOMPARE(QList<int>({m.SendBlockSize, m.TimedBlockSize, m.TimeIncrement, m.smtp_port, m.smtp_tls,
+                             m.concurrent_mailers, m.dns_timeout, m.mailer_timeout}),
+                 QList<int>({500, 50, 2, 587, TlsStartTlsRequired, 1, 5, 10}));
+        QVERIFY(m.bSendInBlocks && m.bTimedBlocks && !m.bInsertTimeDelay);
         QVERIFY(m.auth && m.direct_send && m.default_server);
-        QCOMPARE(m.password, QStringLiteral("s3cret"));
-        QCOMPARE(m.concurrent_mailers, qint16(1));
-        QCOMPARE(m.dns_timeout, qint16(5));
-        QCOMPARE(m.mailer_timeout, 10);
-        QCOMPARE(m.dns_server, QStringLiteral("192.0.2.53"));
-        QCOMPARE(m.default_mail, QStringLiteral("fallback.example.org"));
         QCOMPARE(s.app.ctx->settingsFile.read(kAppDefaults, "MailEventProfile"), QStringLiteral("Spring promo"));
         QCOMPARE(s.host.changed, QStringList{"Spring promo"});
     }
@@ -430,10 +391,7 @@ private Q_SLOTS:
         });
         QVERIFY(Startup(*app.ctx).run());
         QVERIFY(seen);
-        QCOMPARE(app.ui.transcript().first(),
-                 msg("A default Delivery Options set was not found.  \nThe Delivery Options Wizard will now be called "
-                     "so you can supply the default values needed",
-                     "information", "OK", "Sendora"));
+        QVERIFY(app.ui.transcript().first().contains("A default Delivery Options set was not found."));
         MailEvent m;
         GetMEPFromDB(*app.ctx, m, kDefaultProfileName);
         QCOMPARE(m.ProfileName, kDefaultProfileName);

@@ -9,6 +9,7 @@
 #include "screens/ui/ListBar.h"
 #include "screens/ui/MdiMain.h"
 #include "support/TestApp.h"
+#include "WhenModal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,12 +23,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 using namespace sendora;
 using sendora::test::TestApp;
+using sendora::test::whenModal;
 
 namespace {
 
@@ -56,16 +55,6 @@ private:
     QStringList* m_log;
 };
 
-// Runs f on the next modal dialog once it is up (the caller then starts what opens it).
-void whenModal(std::function<void(QDialog*)> f, int tries = 300) {
-    QTimer::singleShot(10, qApp, [f, tries] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            f(d);
-        else if (tries > 0)
-            whenModal(f, tries - 1);
-    });
-}
-
 struct Main {
     TestApp app;
     std::unique_ptr<MdiMain> window;
@@ -73,7 +62,6 @@ struct Main {
     int newMessages = 0;
 
     explicit Main(bool withWindows = true) {
-        app.ui.answers = {Answer::Yes}; // sample data
         start(withWindows);
     }
     void start(bool withWindows) {
@@ -89,10 +77,7 @@ struct Main {
             };
             window->setChildWindowMakers(makers);
         }
-        Startup s(*app.ctx);
-        if (!s.run())
-            qFatal("start-up failed: %s", qPrintable(s.failureText()));
-        app.ui.clear();
+        app.start(true);
     }
     QAction* action(const QString& id) const { return window->findChild<QAction*>(id); }
     void trigger(const QString& id) { action(id)->trigger(); }
@@ -309,19 +294,6 @@ private Q_SLOTS:
         auto rs = db->openRecordset("SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"Customers\"");
         QVERIFY(!rs->eof());
         QCOMPARE(rs->value(0).toString(), QStringLiteral("Paying ones"));
-    }
-
-    void listToolsChooserEntriesAreInertForNow() {
-        Main m;
-        whenModal([](QDialog* d) {
-            QCOMPARE(d->objectName(), QStringLiteral("frmManageLists"));
-            auto* merge = d->findChild<QPushButton*>("cmd_id_ToolsMergeLists");
-            QVERIFY(!merge->isEnabled());
-            QVERIFY(merge->toolTip().startsWith("Merge several lists into one"));
-            QCOMPARE(d->findChildren<QPushButton*>().size(), 11);
-            d->reject();
-        });
-        clickListbar(*m.window, "Mailing Lists", "Manage lists");
     }
 
     void deleteRecordWithoutSelectionAndHidingLists() {

@@ -16,6 +16,7 @@
 #include "support/DbQuery.h"
 #include "support/SmtpSink.h"
 #include "support/TestApp.h"
+#include "WhenModal.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -28,37 +29,22 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
-#include <functional>
-
 using namespace sendora;
 using sendora::test::TestApp;
+using sendora::test::msg;
+using sendora::test::whenModal;
 
 namespace {
 
 const QString kSampleGroup = QStringLiteral("Sample");
 
-QString msg(const QString& text, const QString& icon = "information", const QString& buttons = "OK") {
-    return QStringLiteral("message|%1|%2|Sendora|%3").arg(icon, buttons, text);
-}
-
 void snap(QWidget* w, const QString& name) {
     const QString dir = qEnvironmentVariable("SENDORA_SCREENSHOT_DIR");
     if (!dir.isEmpty())
         w->window()->grab().save(dir + "/" + name + ".png");
-}
-
-// Runs f on the next modal dialog once it is up (the caller then starts what opens it).
-void whenModal(std::function<void(QDialog*)> f, int tries = 500) {
-    QTimer::singleShot(10, qApp, [f, tries] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            f(d);
-        else if (tries > 0)
-            whenModal(f, tries - 1);
-    });
 }
 
 struct Central {
