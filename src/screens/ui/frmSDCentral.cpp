@@ -220,7 +220,8 @@ QWidget* frmSDCentral::buildChoices() {
         v->addWidget(l);
         v->addWidget(box);
         connect(box, &QComboBox::currentTextChanged, this, [this] { choiceChanged(); });
-        connect(box->lineEdit(), &QLineEdit::editingFinished, this, [this, box] { leaveChoice(box); });
+        QComboBox* const combo = box; // clang 14 cannot capture a structured binding
+        connect(box->lineEdit(), &QLineEdit::editingFinished, this, [this, combo] { leaveChoice(combo); });
     }
     v->addSpacing(8);
     auto button = [&](const char* name, const QString& caption) {
