@@ -14,8 +14,6 @@ namespace {
 
 const QString kModule = QStringLiteral(" in mdlDatabaseUtils");
 
-bool removeDatabaseFile(const QString& path) { return jet::removeDatabase(path); }
-
 } // namespace
 
 QStringList schemaStatements() {
@@ -149,7 +147,7 @@ bool CreateSendoraDatabase(AppContext& ctx) {
 
 bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLengthText, bool newInstallation) {
     try {
-        if (!removeDatabaseFile(path))
+        if (!jet::removeDatabase(path))
             throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(path));
         {
             auto db = jet::Database::create(path);
@@ -288,7 +286,7 @@ bool VerifyAndUpgradeSystemDatabase(AppContext& ctx) {
             oldDb->close();
         }
         const QString oldCopy = ctx.paths.upgradeOld();
-        if (!removeDatabaseFile(oldCopy))
+        if (!jet::removeDatabase(oldCopy))
             throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(oldCopy));
         if (!QFile::rename(path, oldCopy))
             throw jet::Error(jet::ErrLocked, QStringLiteral("Could not rename '%1' to '%2'.").arg(path, oldCopy));
@@ -298,7 +296,7 @@ bool VerifyAndUpgradeSystemDatabase(AppContext& ctx) {
         }
         return true;
     } catch (const std::exception& e) {
-        removeDatabaseFile(tempPath);
+        jet::removeDatabase(tempPath);
         LogError(ctx, QStringLiteral("UpgradeSystemDatabase") + kModule, errorInfo(e), true);
         return false;
     }

@@ -321,6 +321,19 @@ QString withOrIgnore(const QString& sql)
     return sql.left(space) + QStringLiteral(" OR IGNORE") + sql.mid(space);
 }
 
+void DatabaseCore::withAttached(const QStringList& aliases, const std::function<void()>& work)
+{
+    // Other files stay attached only while a statement needs them.
+    attach(aliases);
+    try {
+        work();
+    } catch (...) {
+        release(aliases);
+        throw;
+    }
+    release(aliases);
+}
+
 void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnError)
 {
     ensureOpen();
@@ -332,9 +345,8 @@ void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnE
     case Kind::Update:
     case Kind::Delete: {
         const QString sql = plan.hasVerbOr && !failOnError ? withOrIgnore(plan.sql) : plan.sql;
-        attach(plan.aliases);
         const bool cached = plan.aliases.isEmpty();
-        try {
+        withAttached(plan.aliases, [&] {
             sqlite3_stmt* st = prepare(sql, cached, jetSql);
             try {
                 step(st, jetSql);
@@ -344,43 +356,19 @@ void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnE
             }
             affected = sqlite3_changes64(db);
             done(st, cached);
-        } catch (...) {
-            release(plan.aliases);
-            throw;
-        }
-        release(plan.aliases);
+        });
         return;
     }
     case Kind::InsertByName:
-        attach(plan.aliases);
-        try {
-            insertByName(plan, jetSql, failOnError);
-        } catch (...) {
-            release(plan.aliases);
-            throw;
-        }
-        release(plan.aliases);
+        withAttached(plan.aliases, [&] { insertByName(plan, jetSql, failOnError); });
         return;
     case Kind::SelectInto:
-        if (plan.targetSchema.startsWith(QLatin1String("text:"))) {
-            attach(plan.aliases);
-            try {
+        withAttached(plan.aliases, [&] {
+            if (plan.targetSchema.startsWith(QLatin1String("text:")))
                 exportText(plan);
-            } catch (...) {
-                release(plan.aliases);
-                throw;
-            }
-            release(plan.aliases);
-            return;
-        }
-        attach(plan.aliases);
-        try {
-            selectInto(plan, jetSql);
-        } catch (...) {
-            release(plan.aliases);
-            throw;
-        }
-        release(plan.aliases);
+            else
+                selectInto(plan, jetSql);
+        });
         return;
     case Kind::CreateTable: createTable(plan); break;
     case Kind::CreateIndex: createIndex(plan); break;

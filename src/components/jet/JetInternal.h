@@ -150,6 +150,7 @@ struct DatabaseCore {
     QString aliasFor(const QString& file) const;
     void attach(const QStringList& aliases);
     void release(const QStringList& aliases);
+    void withAttached(const QStringList& aliases, const std::function<void()>& work);
 
     sqlite3_stmt* prepare(const QString& sql, bool cached, const QString& context);
     void done(sqlite3_stmt* stmt, bool cached);

@@ -14,6 +14,17 @@ namespace {
 
 Error noCurrent() { return Error(ErrNoCurrentRecord, QStringLiteral("No current record.")); }
 
+void requireWritable(const RecordsetCore& r) {
+    r.check();
+    if (!r.updatable)
+        throw Error(ErrReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
+}
+
+void requireCurrentRow(const RecordsetCore& r) {
+    if (r.eof || r.bof || r.pos < 0 || r.deleted)
+        throw noCurrent();
+}
+
 } // namespace
 
 QVariant detail::readColumn(sqlite3_stmt* st, int col, FieldType type)
@@ -493,20 +504,15 @@ QVariant Recordset::value(int index) const
 
 void Recordset::addNew()
 {
-    d->check();
-    if (!d->updatable)
-        throw Error(ErrReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
+    requireWritable(*d);
     d->mode = RecordsetCore::Mode::Add;
     d->pending.clear();
 }
 
 void Recordset::edit()
 {
-    d->check();
-    if (!d->updatable)
-        throw Error(ErrReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
-    if (d->eof || d->bof || d->pos < 0 || d->deleted)
-        throw noCurrent();
+    requireWritable(*d);
+    requireCurrentRow(*d);
     d->mode = RecordsetCore::Mode::Edit;
     d->pending.clear();
 }
@@ -579,11 +585,8 @@ void Recordset::cancelUpdate()
 
 void Recordset::deleteCurrent()
 {
-    d->check();
-    if (!d->updatable)
-        throw Error(ErrReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
-    if (d->eof || d->bof || d->pos < 0 || d->deleted)
-        throw noCurrent();
+    requireWritable(*d);
+    requireCurrentRow(*d);
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(d->tableSql);
     sqlite3_stmt* st = d->d->prepare(sql, true, sql);
     sqlite3_bind_int64(st, 1, d->rowid);
