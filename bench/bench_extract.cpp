@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
-
 #include <cstdio>
 
 using namespace sendora;
@@ -24,8 +23,7 @@ namespace {
 
 struct Rng {
     quint64 s = 0x9E3779B97F4A7C15ull;
-    quint32 next(quint32 bound)
-    {
+    quint32 next(quint32 bound) {
         s ^= s << 13;
         s ^= s >> 7;
         s ^= s << 17;
@@ -33,17 +31,22 @@ struct Rng {
     }
 };
 
-const char* const kFirst[] = {"John", "Mary", "Ann", "Robert", "Li", "Jos\xC3\xA9", "Fatima", "Olga", "Peter", "Sue"};
-const char* const kLast[] = {"Smith", "Lee", "Van Dyke", "O'Brien", "M\xC3\xBCller", "Nguyen", "Garcia", "Jones"};
+const char* const kFirst[] = {"John",        "Mary",   "Ann",  "Robert", "Li",
+                              "Jos\xC3\xA9", "Fatima", "Olga", "Peter",  "Sue"};
+const char* const kLast[] = {"Smith",         "Lee",    "Van Dyke", "O'Brien",
+                             "M\xC3\xBCller", "Nguyen", "Garcia",   "Jones"};
 const char* const kDomains[] = {"example.com", "mail.example.org", "corp.example.net", "uni.example.ac.uk"};
-const char* const kWords[] = {"the", "meeting", "is", "moved", "to", "Tuesday", "please", "reply", "invoice",
-                              "2024-05-01", "(draft)", "re:", "attached", "thanks", "regards", "--", "a", "of",
-                              "and", "for", "order", "#4411", "see", "below", "http://www.example.com/x?y=1"};
+const char* const kWords[] = {"the",     "meeting", "is",       "moved",   "to",
+                              "Tuesday", "please",  "reply",    "invoice", "2024-05-01",
+                              "(draft)", "re:",     "attached", "thanks",  "regards",
+                              "--",      "a",       "of",       "and",     "for",
+                              "order",   "#4411",   "see",      "below",   "http://www.example.com/x?y=1"};
 
-QByteArray lower(const char* s) { return QByteArray(s).toLower().replace(' ', "").replace('\'', ""); }
+QByteArray lower(const char* s) {
+    return QByteArray(s).toLower().replace(' ', "").replace('\'', "");
+}
 
-void addLine(QByteArray& out, Rng& r)
-{
+void addLine(QByteArray& out, Rng& r) {
     const char* first = kFirst[r.next(std::size(kFirst))];
     const char* last = kLast[r.next(std::size(kLast))];
     const char* domain = kDomains[r.next(std::size(kDomains))];
@@ -69,11 +72,9 @@ void addLine(QByteArray& out, Rng& r)
     out += '\n';
 }
 
-bool generate(const QString& path, qint64 bytes)
-{
+bool generate(const QString& path, qint64 bytes) {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
+    if (!f.open(QIODevice::WriteOnly)) return false;
     Rng r;
     QByteArray chunk;
     qint64 written = 0;
@@ -87,13 +88,13 @@ bool generate(const QString& path, qint64 bytes)
     return true;
 }
 
-double mbps(qint64 bytes, qint64 ms) { return ms > 0 ? double(bytes) / (1024.0 * 1024.0) / (double(ms) / 1000.0) : 0; }
+double mbps(qint64 bytes, qint64 ms) {
+    return ms > 0 ? double(bytes) / (1024.0 * 1024.0) / (double(ms) / 1000.0) : 0;
+}
 
-qint64 countLines(const QString& path)
-{
+qint64 countLines(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
+    if (!f.open(QIODevice::ReadOnly)) return -1;
     qint64 n = 0;
     while (!f.atEnd())
         n += f.read(1 << 20).count('\n');
@@ -102,8 +103,7 @@ qint64 countLines(const QString& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -168,8 +168,7 @@ int main(int argc, char** argv)
         << countLines(dir.filePath("grep.out")) << " matches" << Qt::endl;
 
     out << "ratio extract/grep: " << QString::number(rate / grepRate, 'f', 2);
-    if (cliRate > 0)
-        out << " (sendora-cli: " << QString::number(cliRate / grepRate, 'f', 2) << ")";
+    if (cliRate > 0) out << " (sendora-cli: " << QString::number(cliRate / grepRate, 'f', 2) << ")";
     out << Qt::endl;
     return 0;
 }

@@ -21,7 +21,6 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -37,7 +36,8 @@ public:
             m_done = true;
             std::printf("shown\n");
             std::fflush(stdout);
-            QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -52,10 +52,12 @@ public:
         return b == sendora::Buttons::OK ? sendora::Answer::OK : sendora::Answer::No;
     }
     std::optional<QString> inputBox(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> openFileName(const QString&, const QString&, const QList<sendora::FileFilter>&) override {
+    std::optional<QString> openFileName(const QString&, const QString&,
+                                        const QList<sendora::FileFilter>&) override {
         return {};
     }
-    std::optional<QString> saveFileName(const QString&, const QString&, const QList<sendora::FileFilter>&) override {
+    std::optional<QString> saveFileName(const QString&, const QString&,
+                                        const QList<sendora::FileFilter>&) override {
         return {};
     }
     QStringList checkList(const QString&, const QString&, const QStringList&) override { return {}; }
@@ -82,8 +84,7 @@ int runSendora(int argc, char** argv, const QString& folder) {
     ui.setParent(&window);
     FirstPaint paint;
     window.installEventFilter(&paint);
-    if (!sendora::Startup(ctx).run())
-        return 1;
+    if (!sendora::Startup(ctx).run()) return 1;
     std::printf("ready\n"); // lists synchronised, commands set up
     std::fflush(stdout);
     return app.exec();
@@ -92,8 +93,7 @@ int runSendora(int argc, char** argv, const QString& folder) {
 bool populate(const QString& folder) {
     Answers answers;
     sendora::AppContext ctx(folder, &answers, nullptr);
-    if (!sendora::Startup(ctx).run())
-        return false;
+    if (!sendora::Startup(ctx).run()) return false;
     const QString sdr = ctx.paths.systemDatabase();
     auto db = jet::Database::open(sdr);
     db->beginTransaction();
@@ -102,11 +102,14 @@ bool populate(const QString& folder) {
         const QString n = QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0'));
         db->execute(QStringLiteral("INSERT INTO Sendora (SendoraName, SendoraDescription) VALUES (%1, %2)")
                         .arg(jet::quote("Group " + n), jet::quote("Bench group " + n)));
-        db->execute(QStringLiteral("INSERT INTO Message (MessageName, Subject, HTMLText, MessageText) VALUES "
-                                   "(%1, \"Hello [[FirstName]]\", \"<p>Dear [[FirstName]],</p>\", \"Dear [[FirstName]],\")")
-                        .arg(jet::quote("Message " + n)));
+        db->execute(
+            QStringLiteral(
+                "INSERT INTO Message (MessageName, Subject, HTMLText, MessageText) VALUES "
+                "(%1, \"Hello [[FirstName]]\", \"<p>Dear [[FirstName]],</p>\", \"Dear [[FirstName]],\")")
+                .arg(jet::quote("Message " + n)));
         const QString list = "List " + n;
-        db->execute(QStringLiteral("INSERT INTO List([listname],[listpath],[listdescription]) values(%1,%2,\"bench\")")
+        db->execute(QStringLiteral(
+                        "INSERT INTO List([listname],[listpath],[listdescription]) values(%1,%2,\"bench\")")
                         .arg(jet::quote(list), jet::quote(list + ".mdb")));
         QFile::copy(seed, ctx.paths.listFile(list + ".mdb"));
     }
@@ -135,11 +138,9 @@ ChildTimes timeChild(const QString& program, const QStringList& args) {
             else if (line.startsWith("ready"))
                 times.ready = clock.nsecsElapsed();
         }
-        if (child.state() != QProcess::NotRunning)
-            child.waitForReadyRead(5000);
+        if (child.state() != QProcess::NotRunning) child.waitForReadyRead(5000);
     }
-    if (times.shown < 0)
-        std::fprintf(stderr, "%s", child.readAllStandardError().constData());
+    if (times.shown < 0) std::fprintf(stderr, "%s", child.readAllStandardError().constData());
     return times;
 }
 
@@ -152,10 +153,8 @@ double medianMs(QList<qint64> ns) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && QByteArray(argv[1]) == "--child") {
-        if (QByteArray(argv[2]) == "bare")
-            return runBare(argc, argv);
-        if (argc >= 4)
-            return runSendora(argc, argv, QString::fromLocal8Bit(argv[3]));
+        if (QByteArray(argv[2]) == "bare") return runBare(argc, argv);
+        if (argc >= 4) return runSendora(argc, argv, QString::fromLocal8Bit(argv[3]));
         return 2;
     }
     QCoreApplication app(argc, argv);
@@ -170,8 +169,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not build the bench database\n");
         return 1;
     }
-    std::printf("system database with %d groups, %d messages, %d lists built in %.0f ms\n", kObjects, kObjects,
-                kObjects, setup.elapsed() * 1.0);
+    std::printf("system database with %d groups, %d messages, %d lists built in %.0f ms\n", kObjects,
+                kObjects, kObjects, setup.elapsed() * 1.0);
 
     const QString self = QCoreApplication::applicationFilePath();
     const QStringList bare{"--child", "bare"};
@@ -193,6 +192,7 @@ int main(int argc, char** argv) {
     std::printf("bare main window shown:    %8.1f ms (median of %d)\n", b, runs);
     std::printf("sendora main window shown: %8.1f ms (median of %d)\n", s, runs);
     std::printf("ratio:                     %8.2f x   (aim: under 500 ms and under 3x)\n", s / b);
-    std::printf("sendora start-up finished: %8.1f ms (lists synchronised, commands ready)\n", medianMs(readyTimes));
+    std::printf("sendora start-up finished: %8.1f ms (lists synchronised, commands ready)\n",
+                medianMs(readyTimes));
     return 0;
 }

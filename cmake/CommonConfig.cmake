@@ -1,5 +1,11 @@
 # Warnings, sanitizers and the helper that declares one library per folder.
-add_compile_options(-Wall -Wextra -Werror -Wno-error=deprecated-declarations)
+add_compile_options(-Wall -Wextra -Wshadow -Werror -Wno-error=deprecated-declarations)
+
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+endif()
 add_compile_definitions(QT_NO_KEYWORDS SENDORA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
   SENDORA_VERSION_MINOR=${PROJECT_VERSION_MINOR} SENDORA_VERSION_REVISION=${PROJECT_VERSION_PATCH})
 
@@ -12,12 +18,26 @@ elseif(SENDORA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# sendora_library(name SOURCES ... LINKS ...): a static library for one source folder.
+# sendora_library(name SOURCES ... PUBLIC ... PRIVATE ...): a static library for one source
+# folder. Its headers are exposed through a folder of links that holds only them, so a file
+# sees the headers of its own library and of the libraries it links, and nothing else: the
+# compiler checks the layering. PUBLIC names what the library's own headers include.
 function(sendora_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  set(inc ${PROJECT_BINARY_DIR}/include/${name})
+  file(REMOVE_RECURSE ${inc})
+  foreach(src ${ARG_SOURCES})
+    if(src MATCHES "\\.h$")
+      get_filename_component(abs ${src} ABSOLUTE)
+      file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR}/src ${abs})
+      get_filename_component(dir ${inc}/${rel} DIRECTORY)
+      file(MAKE_DIRECTORY ${dir})
+      file(CREATE_LINK ${abs} ${inc}/${rel} SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${name} PUBLIC ${inc})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
 endfunction()
 
 # sendora_test(name SOURCES ... LINKS ...): a Qt Test executable registered with CTest.

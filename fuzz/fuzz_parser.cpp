@@ -7,7 +7,6 @@
 #include "import/NameQuestion.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <cstdlib>
 
@@ -15,22 +14,26 @@ using namespace sendora;
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
+void check(bool ok) {
+    if (!ok) std::abort();
 }
 
 // Answers in turn with each button, so every path through the answers is taken.
 class RotatingQuestion : public NameQuestion {
 public:
-    void ask(EmailParser& parser, const NameQuery& q) override
-    {
+    void ask(EmailParser& parser, const NameQuery& q) override {
         switch (m_turn++ % 4) {
-        case 0: parser.SetFLName(q.firstName, q.lastName); break;
-        case 1: parser.SetFLName({}, {}); break;
-        case 2: break;
-        default: parser.setAskIfAmbigous(false); break;
+        case 0:
+            parser.SetFLName(q.firstName, q.lastName);
+            break;
+        case 1:
+            parser.SetFLName({}, {});
+            break;
+        case 2:
+            break;
+        default:
+            parser.setAskIfAmbigous(false);
+            break;
         }
     }
 
@@ -41,8 +44,7 @@ private:
 class CheckingSink : public ExtractionSink {
 public:
     explicit CheckingSink(const QString& line) : m_line(line) {}
-    void storeAddress(const QString& address, const QString&, const QString&, bool) override
-    {
+    void storeAddress(const QString& address, const QString&, const QString&, bool) override {
         check(IsValidEmailAddress(address));
         check(m_line.contains(address));
     }
@@ -53,10 +55,8 @@ private:
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size == 0)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
     // The first byte picks the decoding, so both UTF-8 and raw Latin-1 bytes (NUL included) reach
     // the parser.
     const char* text = reinterpret_cast<const char*>(data + 1);
@@ -74,8 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QString a1 = FindNextAddress(line, p1, f1, l1);
         const QString a2 = scanner.findNextAddress(p2, f2, l2);
         check(a1 == a2 && p1 == p2 && f1 == f2 && l1 == l2);
-        if (!a1.isEmpty())
-            check(IsValidEmailAddress(a1) && line.contains(a1));
+        if (!a1.isEmpty()) check(IsValidEmailAddress(a1) && line.contains(a1));
     }
 
     RotatingQuestion question;

@@ -4,7 +4,6 @@
 #include "components/mailsocket/SmtpProtocol.h"
 
 #include <QByteArray>
-
 #include <cstdint>
 #include <cstdlib>
 
@@ -17,22 +16,18 @@ QByteArray reference(QByteArrayView body, bool* eightBit) {
     for (qsizetype i = 0; i < body.size(); ++i) {
         const char c = body[i];
         if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n')
-                ++i;
+            if (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
             out += "\r\n";
             lineStart = true;
             continue;
         }
-        if (c == '\0')
-            continue;
-        if (c == '.' && lineStart)
-            out += '.';
+        if (c == '\0') continue;
+        if (c == '.' && lineStart) out += '.';
         out += c;
         high |= static_cast<unsigned char>(c);
         lineStart = false;
     }
-    if (!lineStart)
-        out += "\r\n";
+    if (!lineStart) out += "\r\n";
     out += ".\r\n";
     *eightBit = (high & 0x80) != 0;
     return out;
@@ -45,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray framed;
     const bool eightBit = sendora::mail::smtp::appendDataContent(framed, body);
     bool expectedEightBit = false;
-    if (framed != reference(body, &expectedEightBit) || eightBit != expectedEightBit)
-        std::abort();
+    if (framed != reference(body, &expectedEightBit) || eightBit != expectedEightBit) std::abort();
     return 0;
 }

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config ccache clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libqt6sql6-sqlite
   libsqlite3-dev sqlite3 libc-ares-dev
   postfix dovecot-pop3d dnsmasq-base openssl

@@ -9,6 +9,9 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+echo "== format"
+scripts/check-format.sh
+
 echo "== build and test"
 scripts/build.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"

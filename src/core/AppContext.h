@@ -22,7 +22,8 @@ struct AppContext {
     int tempListCounter = 0; // next NewMailingList<n>.mdb number
 
     AppContext(const QString& applicationFolder, UserInterface* ui_, WindowHost* host_)
-        : paths(AppPaths::forFolder(applicationFolder)), settingsFile(paths.settingsFile()), ui(ui_), host(host_) {}
+        : paths(AppPaths::forFolder(applicationFolder)), settingsFile(paths.settingsFile()), ui(ui_),
+          host(host_) {}
 
     WindowHost& windows() {
         static WindowHost none;

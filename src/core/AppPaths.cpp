@@ -6,8 +6,7 @@
 namespace sendora {
 
 QString withTrailingSlash(const QString& folder) {
-    if (folder.endsWith(u'/'))
-        return folder;
+    if (folder.endsWith(u'/')) return folder;
     return folder + u'/';
 }
 
@@ -31,14 +30,12 @@ AppPaths AppPaths::forFolder(const QString& folder) {
 
 bool AppPaths::createMissingFolders(QString* failed) const {
     // Messages/ and help/ are only paths; they are never created here.
-    const QString order[] = {templates, addressLists, system, attach,      mailEventProfiles,
-                             mailboxes, mailings,     searchFiles, temp, dsTemp};
+    const QString order[] = {templates, addressLists, system,      attach, mailEventProfiles,
+                             mailboxes, mailings,     searchFiles, temp,   dsTemp};
     for (const QString& folder : order) {
-        if (QFileInfo(folder).isDir())
-            continue;
+        if (QFileInfo(folder).isDir()) continue;
         if (!QDir().mkpath(folder)) {
-            if (failed)
-                *failed = folder;
+            if (failed) *failed = folder;
             return false;
         }
     }
@@ -49,8 +46,7 @@ QString resolveApplicationFolder(const QString& dataDirArgument, const QString& 
     if (!dataDirArgument.isEmpty())
         return withTrailingSlash(QDir::cleanPath(QFileInfo(dataDirArgument).absoluteFilePath()));
     const QString home = qEnvironmentVariable("SENDORA_HOME");
-    if (!home.isEmpty())
-        return withTrailingSlash(QDir::cleanPath(QFileInfo(home).absoluteFilePath()));
+    if (!home.isEmpty()) return withTrailingSlash(QDir::cleanPath(QFileInfo(home).absoluteFilePath()));
     return withTrailingSlash(QDir::cleanPath(executableFolder));
 }
 

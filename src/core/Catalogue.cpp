@@ -15,7 +15,8 @@ namespace {
 const QString kDialog = QStringLiteral(" in frmOpenDelete");
 
 QString groupMissing(const QString& name) {
-    return QStringLiteral("The Sendora Group '%1' does not exist, it could have been deleted already.").arg(name);
+    return QStringLiteral("The Sendora Group '%1' does not exist, it could have been deleted already.")
+        .arg(name);
 }
 
 std::unique_ptr<jet::Database> systemDb(AppContext& ctx,
@@ -25,16 +26,20 @@ std::unique_ptr<jet::Database> systemDb(AppContext& ctx,
 
 } // namespace
 
-const QString kInvalidObjectNameMessage =
-    QStringLiteral("Please Enter a Valid Filename. A valid filename cannot contain the following characters:  \r\n"
-                   "    \"  *  ?  /  \\  |  :  ;");
+const QString kInvalidObjectNameMessage = QStringLiteral(
+    "Please Enter a Valid Filename. A valid filename cannot contain the following characters:  \r\n"
+    "    \"  *  ?  /  \\  |  :  ;");
 
 KindColumns kindColumns(CatalogueKind kind) {
     switch (kind) {
-    case CatalogueKind::Message: return {"Message", "MessageName", "MessageDescription"};
-    case CatalogueKind::List: return {"List", "ListName", "ListDescription"};
-    case CatalogueKind::DeliveryOptions: return {"Profile", "ProfileName", "ProfileDescription"};
-    case CatalogueKind::Group: return {"Sendora", "SendoraName", "SendoraDescription"};
+    case CatalogueKind::Message:
+        return {"Message", "MessageName", "MessageDescription"};
+    case CatalogueKind::List:
+        return {"List", "ListName", "ListDescription"};
+    case CatalogueKind::DeliveryOptions:
+        return {"Profile", "ProfileName", "ProfileDescription"};
+    case CatalogueKind::Group:
+        return {"Sendora", "SendoraName", "SendoraDescription"};
     }
     return {};
 }
@@ -66,7 +71,8 @@ QString catalogueTitle(CatalogueKind kind, CatalogueOperation op) {
 
 DialogButtonCaptions catalogueButtons(CatalogueKind kind, CatalogueOperation op) {
     if (op == CatalogueOperation::Save)
-        return {QStringLiteral("&Save"), kind == CatalogueKind::Group ? QString() : QStringLiteral("&Don't Save"),
+        return {QStringLiteral("&Save"),
+                kind == CatalogueKind::Group ? QString() : QStringLiteral("&Don't Save"),
                 QStringLiteral("&Cancel")};
     if (kind == CatalogueKind::Group && op == CatalogueOperation::Open)
         return {QStringLiteral("Edit"), {}, QStringLiteral("&Cancel")};
@@ -74,11 +80,9 @@ DialogButtonCaptions catalogueButtons(CatalogueKind kind, CatalogueOperation op)
 }
 
 bool IsValidObjectName(const QString& name) {
-    if (name.startsWith(u'\''))
-        return false;
+    if (name.startsWith(u'\'')) return false;
     for (const QChar c : QStringLiteral("\"*?/\\|:;"))
-        if (name.contains(c))
-            return false;
+        if (name.contains(c)) return false;
     return true;
 }
 
@@ -91,8 +95,7 @@ QStringList catalogueNames(AppContext& ctx, CatalogueKind kind) {
             QStringLiteral("SELECT * FROM %1 ORDER BY %2;").arg(jet::bracket(k.table), jet::bracket(k.key)));
         for (; !rs->eof(); rs->moveNext()) {
             const QString name = rs->value(k.key).toString();
-            if (!(kind == CatalogueKind::Message && name.startsWith(kNewMessagePrefix)))
-                names << name;
+            if (!(kind == CatalogueKind::Message && name.startsWith(kNewMessagePrefix))) names << name;
         }
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("FillList") + kDialog, errorInfo(e), false);
@@ -119,20 +122,26 @@ bool catalogueEntryExists(AppContext& ctx, CatalogueKind kind, const QString& na
     return CountRecordsBySpecificStringValue(ctx, ctx.paths.systemDatabase(), k.table, k.key, name) > 0;
 }
 
-bool isProtectedDeliveryOptions(const QString& name) { return name == kDefaultProfileName; }
+bool isProtectedDeliveryOptions(const QString& name) {
+    return name == kDefaultProfileName;
+}
 
-bool isProtectedList(const QString& name) { return name.compare(kGlobalRemoveListName, Qt::CaseInsensitive) == 0; }
+bool isProtectedList(const QString& name) {
+    return name.compare(kGlobalRemoveListName, Qt::CaseInsensitive) == 0;
+}
 
 // ---- groups
 
 bool CreateGroup(AppContext& ctx, const QString& name, const QString& description) {
     if (catalogueEntryExists(ctx, CatalogueKind::Group, name)) {
-        ctx.ui->message(QStringLiteral("A Sendora Group with this name already exists.  Please choose a new name."));
+        ctx.ui->message(
+            QStringLiteral("A Sendora Group with this name already exists.  Please choose a new name."));
         return false;
     }
     try {
-        systemDb(ctx)->execute(QStringLiteral("INSERT INTO Sendora([SendoraName],[SendoraDescription]) Values(%1,%2);")
-                                   .arg(jet::quote(name), jet::quote(description)));
+        systemDb(ctx)->execute(
+            QStringLiteral("INSERT INTO Sendora([SendoraName],[SendoraDescription]) Values(%1,%2);")
+                .arg(jet::quote(name), jet::quote(description)));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("CreateGroup") + kDialog, errorInfo(e), true);
         return false;
@@ -147,8 +156,9 @@ bool UpdateGroupDescription(AppContext& ctx, const QString& name, const QString&
         return false;
     }
     try {
-        systemDb(ctx)->execute(QStringLiteral("UPDATE Sendora SET [SendoraDescription] = %1 WHERE [SendoraName] = %2;")
-                                   .arg(jet::quote(description), jet::quote(name)));
+        systemDb(ctx)->execute(
+            QStringLiteral("UPDATE Sendora SET [SendoraDescription] = %1 WHERE [SendoraName] = %2;")
+                .arg(jet::quote(description), jet::quote(name)));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("UpdateGroupDescription") + kDialog, errorInfo(e), true);
         return false;
@@ -164,9 +174,11 @@ bool DeleteGroup(AppContext& ctx, const QString& name) {
     }
     try {
         auto db = systemDb(ctx);
-        db->execute(QStringLiteral("DELETE * FROM [Sendora] WHERE [SendoraName] = %1;").arg(jet::quote(name)));
+        db->execute(
+            QStringLiteral("DELETE * FROM [Sendora] WHERE [SendoraName] = %1;").arg(jet::quote(name)));
         // The group's mailings go with it even when the mailing centre is not open to remove them.
-        db->execute(QStringLiteral("DELETE * FROM [MailEvent] WHERE [SendoraName] = %1;").arg(jet::quote(name)));
+        db->execute(
+            QStringLiteral("DELETE * FROM [MailEvent] WHERE [SendoraName] = %1;").arg(jet::quote(name)));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("DeleteGroup") + kDialog, errorInfo(e), true);
         return false;
@@ -184,8 +196,7 @@ int DeleteGroups(AppContext& ctx, const QStringList& names) {
         names.size() == 1
             ? QStringLiteral("Delete '%1' Sendora Group and all its mailings?").arg(names.first())
             : QStringLiteral("Delete the %1 Sendora Groups and all their mailings?").arg(names.size());
-    if (ctx.ui->message(question, Buttons::YesNo, Icon::Question) != Answer::Yes)
-        return 0;
+    if (ctx.ui->message(question, Buttons::YesNo, Icon::Question) != Answer::Yes) return 0;
     int deleted = 0;
     for (const QString& name : names)
         deleted += DeleteGroup(ctx, name) ? 1 : 0;
@@ -212,20 +223,21 @@ bool MessageSave(AppContext& ctx, const QString& oldName, const QString& newName
         return false;
     }
     try {
-        systemDb(ctx)->execute(QStringLiteral("UPDATE [Message] SET [Messagename] = %1, [Messagedescription] = %2 "
-                                              "WHERE [messagename] = %3;")
-                                   .arg(jet::quote(newName), jet::quote(description), jet::quote(oldName)));
+        systemDb(ctx)->execute(
+            QStringLiteral("UPDATE [Message] SET [Messagename] = %1, [Messagedescription] = %2 "
+                           "WHERE [messagename] = %3;")
+                .arg(jet::quote(newName), jet::quote(description), jet::quote(oldName)));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("Messagesave") + kDialog, errorInfo(e), true);
         return false;
     }
-    if (reopen)
-        OpenMessage(ctx, newName);
+    if (reopen) OpenMessage(ctx, newName);
     ctx.windows().messageCatalogueChanged(newName);
     return true;
 }
 
-bool MessageSaveAs(AppContext& ctx, const QString& oldName, const QString& newName, const QString& description) {
+bool MessageSaveAs(AppContext& ctx, const QString& oldName, const QString& newName,
+                   const QString& description) {
     if (catalogueEntryExists(ctx, CatalogueKind::Message, newName)) {
         ctx.ui->message(QStringLiteral("The New Name already exists, please choose another."));
         return false;
@@ -237,11 +249,12 @@ bool MessageSaveAs(AppContext& ctx, const QString& oldName, const QString& newNa
         } catch (const jet::Error&) {
             // Normally it is not there.
         }
+        db->execute(QStringLiteral("SELECT * INTO xMessage FROM Message WHERE [messagename] = %1;")
+                        .arg(jet::quote(oldName)));
         db->execute(
-            QStringLiteral("SELECT * INTO xMessage FROM Message WHERE [messagename] = %1;").arg(jet::quote(oldName)));
-        db->execute(QStringLiteral("UPDATE [xMessage] SET [messagename] = %1, [messagedescription] = %2 WHERE "
-                                   "[messagename] = %3;")
-                        .arg(jet::quote(newName), jet::quote(description), jet::quote(oldName)));
+            QStringLiteral("UPDATE [xMessage] SET [messagename] = %1, [messagedescription] = %2 WHERE "
+                           "[messagename] = %3;")
+                .arg(jet::quote(newName), jet::quote(description), jet::quote(oldName)));
         db->execute(QStringLiteral("INSERT INTO Message Select * From xMessage WHERE [messagename] = %1;")
                         .arg(jet::quote(newName)));
     } catch (const std::exception& e) {
@@ -255,7 +268,8 @@ bool MessageSaveAs(AppContext& ctx, const QString& oldName, const QString& newNa
 bool DeleteMessage(AppContext& ctx, const QString& name) {
     try {
         ctx.windows().closeMessageWindows(name);
-        systemDb(ctx)->execute(QStringLiteral("DELETE FROM Message WHERE MessageName = %1;").arg(jet::quote(name)));
+        systemDb(ctx)->execute(
+            QStringLiteral("DELETE FROM Message WHERE MessageName = %1;").arg(jet::quote(name)));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("DeleteMessage in frmMsgObject"), errorInfo(e), true);
         return false;
@@ -280,9 +294,13 @@ int DeleteMessages(AppContext& ctx, const QStringList& names) {
 
 // ---- delivery options
 
-bool NewDeliveryOptions(AppContext& ctx) { return ctx.windows().openDeliveryOptionsWizard(QString()); }
+bool NewDeliveryOptions(AppContext& ctx) {
+    return ctx.windows().openDeliveryOptionsWizard(QString());
+}
 
-bool OpenDeliveryOptions(AppContext& ctx, const QString& name) { return ctx.windows().editDeliveryOptions(name); }
+bool OpenDeliveryOptions(AppContext& ctx, const QString& name) {
+    return ctx.windows().editDeliveryOptions(name);
+}
 
 bool DeleteDeliveryOptions(AppContext& ctx, const QString& name) {
     if (!catalogueEntryExists(ctx, CatalogueKind::DeliveryOptions, name)) {
@@ -308,10 +326,11 @@ int DeleteDeliveryOptionsSets(AppContext& ctx, const QStringList& names) {
     int deleted = 0;
     for (const QString& name : names) {
         if (isProtectedDeliveryOptions(name)) {
-            ctx.ui->message(QStringLiteral("The 'Default Delivery Options' cannot be deleted.  \r\nIt can only be "
-                                           "modified and is required by Sendora \r\nto provide default values for "
-                                           "any new Delivery Options."),
-                            Buttons::OK, Icon::Information);
+            ctx.ui->message(
+                QStringLiteral("The 'Default Delivery Options' cannot be deleted.  \r\nIt can only be "
+                               "modified and is required by Sendora \r\nto provide default values for "
+                               "any new Delivery Options."),
+                Buttons::OK, Icon::Information);
             continue;
         }
         if (ctx.ui->message(QStringLiteral("Delete Sendora Delivery Options '%1'?").arg(name), Buttons::YesNo,
@@ -327,10 +346,11 @@ bool ShowListFromName(AppContext& ctx, const QString& name) {
     const QString fileName = GetListPath(ctx, name);
     const QString path = ctx.paths.listFile(fileName.isEmpty() ? name + QStringLiteral(".mdb") : fileName);
     if (fileName.isEmpty() || !QFileInfo::exists(path)) {
-        ctx.ui->message(QStringLiteral("Cannot open the '%1' list.\r\nThe corresponding address file, '%2', was not "
-                                       "found.")
-                            .arg(name, path),
-                        Buttons::OK, Icon::Exclamation);
+        ctx.ui->message(
+            QStringLiteral("Cannot open the '%1' list.\r\nThe corresponding address file, '%2', was not "
+                           "found.")
+                .arg(name, path),
+            Buttons::OK, Icon::Exclamation);
         return false;
     }
     ctx.windows().openListWindow(name, path);
@@ -350,7 +370,8 @@ int OpenLists(AppContext& ctx, const QStringList& names) {
 
 bool SaveListAs(AppContext& ctx, const QString& sourceFile, const QString& name, const QString& description) {
     if (name.trimmed().isEmpty()) {
-        ctx.ui->message(QStringLiteral("Please supply a name for this mailing list"), Buttons::OK, Icon::Information);
+        ctx.ui->message(QStringLiteral("Please supply a name for this mailing list"), Buttons::OK,
+                        Icon::Information);
         return false;
     }
     return SaveList(ctx, sourceFile, name, description, true);
@@ -366,10 +387,11 @@ int DeleteLists(AppContext& ctx, const QStringList& names) {
         ctx.ui->message(QStringLiteral("Please select a mailing list"));
         return 0;
     }
-    if (ctx.ui->message(QStringLiteral("You are about to delete %1 list(s).\r\nThis action is irreversible. Are you "
-                                       "sure you want to continue?")
-                            .arg(names.size()),
-                        Buttons::YesNo, Icon::Question, QStringLiteral("Delete Confirmation")) != Answer::Yes)
+    if (ctx.ui->message(
+            QStringLiteral("You are about to delete %1 list(s).\r\nThis action is irreversible. Are you "
+                           "sure you want to continue?")
+                .arg(names.size()),
+            Buttons::YesNo, Icon::Question, QStringLiteral("Delete Confirmation")) != Answer::Yes)
         return 0;
     int deleted = 0;
     for (const QString& name : names)
@@ -384,12 +406,10 @@ std::optional<QString> SDInputBox(UserInterface& ui, const QString& title, const
     QString start = defaultText;
     for (;;) {
         const auto answer = ui.inputBox(prompt, title, start);
-        if (!answer)
-            return std::nullopt;
+        if (!answer) return std::nullopt;
         const QString text = answer->trimmed();
         const QString refusal = refusedColumnName(text);
-        if (refusal.isEmpty())
-            return text;
+        if (refusal.isEmpty()) return text;
         ui.message(refusal, Buttons::OK, Icon::Exclamation);
         start = text;
     }
@@ -444,28 +464,33 @@ OpenDeleteModel::OpenDeleteModel(AppContext& ctx, CatalogueKind kind, CatalogueO
     : m_ctx(ctx), m_kind(kind), m_op(op) {}
 
 bool OpenDeleteModel::descriptionEditable() const {
-    return m_op == CatalogueOperation::Save || (m_kind == CatalogueKind::Group && m_op == CatalogueOperation::Open);
+    return m_op == CatalogueOperation::Save ||
+           (m_kind == CatalogueKind::Group && m_op == CatalogueOperation::Open);
 }
 
 bool OpenDeleteModel::multiSelect() const {
-    if (m_op == CatalogueOperation::Delete)
-        return true;
-    return m_op == CatalogueOperation::Open && (m_kind == CatalogueKind::Message || m_kind == CatalogueKind::List);
+    if (m_op == CatalogueOperation::Delete) return true;
+    return m_op == CatalogueOperation::Open &&
+           (m_kind == CatalogueKind::Message || m_kind == CatalogueKind::List);
 }
 
 bool OpenDeleteModel::save(const QString& name, const QString& description) {
     switch (m_kind) {
-    case CatalogueKind::Group: return CreateGroup(m_ctx, name, description);
-    case CatalogueKind::List: return SaveListAs(m_ctx, sourceFile, name, description);
+    case CatalogueKind::Group:
+        return CreateGroup(m_ctx, name, description);
+    case CatalogueKind::List:
+        return SaveListAs(m_ctx, sourceFile, name, description);
     case CatalogueKind::Message:
         return saveAs ? MessageSaveAs(m_ctx, currentName, name, description)
                       : MessageSave(m_ctx, currentName, name, description, true);
-    case CatalogueKind::DeliveryOptions: break;
+    case CatalogueKind::DeliveryOptions:
+        break;
     }
     return false;
 }
 
-bool OpenDeleteModel::accept(const QStringList& selected, const QString& typedName, const QString& description) {
+bool OpenDeleteModel::accept(const QStringList& selected, const QString& typedName,
+                             const QString& description) {
     UserInterface& ui = *m_ctx.ui;
     switch (m_op) {
     case CatalogueOperation::Save: {
@@ -475,29 +500,35 @@ bool OpenDeleteModel::accept(const QStringList& selected, const QString& typedNa
         }
         const QString name = typedName.trimmed();
         if (name.isEmpty() && m_kind != CatalogueKind::List) {
-            ui.message(m_kind == CatalogueKind::Group ? QStringLiteral("Please supply a name for this sendora group")
-                                                      : QStringLiteral("Please supply a name for this message"),
+            ui.message(m_kind == CatalogueKind::Group
+                           ? QStringLiteral("Please supply a name for this sendora group")
+                           : QStringLiteral("Please supply a name for this message"),
                        Buttons::OK, Icon::Information);
             return false;
         }
-        if (!save(name, description))
-            return false;
+        if (!save(name, description)) return false;
         m_savedName = name;
         m_result = SaveResult::Saved;
         return true;
     }
     case CatalogueOperation::Open:
         if (selected.isEmpty()) {
-            static const char* const texts[4] = {"Please select a message to open.", "Please select a mailing list",
-                                                 "Please select a set of delivery options to open.",
-                                                 "Please select a sendora group to edit."};
+            static const char* const texts[4] = {
+                "Please select a message to open.", "Please select a mailing list",
+                "Please select a set of delivery options to open.", "Please select a sendora group to edit."};
             ui.message(QString::fromLatin1(texts[int(m_kind)]));
             return false;
         }
         switch (m_kind) {
-        case CatalogueKind::Group: UpdateGroupDescription(m_ctx, selected.first(), description); break;
-        case CatalogueKind::DeliveryOptions: OpenDeliveryOptions(m_ctx, selected.first()); break;
-        case CatalogueKind::List: OpenLists(m_ctx, selected); break;
+        case CatalogueKind::Group:
+            UpdateGroupDescription(m_ctx, selected.first(), description);
+            break;
+        case CatalogueKind::DeliveryOptions:
+            OpenDeliveryOptions(m_ctx, selected.first());
+            break;
+        case CatalogueKind::List:
+            OpenLists(m_ctx, selected);
+            break;
         case CatalogueKind::Message:
             for (const QString& name : selected)
                 OpenMessage(m_ctx, name);
@@ -506,10 +537,18 @@ bool OpenDeleteModel::accept(const QStringList& selected, const QString& typedNa
         return true;
     case CatalogueOperation::Delete:
         switch (m_kind) {
-        case CatalogueKind::Group: DeleteGroups(m_ctx, selected); break;
-        case CatalogueKind::Message: DeleteMessages(m_ctx, selected); break;
-        case CatalogueKind::List: DeleteLists(m_ctx, selected); break;
-        case CatalogueKind::DeliveryOptions: DeleteDeliveryOptionsSets(m_ctx, selected); break;
+        case CatalogueKind::Group:
+            DeleteGroups(m_ctx, selected);
+            break;
+        case CatalogueKind::Message:
+            DeleteMessages(m_ctx, selected);
+            break;
+        case CatalogueKind::List:
+            DeleteLists(m_ctx, selected);
+            break;
+        case CatalogueKind::DeliveryOptions:
+            DeleteDeliveryOptionsSets(m_ctx, selected);
+            break;
         }
         return !selected.isEmpty();
     }

@@ -6,7 +6,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace sendora {
@@ -64,7 +63,8 @@ int DeleteGroups(AppContext& ctx, const QStringList& names);
 bool OpenMessage(AppContext& ctx, const QString& name);
 bool MessageSave(AppContext& ctx, const QString& oldName, const QString& newName, const QString& description,
                  bool reopen);
-bool MessageSaveAs(AppContext& ctx, const QString& oldName, const QString& newName, const QString& description);
+bool MessageSaveAs(AppContext& ctx, const QString& oldName, const QString& newName,
+                   const QString& description);
 // Deletes one message row (after the caller asked), closing its editor first.
 bool DeleteMessage(AppContext& ctx, const QString& name);
 int DeleteMessages(AppContext& ctx, const QStringList& names);

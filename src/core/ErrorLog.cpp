@@ -12,8 +12,7 @@
 namespace sendora {
 
 ErrorInfo errorInfo(const std::exception& e) {
-    if (const auto* j = dynamic_cast<const jet::Error*>(&e))
-        return {j->number(), j->description()};
+    if (const auto* j = dynamic_cast<const jet::Error*>(&e)) return {j->number(), j->description()};
     // Anything else is an unexpected fault of ours: VB's "Invalid procedure call" number.
     return {5, QString::fromLocal8Bit(e.what())};
 }
@@ -21,19 +20,19 @@ ErrorInfo errorInfo(const std::exception& e) {
 QString errorLogEntry(const QString& version, const QString& timestamp, const QString& callerText,
                       const ErrorInfo& error) {
     return version + QStringLiteral("\r\n") + timestamp + QStringLiteral("\r\nCalled From: ") + callerText +
-           QStringLiteral("\r\n") + QString::number(error.number) + QStringLiteral(" - ") + error.description +
-           QStringLiteral("\r\n\r\n");
+           QStringLiteral("\r\n") + QString::number(error.number) + QStringLiteral(" - ") +
+           error.description + QStringLiteral("\r\n\r\n");
 }
 
 void LogError(AppContext& ctx, const QString& callerText, const ErrorInfo& error, bool showMessage) {
     try {
         const QString path = ctx.paths.errorLog();
         const QFileInfo info(path);
-        if (info.exists() && info.size() > kLogSizeLimit)
-            QFile::remove(path);
+        if (info.exists() && info.size() > kLogSizeLimit) QFile::remove(path);
         QFile file(path);
         if (file.open(QIODevice::Append)) {
-            const QString stamp = QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+            const QString stamp =
+                QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
             file.write(errorLogEntry(fullVersionNumber(ctx.version), stamp, callerText, error).toUtf8());
             file.close();
         }
@@ -42,9 +41,9 @@ void LogError(AppContext& ctx, const QString& callerText, const ErrorInfo& error
     }
     if (showMessage && ctx.ui) {
         try {
-            ctx.ui->message(QStringLiteral("An error occured in ") + callerText + QStringLiteral("\r\nDescription : ") +
-                                error.description + QStringLiteral("\r\nNumber:       ") +
-                                QString::number(error.number),
+            ctx.ui->message(QStringLiteral("An error occured in ") + callerText +
+                                QStringLiteral("\r\nDescription : ") + error.description +
+                                QStringLiteral("\r\nNumber:       ") + QString::number(error.number),
                             Buttons::OK, Icon::Information);
         } catch (...) {
         }

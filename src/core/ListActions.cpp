@@ -25,7 +25,9 @@ bool IsSystemColumn(const QString& name) {
     return system.contains(name.trimmed(), Qt::CaseInsensitive);
 }
 
-QString NewTempListPath(AppContext& ctx) { return tempListPath(ctx, ctx.tempListCounter++); }
+QString NewTempListPath(AppContext& ctx) {
+    return tempListPath(ctx, ctx.tempListCounter++);
+}
 
 QString CurrentTempListPath(const AppContext& ctx) {
     return tempListPath(ctx, ctx.tempListCounter > 0 ? ctx.tempListCounter - 1 : 0);
@@ -38,7 +40,8 @@ bool isTemporaryListFile(const AppContext& ctx, const QString& file) {
 QString GetListPath(AppContext& ctx, const QString& listName) {
     try {
         auto db = jet::Database::open(ctx.paths.systemDatabase(), jet::Database::OpenMode::ReadOnly);
-        auto rs = db->openRecordset(QStringLiteral("SELECT * FROM List WHERE ListName = %1;").arg(jet::quote(listName)));
+        auto rs = db->openRecordset(
+            QStringLiteral("SELECT * FROM List WHERE ListName = %1;").arg(jet::quote(listName)));
         return rs->eof() ? QString() : rs->value(QStringLiteral("ListPath")).toString();
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("GetListPath") + kModule, errorInfo(e), false);
@@ -49,15 +52,15 @@ QString GetListPath(AppContext& ctx, const QString& listName) {
 bool DeleteList(AppContext& ctx, const QString& listName) {
     try {
         const QString file = GetListPath(ctx, listName);
-        if (file.isEmpty())
-            return false;
+        if (file.isEmpty()) return false;
         const QString message = ctx.windows().messageWindowUsingList(listName);
         if (!message.isEmpty()) {
-            ctx.ui->message(QStringLiteral("Cannot delete the '%1' list.\r\nThis list is currently being referenced by "
-                                           "the '%2' message.  \r\nPlease first change the Mail Merge setting for this "
-                                           "message, \r\nwhich is currently open, before deleting the list.")
-                                .arg(listName, message),
-                            Buttons::OK, Icon::Exclamation, QStringLiteral("Cannot Delete List"));
+            ctx.ui->message(
+                QStringLiteral("Cannot delete the '%1' list.\r\nThis list is currently being referenced by "
+                               "the '%2' message.  \r\nPlease first change the Mail Merge setting for this "
+                               "message, \r\nwhich is currently open, before deleting the list.")
+                    .arg(listName, message),
+                Buttons::OK, Icon::Exclamation, QStringLiteral("Cannot Delete List"));
             return false;
         }
         ctx.windows().closeListWindows(listName);
@@ -80,19 +83,21 @@ bool SaveList(AppContext& ctx, const QString& sourceFile, const QString& listNam
         auto db = jet::Database::open(ctx.paths.systemDatabase());
         bool exists = false;
         {
-            auto rs = db->openRecordset(
-                QStringLiteral("SELECT [listname] FROM List WHERE [listname] = %1;").arg(jet::quote(listName)));
+            auto rs = db->openRecordset(QStringLiteral("SELECT [listname] FROM List WHERE [listname] = %1;")
+                                            .arg(jet::quote(listName)));
             exists = !rs->eof();
         }
-        if (exists && ctx.ui->message(QStringLiteral("This name already exists, would you like to overwrite it?"),
-                                      Buttons::YesNo, Icon::Information) == Answer::No)
+        if (exists &&
+            ctx.ui->message(QStringLiteral("This name already exists, would you like to overwrite it?"),
+                            Buttons::YesNo, Icon::Information) == Answer::No)
             return false;
 
         ctx.windows().closeListWindows(listName);
 
         const QString fileName = listName + QStringLiteral(".mdb");
         const QString target = ctx.paths.listFile(fileName);
-        const bool sameFile = QFileInfo(sourceFile).absoluteFilePath() == QFileInfo(target).absoluteFilePath();
+        const bool sameFile =
+            QFileInfo(sourceFile).absoluteFilePath() == QFileInfo(target).absoluteFilePath();
         if (!sameFile) {
             const QString partial = target + QStringLiteral(".saving");
             QFile::remove(partial);
@@ -116,16 +121,17 @@ bool SaveList(AppContext& ctx, const QString& sourceFile, const QString& listNam
         }
 
         if (exists)
-            db->execute(QStringLiteral("UPDATE LIST SET [listname] = %1, [listpath] = %2, [listdescription] = %3 "
-                                       "WHERE [listname] = %1;")
-                            .arg(jet::quote(listName), jet::quote(fileName), jet::quote(description)));
+            db->execute(
+                QStringLiteral("UPDATE LIST SET [listname] = %1, [listpath] = %2, [listdescription] = %3 "
+                               "WHERE [listname] = %1;")
+                    .arg(jet::quote(listName), jet::quote(fileName), jet::quote(description)));
         else
-            db->execute(QStringLiteral("INSERT INTO List([listname],[listpath],[listdescription]) values(%1,%2,%3)")
-                            .arg(jet::quote(listName), jet::quote(fileName), jet::quote(description)));
+            db->execute(
+                QStringLiteral("INSERT INTO List([listname],[listpath],[listdescription]) values(%1,%2,%3)")
+                    .arg(jet::quote(listName), jet::quote(fileName), jet::quote(description)));
         db->close();
 
-        if (reopen)
-            ctx.windows().openListWindow(listName, target);
+        if (reopen) ctx.windows().openListWindow(listName, target);
         if (!listName.contains(QLatin1String("No Addresses"))) {
             ctx.windows().listCatalogueChanged();
             ctx.windows().listSaved(listName, target);
@@ -169,8 +175,7 @@ OpenedList OpenList(AppContext& ctx, const QString& listName, const QString& fil
 }
 
 QString refusedColumnName(const QString& trimmedName) {
-    if (trimmedName.isEmpty())
-        return QStringLiteral("Please enter your text or press cancel.");
+    if (trimmedName.isEmpty()) return QStringLiteral("Please enter your text or press cancel.");
     if (trimmedName.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("ID is a system column used by Sendora. Please choose another column name.");
     if (trimmedName.compare(QLatin1String("ERROR"), Qt::CaseInsensitive) == 0)
@@ -186,19 +191,19 @@ void AddColumn(AppContext& ctx, ListWindow& window) {
     }
     QString name;
     for (;;) {
-        const auto answer = ctx.ui->inputBox(QStringLiteral("Please enter the name of the column you wish to add."),
-                                             QStringLiteral("Add Column"));
-        if (!answer)
-            return;
+        const auto answer =
+            ctx.ui->inputBox(QStringLiteral("Please enter the name of the column you wish to add."),
+                             QStringLiteral("Add Column"));
+        if (!answer) return;
         name = answer->trimmed();
         const QString refusal = refusedColumnName(name);
-        if (refusal.isEmpty())
-            break;
+        if (refusal.isEmpty()) break;
         ctx.ui->message(refusal, Buttons::OK, Icon::Exclamation);
     }
     try {
         auto db = jet::Database::open(window.filePath());
-        db->execute(QStringLiteral("ALTER TABLE AddressList ADD COLUMN %1 TEXT(255);").arg(jet::bracket(name)), true);
+        db->execute(
+            QStringLiteral("ALTER TABLE AddressList ADD COLUMN %1 TEXT(255);").arg(jet::bracket(name)), true);
         db->setAllowZeroLength(QStringLiteral("AddressList"), name, true);
         db->close();
         window.rebind(QStringLiteral("SELECT * FROM ADDRESSLIST"));
@@ -209,8 +214,8 @@ void AddColumn(AppContext& ctx, ListWindow& window) {
 
 void RemoveColumns(AppContext& ctx, ListWindow& window, const QStringList& selectedColumns) {
     if (isTemporaryListFile(ctx, window.filePath())) {
-        ctx.ui->message(QStringLiteral("You must save your list before you can remove a column."), Buttons::OK,
-                        Icon::Information);
+        ctx.ui->message(QStringLiteral("You must save your list before you can remove a column."),
+                        Buttons::OK, Icon::Information);
         return;
     }
     QStringList system;
@@ -220,12 +225,12 @@ void RemoveColumns(AppContext& ctx, ListWindow& window, const QStringList& selec
         (IsSystemColumn(name) ? system : other) << name;
     }
     const QString title = QStringLiteral("Column Removal Confirmation");
-    if (system.isEmpty() && other.isEmpty())
-        return;
+    if (system.isEmpty() && other.isEmpty()) return;
     if (other.isEmpty()) {
-        ctx.ui->message(QStringLiteral("You have selected %1 system column(s).\r\nThe column(s) cannot be removed.")
-                            .arg(system.size()),
-                        Buttons::OK, Icon::Information);
+        ctx.ui->message(
+            QStringLiteral("You have selected %1 system column(s).\r\nThe column(s) cannot be removed.")
+                .arg(system.size()),
+            Buttons::OK, Icon::Information);
         return;
     }
     const QString question =
@@ -233,17 +238,18 @@ void RemoveColumns(AppContext& ctx, ListWindow& window, const QStringList& selec
             ? QStringLiteral("You have selected %1 column(s) to remove from your list.\r\nThis action is "
                              "irreversible.\r\nDo you want to continue?")
                   .arg(other.size())
-            : QStringLiteral("You have selected %1 column(s) for removal.\r\n%2 of these columns are System columns "
-                             "and cannot be removed\r\nThe other %3 will be.\r\nDo you want to continue?")
+            : QStringLiteral(
+                  "You have selected %1 column(s) for removal.\r\n%2 of these columns are System columns "
+                  "and cannot be removed\r\nThe other %3 will be.\r\nDo you want to continue?")
                   .arg(system.size() + other.size())
                   .arg(system.size())
                   .arg(other.size());
-    if (ctx.ui->message(question, Buttons::YesNo, Icon::Question, title) != Answer::Yes)
-        return;
+    if (ctx.ui->message(question, Buttons::YesNo, Icon::Question, title) != Answer::Yes) return;
     try {
         auto db = jet::Database::open(window.filePath());
         for (const QString& name : other)
-            db->execute(QStringLiteral("ALTER TABLE AddressList DROP COLUMN %1;").arg(jet::bracket(name)), true);
+            db->execute(QStringLiteral("ALTER TABLE AddressList DROP COLUMN %1;").arg(jet::bracket(name)),
+                        true);
         db->close();
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("RemoveColumns") + kModule, errorInfo(e), true);
@@ -255,26 +261,27 @@ QString SaveNullEntries(AppContext& ctx, const QString& importedFile, const QStr
     try {
         {
             auto source = jet::Database::open(importedFile, jet::Database::OpenMode::ReadOnly);
-            auto rs = source->openRecordset(
-                QStringLiteral("SELECT Count(EAddress) AS n FROM AddressList WHERE EAddress LIKE \"Unknown*\""));
-            if (rs->value(QStringLiteral("n")).toLongLong() == 0)
-                return {};
+            auto rs = source->openRecordset(QStringLiteral(
+                "SELECT Count(EAddress) AS n FROM AddressList WHERE EAddress LIKE \"Unknown*\""));
+            if (rs->value(QStringLiteral("n")).toLongLong() == 0) return {};
         }
         QString companion = importedFile;
         companion.insert(companion.size() - 4, QStringLiteral("(No Addresses)"));
         jet::removeDatabase(companion);
         {
             auto db = jet::Database::create(companion);
-            db->execute(QStringLiteral("SELECT * INTO NoAddressList From [%1].AddressList WHERE AddressList.EAddress "
-                                       "LIKE \"Unknown*\";")
-                            .arg(importedFile),
-                        true);
+            db->execute(
+                QStringLiteral("SELECT * INTO NoAddressList From [%1].AddressList WHERE AddressList.EAddress "
+                               "LIKE \"Unknown*\";")
+                    .arg(importedFile),
+                true);
             db->renameTable(QStringLiteral("NoAddressList"), QStringLiteral("AddressList"));
             db->close();
         }
         {
             auto source = jet::Database::open(importedFile);
-            source->execute(QStringLiteral("DELETE * FROM AddressList WHERE EAddress LIKE \"Unknown*\""), true);
+            source->execute(QStringLiteral("DELETE * FROM AddressList WHERE EAddress LIKE \"Unknown*\""),
+                            true);
         }
         const QString companionCaption = caption.contains(QLatin1String("(No Addresses)"))
                                              ? caption

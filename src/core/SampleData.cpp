@@ -7,7 +7,9 @@
 #include <QFileInfo>
 
 // Resources of a static library must be registered by name from the global namespace.
-static void initSampleResources() { Q_INIT_RESOURCE(sample); }
+static void initSampleResources() {
+    Q_INIT_RESOURCE(sample);
+}
 
 namespace sendora {
 
@@ -20,7 +22,8 @@ QByteArray resource(const QString& name) {
     initSampleResources();
     QFile f(QStringLiteral(":/sample/") + name);
     if (!f.open(QIODevice::ReadOnly))
-        throw jet::Error(jet::ErrFileNotFound, QStringLiteral("The application resource '%1' is missing.").arg(name));
+        throw jet::Error(jet::ErrFileNotFound,
+                         QStringLiteral("The application resource '%1' is missing.").arg(name));
     return f.readAll();
 }
 
@@ -35,20 +38,24 @@ QString values(const QStringList& texts) {
 
 bool createSampleList(const QString& path) {
     auto db = jet::Database::create(path);
-    db->execute(QStringLiteral(
-        "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName TEXT(255), "
-        "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 TEXT(255), Keyword2 "
-        "TEXT(255), Company TEXT(255), Address TEXT(255), City TEXT(255), State TEXT(255), Zip TEXT(255), Country "
-        "TEXT(255), Product TEXT(255), Industry TEXT(255));"),
+    db->execute(QStringLiteral("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress "
+                               "PRIMARY KEY, FirstName TEXT(255), "
+                               "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), "
+                               "Keyword1 TEXT(255), Keyword2 "
+                               "TEXT(255), Company TEXT(255), Address TEXT(255), City TEXT(255), State "
+                               "TEXT(255), Zip TEXT(255), Country "
+                               "TEXT(255), Product TEXT(255), Industry TEXT(255));"),
                 true);
     // Fictitious contacts in a top-level domain that cannot exist.
     const QList<QStringList> contacts = {
-        {"ada.lindqvist@northwind-pottery.invalid", "Ada", "Lindqvist", "Ms.", "", "3/14/24", "Customer", "Spring",
-         "Northwind Pottery", "12 Kiln Street", "Portland", "OR", "97201", "USA", "Glazes", "Crafts"},
+        {"ada.lindqvist@northwind-pottery.invalid", "Ada", "Lindqvist", "Ms.", "", "3/14/24", "Customer",
+         "Spring", "Northwind Pottery", "12 Kiln Street", "Portland", "OR", "97201", "USA", "Glazes",
+         "Crafts"},
         {"bruno.tamm@harbourlight.invalid", "Bruno", "Tamm", "Mr.", "", "5/2/24", "Prospect", "Fair",
          "Harbour Light Marine", "4 Quay Road", "Halifax", "NS", "B3H 1A1", "Canada", "Charts", "Marine"},
-        {"chidi.okafor@greenleaf-books.invalid", "Chidi", "Okafor", "Dr.", "", "7/19/24", "Customer", "Autumn",
-         "Greenleaf Books", "88 Reading Lane", "Austin", "TX", "78701", "USA", "Atlases", "Publishing"},
+        {"chidi.okafor@greenleaf-books.invalid", "Chidi", "Okafor", "Dr.", "", "7/19/24", "Customer",
+         "Autumn", "Greenleaf Books", "88 Reading Lane", "Austin", "TX", "78701", "USA", "Atlases",
+         "Publishing"},
         {"dana.moreau@alpinecycles.invalid", "Dana", "Moreau", "Ms.", "", "9/30/24", "Partner", "Winter",
          "Alpine Cycles", "2 Col Avenue", "Boulder", "CO", "80302", "USA", "Touring bikes", "Retail"},
         {"emil.novak@copperkettle.invalid", "Emil", "Novak", "Mr.", "", "11/8/24", "Customer", "Spring",
@@ -67,25 +74,24 @@ void createSampleData(AppContext& ctx) {
         const QString logo = ctx.paths.templates + QStringLiteral("message_logo_large.jpg");
         if (!QFileInfo::exists(logo)) {
             QFile out(logo);
-            if (out.open(QIODevice::WriteOnly))
-                out.write(resource(QStringLiteral("message_logo_large.jpg")));
+            if (out.open(QIODevice::WriteOnly)) out.write(resource(QStringLiteral("message_logo_large.jpg")));
         }
-        const QString html =
-            QString::fromUtf8(resource(QStringLiteral("sample.html"))).replace(kTemplatePrefix, ctx.paths.templates);
+        const QString html = QString::fromUtf8(resource(QStringLiteral("sample.html")))
+                                 .replace(kTemplatePrefix, ctx.paths.templates);
         const QString text = QString::fromUtf8(resource(QStringLiteral("sample.txt")));
 
         const QString listPath = ctx.paths.listFile(kSampleListName + QStringLiteral(".mdb"));
         bool makeList = true;
         if (QFileInfo::exists(listPath)) {
             const Answer a = ctx.ui->message(
-                QStringLiteral("Is it ok for Sendora to delete the sample mailing list, 'Sample - Formal Letter.mdb', "
-                               "from your AddressLists folder?\r\nIf deleted a new sample mailing list will be created "
-                               "for you."),
+                QStringLiteral(
+                    "Is it ok for Sendora to delete the sample mailing list, 'Sample - Formal Letter.mdb', "
+                    "from your AddressLists folder?\r\nIf deleted a new sample mailing list will be created "
+                    "for you."),
                 Buttons::YesNo, Icon::Question);
             makeList = a == Answer::Yes && jet::removeDatabase(listPath);
         }
-        if (makeList)
-            createSampleList(listPath);
+        if (makeList) createSampleList(listPath);
 
         CreateGlobalRemoveList(ctx);
 
@@ -93,23 +99,28 @@ void createSampleData(AppContext& ctx) {
         db->execute(QStringLiteral("INSERT INTO Sendora Values(\"Sample\",\"Sample Sendora Group\")"));
         db->execute(QStringLiteral("INSERT INTO List Values(\"Sample - Formal Letter\",\"Sample - Formal "
                                    "Letter.mdb\",\"SAMPLE\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
-        db->execute(QStringLiteral("UPDATE List SET ListDescription = \"List of recipients who wish to be removed from "
-                                   "mailing lists as well as undeliverable addresses.\" WHERE ListName = ") +
+        db->execute(QStringLiteral(
+                        "UPDATE List SET ListDescription = \"List of recipients who wish to be removed from "
+                        "mailing lists as well as undeliverable addresses.\" WHERE ListName = ") +
                     jet::quote(kGlobalRemoveListName));
         db->execute(QStringLiteral(
-            "INSERT INTO Message Values(\"Sample - Sendora\",\"A Sample Message Using the Formal Template\",\"\","
-            "\"Sendora\",2,\"\",\"\",\"\",\"Sample - Formal Letter\",-1,\" [[FirstName]] [[LastName]] [[Eaddress]]\","
+            "INSERT INTO Message Values(\"Sample - Sendora\",\"A Sample Message Using the Formal "
+            "Template\",\"\","
+            "\"Sendora\",2,\"\",\"\",\"\",\"Sample - Formal Letter\",-1,\" [[FirstName]] [[LastName]] "
+            "[[Eaddress]]\","
             "\"Dear\",\":\",0,-1,-1,1,-1,\"\",\"\",-1,1,\"\",\"Pat Rivera, Sendora\",\"\",\"\")"));
         {
-            auto rs = db->openRecordset(QStringLiteral("SELECT * FROM Message WHERE MessageName = \"Sample - Sendora\";"));
+            auto rs = db->openRecordset(
+                QStringLiteral("SELECT * FROM Message WHERE MessageName = \"Sample - Sendora\";"));
             rs->edit();
             rs->setValue(QStringLiteral("HTMLText"), html);
             rs->setValue(QStringLiteral("MessageText"), text);
             rs->update();
         }
-        db->execute(QStringLiteral("INSERT INTO MailEvent(SendoraName, ListName, MessageName, Profile) "
-                                   "Values(\"Sample\",\"Sample - Formal Letter\",\"Sample - Sendora\",\"Default "
-                                   "Delivery Options\")"));
+        db->execute(
+            QStringLiteral("INSERT INTO MailEvent(SendoraName, ListName, MessageName, Profile) "
+                           "Values(\"Sample\",\"Sample - Formal Letter\",\"Sample - Sendora\",\"Default "
+                           "Delivery Options\")"));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("CreateSampleData in mdlDatabaseUtils"), errorInfo(e), true);
     }
@@ -119,19 +130,23 @@ bool CreateGlobalRemoveList(AppContext& ctx) {
     const QString path = ctx.paths.listFile(kGlobalRemoveListFile);
     try {
         if (QFileInfo::exists(path)) {
-            ctx.ui->message(QStringLiteral("Sendora will create a Global Remove List in your AddressLists folder.\r\n"),
-                            Buttons::OK, Icon::None);
+            ctx.ui->message(
+                QStringLiteral("Sendora will create a Global Remove List in your AddressLists folder.\r\n"),
+                Buttons::OK, Icon::None);
             jet::removeDatabase(path);
         }
         auto list = jet::Database::create(path);
-        list->execute(QStringLiteral(
-            "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName TEXT(255), "
-            "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 TEXT(255), Keyword2 "
-            "TEXT(255), Industry TEXT(255));"),
+        list->execute(QStringLiteral("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT "
+                                     "EAddress PRIMARY KEY, FirstName TEXT(255), "
+                                     "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), "
+                                     "Keyword1 TEXT(255), Keyword2 "
+                                     "TEXT(255), Industry TEXT(255));"),
                       true);
-        list->execute(QStringLiteral("INSERT INTO AddressList VALUES(%1,\"Global\",\"Remove\",\"\",\"\",\"\",\"\",\"\",\"\")")
-                          .arg(jet::quote(kGlobalRemoveAddress)),
-                      true);
+        list->execute(
+            QStringLiteral(
+                "INSERT INTO AddressList VALUES(%1,\"Global\",\"Remove\",\"\",\"\",\"\",\"\",\"\",\"\")")
+                .arg(jet::quote(kGlobalRemoveAddress)),
+            true);
         list->close();
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("CreateGlobalRemoveList in mdlDatabaseUtils"), errorInfo(e), true);

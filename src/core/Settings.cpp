@@ -5,7 +5,9 @@
 
 namespace sendora {
 
-QString boolText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString boolText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 void writeFirstRunSettings(IniFile& ini, const AppSettings& v) {
     const QString& s = kAppDefaults;
@@ -76,10 +78,10 @@ void loadApplicationDefaults(const IniFile& ini, AppSettings& v) {
 
 int readStartState(const IniFile& ini) {
     bool ok = false;
-    const QString text = ini.read(kAppDefaults, QStringLiteral("StartMaximized"), QStringLiteral("0")).trimmed();
+    const QString text =
+        ini.read(kAppDefaults, QStringLiteral("StartMaximized"), QStringLiteral("0")).trimmed();
     const double d = text.toDouble(&ok);
-    if (!ok || d < -32768.0 || d > 32767.0)
-        return 2;
+    if (!ok || d < -32768.0 || d > 32767.0) return 2;
     return static_cast<int>(d);
 }
 

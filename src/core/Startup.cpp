@@ -18,14 +18,14 @@ bool versionAtLeast(const QString& version, const QString& required) {
     for (int i = 0; i < std::max(have.size(), need.size()); ++i) {
         const int h = i < have.size() ? have[i].toInt() : 0;
         const int n = i < need.size() ? need[i].toInt() : 0;
-        if (h != n)
-            return h > n;
+        if (h != n) return h > n;
     }
     return true;
 }
 
 Startup::Startup(AppContext& ctx)
-    : htmlComponentVersion(QString::fromLatin1(qVersion())), storageEngineVersion(jet::engineVersion()), m_ctx(ctx) {}
+    : htmlComponentVersion(QString::fromLatin1(qVersion())), storageEngineVersion(jet::engineVersion()),
+      m_ctx(ctx) {}
 
 Startup::~Startup() = default;
 
@@ -38,16 +38,18 @@ bool Startup::checkPlatform() {
     // The HTML view must be newer than this, compared as text.
     if (!(htmlComponentVersion > QLatin1String("4.72.2106.8"))) {
         m_ctx.ui->message(
-            QStringLiteral("Sendora cannot detect a version of Internet Explorer greater\r\nthen version 4.01. This "
-                           "version of Internet Explorer is required\r\nin order for the components of Sendora to "
-                           "function correctly. Please contact support."),
+            QStringLiteral(
+                "Sendora cannot detect a version of Internet Explorer greater\r\nthen version 4.01. This "
+                "version of Internet Explorer is required\r\nin order for the components of Sendora to "
+                "function correctly. Please contact support."),
             Buttons::OK, Icon::Information);
         return fail(QStringLiteral("the HTML view component is too old (%1)").arg(htmlComponentVersion));
     }
     if (!versionAtLeast(storageEngineVersion, kRequiredEngineVersion)) {
-        m_ctx.ui->message(QStringLiteral("Please install the latest version of MDAC.\r\nThis installation can be found "
-                                         "in the Sendora\r\ndirectory. The name of the file is MDAC_TYP.EXE"),
-                          Buttons::OK, Icon::Information);
+        m_ctx.ui->message(
+            QStringLiteral("Please install the latest version of MDAC.\r\nThis installation can be found "
+                           "in the Sendora\r\ndirectory. The name of the file is MDAC_TYP.EXE"),
+            Buttons::OK, Icon::Information);
         return fail(QStringLiteral("the SQLite library is too old (%1, need %2)")
                         .arg(storageEngineVersion, kRequiredEngineVersion));
     }
@@ -60,14 +62,14 @@ bool Startup::claimFolder() {
     QDir().mkpath(m_ctx.paths.app);
     m_lock = std::make_unique<QLockFile>(m_ctx.paths.instanceLock());
     m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
-        return true;
-    m_ctx.ui->message(QStringLiteral("You are attempting to run %1 instances of Sendora from the same directory.\r\n"
-                                     "This may corrupt system files and Sendora will now shutdown. Please run\r\n"
-                                     "Sendora from a different directory. If you need assistance please contact\r\n"
-                                     "support.")
-                          .arg(2),
-                      Buttons::OK, Icon::Information);
+    if (m_lock->tryLock(0)) return true;
+    m_ctx.ui->message(
+        QStringLiteral("You are attempting to run %1 instances of Sendora from the same directory.\r\n"
+                       "This may corrupt system files and Sendora will now shutdown. Please run\r\n"
+                       "Sendora from a different directory. If you need assistance please contact\r\n"
+                       "support.")
+            .arg(2),
+        Buttons::OK, Icon::Information);
     return fail(QStringLiteral("another instance is running from %1").arg(m_ctx.paths.app));
 }
 
@@ -81,21 +83,19 @@ bool Startup::run() {
     AppContext& ctx = m_ctx;
     const QString sdr = ctx.paths.systemDatabase();
 
-    if (QFileInfo::exists(sdr))
-        updateDatabase(ctx);
-    if (!checkPlatform() || !claimFolder())
-        return false;
+    if (QFileInfo::exists(sdr)) updateDatabase(ctx);
+    if (!checkPlatform() || !claimFolder()) return false;
 
     QString failedFolder;
     if (!ctx.paths.createMissingFolders(&failedFolder)) {
-        ctx.ui->message(QStringLiteral("Could not create the folder ") + failedFolder, Buttons::OK, Icon::Critical);
+        ctx.ui->message(QStringLiteral("Could not create the folder ") + failedFolder, Buttons::OK,
+                        Icon::Critical);
         return fail(QStringLiteral("could not create the folder %1").arg(failedFolder));
     }
 
     ctx.settingsFile.setPath(ctx.paths.settingsFile());
     ctx.settings.startState = readStartState(ctx.settingsFile);
-    if (!ctx.settingsFile.exists())
-        writeFirstRunSettings(ctx.settingsFile, ctx.settings);
+    if (!ctx.settingsFile.exists()) writeFirstRunSettings(ctx.settingsFile, ctx.settings);
     loadApplicationDefaults(ctx.settingsFile, ctx.settings);
 
     cleanTemporaryLists();
@@ -109,8 +109,7 @@ bool Startup::run() {
     }
     if (!QFileInfo::exists(sdr) && !CreateSendoraDatabase(ctx))
         return fail(QStringLiteral("the system database %1 could not be created").arg(sdr));
-    if (!QFileInfo::exists(ctx.paths.listFile(kGlobalRemoveListFile)))
-        CreateGlobalRemoveList(ctx);
+    if (!QFileInfo::exists(ctx.paths.listFile(kGlobalRemoveListFile))) CreateGlobalRemoveList(ctx);
 
     ctx.windows().showMainWindow();
     ctx.ui->setBusy(true);

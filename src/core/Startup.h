@@ -3,7 +3,6 @@
 // Global Remove List, then the main window through the window host.
 
 #include <QString>
-
 #include <memory>
 
 class QLockFile;
@@ -23,8 +22,8 @@ public:
     QString failureText() const { return m_failure; }
 
     // Platform check inputs; tests replace them.
-    QString htmlComponentVersion;  // our HTML view component's version
-    QString storageEngineVersion;  // the SQLite library's version
+    QString htmlComponentVersion; // our HTML view component's version
+    QString storageEngineVersion; // the SQLite library's version
 
 private:
     bool fail(const QString& why);

@@ -18,84 +18,93 @@ const QString kModule = QStringLiteral(" in mdlDatabaseUtils");
 
 QStringList schemaStatements() {
     return {
-        QStringLiteral("CREATE TABLE Sendora (SendoraName TEXT(100) NOT NULL, SendoraDescription MEMO, CONSTRAINT "
-                       "SendoraName PRIMARY KEY (SendoraName));"),
-        QStringLiteral("CREATE TABLE List (ListName TEXT(100) NOT NULL,ListPath TEXT(255) NOT NULL,ListDescription "
-                       "MEMO, EmailFieldName TEXT(50),TitleFieldName TEXT(50),FNameFieldName TEXT(50),LNameFieldName "
-                       "TEXT(50),Key1FieldName TEXT(50),Key2FieldName TEXT(50),DateFieldName TEXT(50),SentFieldName "
-                       "TEXT(50), SourcePath TEXT(255), CONSTRAINT ListName PRIMARY KEY(ListName)) "),
-        QStringLiteral("CREATE TABLE MailEvent ( MailEventName Counter NOT NULL, SendoraName TEXT(100) NOT NULL, "
-                       "CreationDate DATETIME, ListName TEXT(100) NOT NULL, MessageName TEXT(100) NOT NULL, Profile "
-                       "Text(100) NOT NULL, DateSent TEXT(25), SentCount LONG, SentCountFailed LONG, Active YESNO, "
-                       "ScheduledDate DATETIME, ScheduledTime DATETIME, MailingSent YESNO, LastCount Long,  "
-                       "CONSTRAINT MailEventName PRIMARY KEY(MailEventName)) "),
-        QStringLiteral("CREATE TABLE Responder (ResponderEventName Counter NOT NULL, ResponderGroup TEXT(50) NOT "
-                       "NULL, ResponderName TEXT(100) NOT NULL, ResponderDesc TEXT(255), CreationDate DATETIME, "
-                       "POPAccountName TEXT(100) NOT NULL, FromAddress TEXT(100) NOT NULL, SMTPServer TEXT(100) NOT "
-                       "NULL, AuthReq YESNO, UserName TEXT(50), Password TEXT(50), StartDate DATETIME, StartTime "
-                       "DATETIME, Activate YESNO, MessageName TEXT(100) NOT NULL, MessageHandling INTEGER, CONSTRAINT "
-                       "ResponderEventName PRIMARY KEY(ResponderEventName)) "),
-        QStringLiteral("CREATE TABLE Message (MessageName TEXT(100) NOT NULL CONSTRAINT MessageName PRIMARY KEY,  "
-                       "MessageDescription MEMO, MessageCreationDate DATETIME, Subject TEXT(255), SendType INTEGER,  "
-                       "HTMLText MEMO,  MessageText MEMO, Attachments MEMO, MailingList TEXT(100),  "
-                       "UseGreetingManager YESNO, GreetingDisplay TEXT(50), Salutation TEXT(50), Punctuation TEXT(5), "
-                       "UseTitle YESNO, UseFName YESNO, UseLName YESNO, AddressType INTEGER, GreetingType INTEGER, "
-                       "GroupAddress TEXT(255), GroupGreeting TEXT(255), MissingFNameOption YESNO, "
-                       "MissingLNameOption YESNO, GenericName TEXT(50),  From TEXT(255),  XSendora TEXT(255),  "
-                       "HTMLGreeting MEMO)"),
-        QStringLiteral("CREATE TABLE ErrorTable (ID COUNTER NOT NULL CONSTRAINT ID PRIMARY KEY, [Date] DATETIME, "
-                       "[Time] DATETIME, ErrDescription TEXT(255), ErrFunction TEXT(255), ErrSQLStr TEXT(255), "
-                       "ErrNumber LONG, ErrSource TEXT(255));"),
-        QStringLiteral("CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY,  "
-                       "ProfileDescription MEMO, ProfileCreationDate DateTime,  From TEXT(50), ReplyTo TEXT(50), "
-                       "CourtesyMessage MEMO, bSendFiltered YESNO, SQLFilter MEMO,  bFlagSends YESNO, SentFlag "
-                       "TEXT(50), bSendInBlocks YESNO, SendBlockSize LONG, bIfNotYetFlagged YESNO, SentFlagToCheck "
-                       "TEXT(50), bTimedBlocks YESNO, TimedBlockSize LONG, TimeIncrement LONG, bInsertTimeDelay YESNO, "
-                       "TimeDelay LONG, dns_retries INTEGER, mail_retries INTEGER, default_mail TEXT(50), SmtpServer "
-                       "TEXT(200),auth YESNO, username TEXT(50), password TEXT(50), dns_server TEXT(50), "
-                       "default_server YESNO, direct_send YESNO, dns_timeout LONG, mailer_timeout LONG, "
-                       "concurrent_mailers INTEGER)"),
-        QStringLiteral("CREATE TABLE POPAccounts (AccountID TEXT(255) NOT NULL CONSTRAINT AC_ID PRIMARY KEY,  "
-                       "UserName TEXT(255), Password TEXT(50), ServerName TEXT(255));"),
-        QStringLiteral("CREATE TABLE ProductVersion (SendoraVersion TEXT(10) NOT NULL CONSTRAINT SendoraVersion "
-                       "PRIMARY KEY, ProductType TEXT(20), SDRVersion INTEGER)"),
+        QStringLiteral(
+            "CREATE TABLE Sendora (SendoraName TEXT(100) NOT NULL, SendoraDescription MEMO, CONSTRAINT "
+            "SendoraName PRIMARY KEY (SendoraName));"),
+        QStringLiteral(
+            "CREATE TABLE List (ListName TEXT(100) NOT NULL,ListPath TEXT(255) NOT NULL,ListDescription "
+            "MEMO, EmailFieldName TEXT(50),TitleFieldName TEXT(50),FNameFieldName TEXT(50),LNameFieldName "
+            "TEXT(50),Key1FieldName TEXT(50),Key2FieldName TEXT(50),DateFieldName TEXT(50),SentFieldName "
+            "TEXT(50), SourcePath TEXT(255), CONSTRAINT ListName PRIMARY KEY(ListName)) "),
+        QStringLiteral(
+            "CREATE TABLE MailEvent ( MailEventName Counter NOT NULL, SendoraName TEXT(100) NOT NULL, "
+            "CreationDate DATETIME, ListName TEXT(100) NOT NULL, MessageName TEXT(100) NOT NULL, Profile "
+            "Text(100) NOT NULL, DateSent TEXT(25), SentCount LONG, SentCountFailed LONG, Active YESNO, "
+            "ScheduledDate DATETIME, ScheduledTime DATETIME, MailingSent YESNO, LastCount Long,  "
+            "CONSTRAINT MailEventName PRIMARY KEY(MailEventName)) "),
+        QStringLiteral(
+            "CREATE TABLE Responder (ResponderEventName Counter NOT NULL, ResponderGroup TEXT(50) NOT "
+            "NULL, ResponderName TEXT(100) NOT NULL, ResponderDesc TEXT(255), CreationDate DATETIME, "
+            "POPAccountName TEXT(100) NOT NULL, FromAddress TEXT(100) NOT NULL, SMTPServer TEXT(100) NOT "
+            "NULL, AuthReq YESNO, UserName TEXT(50), Password TEXT(50), StartDate DATETIME, StartTime "
+            "DATETIME, Activate YESNO, MessageName TEXT(100) NOT NULL, MessageHandling INTEGER, CONSTRAINT "
+            "ResponderEventName PRIMARY KEY(ResponderEventName)) "),
+        QStringLiteral(
+            "CREATE TABLE Message (MessageName TEXT(100) NOT NULL CONSTRAINT MessageName PRIMARY KEY,  "
+            "MessageDescription MEMO, MessageCreationDate DATETIME, Subject TEXT(255), SendType INTEGER,  "
+            "HTMLText MEMO,  MessageText MEMO, Attachments MEMO, MailingList TEXT(100),  "
+            "UseGreetingManager YESNO, GreetingDisplay TEXT(50), Salutation TEXT(50), Punctuation TEXT(5), "
+            "UseTitle YESNO, UseFName YESNO, UseLName YESNO, AddressType INTEGER, GreetingType INTEGER, "
+            "GroupAddress TEXT(255), GroupGreeting TEXT(255), MissingFNameOption YESNO, "
+            "MissingLNameOption YESNO, GenericName TEXT(50),  From TEXT(255),  XSendora TEXT(255),  "
+            "HTMLGreeting MEMO)"),
+        QStringLiteral(
+            "CREATE TABLE ErrorTable (ID COUNTER NOT NULL CONSTRAINT ID PRIMARY KEY, [Date] DATETIME, "
+            "[Time] DATETIME, ErrDescription TEXT(255), ErrFunction TEXT(255), ErrSQLStr TEXT(255), "
+            "ErrNumber LONG, ErrSource TEXT(255));"),
+        QStringLiteral(
+            "CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY,  "
+            "ProfileDescription MEMO, ProfileCreationDate DateTime,  From TEXT(50), ReplyTo TEXT(50), "
+            "CourtesyMessage MEMO, bSendFiltered YESNO, SQLFilter MEMO,  bFlagSends YESNO, SentFlag "
+            "TEXT(50), bSendInBlocks YESNO, SendBlockSize LONG, bIfNotYetFlagged YESNO, SentFlagToCheck "
+            "TEXT(50), bTimedBlocks YESNO, TimedBlockSize LONG, TimeIncrement LONG, bInsertTimeDelay YESNO, "
+            "TimeDelay LONG, dns_retries INTEGER, mail_retries INTEGER, default_mail TEXT(50), SmtpServer "
+            "TEXT(200),auth YESNO, username TEXT(50), password TEXT(50), dns_server TEXT(50), "
+            "default_server YESNO, direct_send YESNO, dns_timeout LONG, mailer_timeout LONG, "
+            "concurrent_mailers INTEGER)"),
+        QStringLiteral(
+            "CREATE TABLE POPAccounts (AccountID TEXT(255) NOT NULL CONSTRAINT AC_ID PRIMARY KEY,  "
+            "UserName TEXT(255), Password TEXT(50), ServerName TEXT(255));"),
+        QStringLiteral(
+            "CREATE TABLE ProductVersion (SendoraVersion TEXT(10) NOT NULL CONSTRAINT SendoraVersion "
+            "PRIMARY KEY, ProductType TEXT(20), SDRVersion INTEGER)"),
     };
 }
 
 QString defaultProfileInsert() {
     const QStringList values = {
-        jet::quote(kDefaultProfileName), // ProfileName
-        QStringLiteral("\"\""),          // ProfileDescription
-        QStringLiteral("\"\""),          // ProfileCreationDate: stays null
-        jet::quote(kPlaceholderSender),  // From
-        jet::quote(kPlaceholderReplyTo), // ReplyTo
-        QStringLiteral("\"\""),          // CourtesyMessage
-        QStringLiteral("0"),             // bSendFiltered
-        QStringLiteral("\"\""),          // SQLFilter
-        QStringLiteral("1"),             // bFlagSends
-        QStringLiteral("\"SENT\""),      // SentFlag
-        QStringLiteral("0"),             // bSendInBlocks
-        QStringLiteral("1000"),          // SendBlockSize
-        QStringLiteral("1"),             // bIfNotYetFlagged
-        QStringLiteral("\"SENT\""),      // SentFlagToCheck
-        QStringLiteral("0"),             // bTimedBlocks
-        QStringLiteral("100"),           // TimedBlockSize
-        QStringLiteral("1"),             // TimeIncrement
-        QStringLiteral("0"),             // bInsertTimeDelay
-        QStringLiteral("0"),             // TimeDelay
-        QStringLiteral("5"),             // dns_retries
-        QStringLiteral("1"),             // mail_retries
-        QStringLiteral("\"\""),          // default_mail
+        jet::quote(kDefaultProfileName),       // ProfileName
+        QStringLiteral("\"\""),                // ProfileDescription
+        QStringLiteral("\"\""),                // ProfileCreationDate: stays null
+        jet::quote(kPlaceholderSender),        // From
+        jet::quote(kPlaceholderReplyTo),       // ReplyTo
+        QStringLiteral("\"\""),                // CourtesyMessage
+        QStringLiteral("0"),                   // bSendFiltered
+        QStringLiteral("\"\""),                // SQLFilter
+        QStringLiteral("1"),                   // bFlagSends
+        QStringLiteral("\"SENT\""),            // SentFlag
+        QStringLiteral("0"),                   // bSendInBlocks
+        QStringLiteral("1000"),                // SendBlockSize
+        QStringLiteral("1"),                   // bIfNotYetFlagged
+        QStringLiteral("\"SENT\""),            // SentFlagToCheck
+        QStringLiteral("0"),                   // bTimedBlocks
+        QStringLiteral("100"),                 // TimedBlockSize
+        QStringLiteral("1"),                   // TimeIncrement
+        QStringLiteral("0"),                   // bInsertTimeDelay
+        QStringLiteral("0"),                   // TimeDelay
+        QStringLiteral("5"),                   // dns_retries
+        QStringLiteral("1"),                   // mail_retries
+        QStringLiteral("\"\""),                // default_mail
         jet::quote(kPlaceholderProfileServer), // SmtpServer
-        QStringLiteral("0"),             // auth
-        QStringLiteral("\"\""),          // username
-        QStringLiteral("\"\""),          // password
-        QStringLiteral("\"\""),          // dns_server
-        QStringLiteral("0"),             // default_server
-        QStringLiteral("0"),             // direct_send
-        QStringLiteral("5"),             // dns_timeout
-        QStringLiteral("15"),            // mailer_timeout
-        QStringLiteral("10"),            // concurrent_mailers
+        QStringLiteral("0"),                   // auth
+        QStringLiteral("\"\""),                // username
+        QStringLiteral("\"\""),                // password
+        QStringLiteral("\"\""),                // dns_server
+        QStringLiteral("0"),                   // default_server
+        QStringLiteral("0"),                   // direct_send
+        QStringLiteral("5"),                   // dns_timeout
+        QStringLiteral("15"),                  // mailer_timeout
+        QStringLiteral("10"),                  // concurrent_mailers
     };
     return QStringLiteral("INSERT INTO Profile Values(") + values.join(u',') + u')';
 }
@@ -113,7 +122,8 @@ namespace {
 void applyColumnDefaults(jet::Database& db) {
     db.setDefaultValue(QStringLiteral("MailEvent"), QStringLiteral("SentCount"), 0);
     db.setDefaultValue(QStringLiteral("MailEvent"), QStringLiteral("SentCountFailed"), 0);
-    db.setDefaultValue(QStringLiteral("Responder"), QStringLiteral("ResponderGroup"), QStringLiteral("Auto-Responder"));
+    db.setDefaultValue(QStringLiteral("Responder"), QStringLiteral("ResponderGroup"),
+                       QStringLiteral("Auto-Responder"));
     db.setDefaultValue(QStringLiteral("Profile"), QStringLiteral("SendBlockSize"), 1000);
     db.setDefaultValue(QStringLiteral("Profile"), QStringLiteral("TimedBlockSize"), 100);
     db.setDefaultValue(QStringLiteral("Profile"), QStringLiteral("TimeIncrement"), 1);
@@ -127,13 +137,13 @@ void applyColumnDefaults(jet::Database& db) {
 void applyZeroLengthSettings(jet::Database& db) {
     static const char* const fields[][2] = {
         {"Sendora", "SendoraDescription"}, {"List", "ListDescription"},    {"List", "SourcePath"},
-        {"Message", "MessageDescription"}, {"Message", "Subject"},          {"Message", "MessageText"},
-        {"Message", "Attachments"},        {"Message", "MailingList"},      {"Message", "GreetingDisplay"},
-        {"Message", "Salutation"},         {"Message", "Punctuation"},      {"Message", "GenericName"},
-        {"Message", "GroupAddress"},       {"Message", "GroupGreeting"},    {"Message", "HTMLGreeting"},
-        {"Profile", "ProfileDescription"}, {"Profile", "CourtesyMessage"},  {"Profile", "SQLFilter"},
-        {"Profile", "SentFlag"},           {"Profile", "SentFlagToCheck"},  {"POPAccounts", "Password"},
-        {"Responder", "ResponderDesc"},    {"Responder", "UserName"},       {"Responder", "Password"},
+        {"Message", "MessageDescription"}, {"Message", "Subject"},         {"Message", "MessageText"},
+        {"Message", "Attachments"},        {"Message", "MailingList"},     {"Message", "GreetingDisplay"},
+        {"Message", "Salutation"},         {"Message", "Punctuation"},     {"Message", "GenericName"},
+        {"Message", "GroupAddress"},       {"Message", "GroupGreeting"},   {"Message", "HTMLGreeting"},
+        {"Profile", "ProfileDescription"}, {"Profile", "CourtesyMessage"}, {"Profile", "SQLFilter"},
+        {"Profile", "SentFlag"},           {"Profile", "SentFlagToCheck"}, {"POPAccounts", "Password"},
+        {"Responder", "ResponderDesc"},    {"Responder", "UserName"},      {"Responder", "Password"},
     };
     for (const auto& f : fields)
         db.setAllowZeroLength(QLatin1String(f[0]), QLatin1String(f[1]), true);
@@ -145,7 +155,8 @@ bool CreateSendoraDatabase(AppContext& ctx) {
     return CreateSystemDatabase(ctx, ctx.paths.systemDatabase(), true, true);
 }
 
-bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLengthText, bool newInstallation) {
+bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLengthText,
+                          bool newInstallation) {
     try {
         if (!jet::removeDatabase(path))
             throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(path));
@@ -155,25 +166,22 @@ bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLe
             // Statements 1-7, the default profile (new installations only), then the rest.
             for (int i = 0; i < 7; ++i)
                 db->execute(schema[i], true);
-            if (newInstallation)
-                db->execute(defaultProfileInsert(), true);
+            if (newInstallation) db->execute(defaultProfileInsert(), true);
             for (int i = 7; i < schema.size(); ++i)
                 db->execute(schema[i], true);
             db->execute(versionInsert(ctx), true);
             applyColumnDefaults(*db);
-            if (allowZeroLengthText)
-                applyZeroLengthSettings(*db);
+            if (allowZeroLengthText) applyZeroLengthSettings(*db);
             db->close();
         }
-        if (path == ctx.paths.systemDatabase())
-            updateDatabase(ctx);
+        if (path == ctx.paths.systemDatabase()) updateDatabase(ctx);
         if (newInstallation) {
             const Answer a = ctx.ui->message(
-                QStringLiteral("Sendora is now creating the main database.\r\nWould you like it to create sample data "
-                               "that you can view, edit and send to?"),
+                QStringLiteral(
+                    "Sendora is now creating the main database.\r\nWould you like it to create sample data "
+                    "that you can view, edit and send to?"),
                 Buttons::YesNo, Icon::Question);
-            if (a == Answer::Yes)
-                createSampleData(ctx);
+            if (a == Answer::Yes) createSampleData(ctx);
         }
         return true;
     } catch (const std::exception& e) {
@@ -187,8 +195,7 @@ int SDRVerify(AppContext& ctx) {
         auto db = jet::Database::open(ctx.paths.systemDatabase());
         if (db->hasTable(QStringLiteral("ProductVersion"))) {
             auto rs = db->openRecordset(QStringLiteral("Select * from ProductVersion"));
-            if (rs->eof())
-                return 0;
+            if (rs->eof()) return 0;
             return rs->value(QStringLiteral("SDRVersion")).toInt();
         }
         auto rs = db->openRecordset(QStringLiteral("SELECT * From List;"));
@@ -212,10 +219,14 @@ QVariant emptyValueFor(jet::FieldType type) {
     case jet::FieldType::Long:
     case jet::FieldType::Integer:
     case jet::FieldType::Counter:
-    case jet::FieldType::Double: return 0;
-    case jet::FieldType::YesNo: return jet::False;
-    case jet::FieldType::DateTime: return QDateTime(QDate(1899, 12, 30), QTime(12, 0));
-    default: return QString("");
+    case jet::FieldType::Double:
+        return 0;
+    case jet::FieldType::YesNo:
+        return jet::False;
+    case jet::FieldType::DateTime:
+        return QDateTime(QDate(1899, 12, 30), QTime(12, 0));
+    default:
+        return QString("");
     }
 }
 
@@ -234,8 +245,7 @@ void copyDatabaseContents(jet::Database& from, jet::Database& to) {
         if (!newTables.contains(table, Qt::CaseInsensitive))
             continue; // a table the current schema no longer has
         auto src = from.openRecordset(jet::bracket(table));
-        if (src->eof())
-            continue;
+        if (src->eof()) continue;
         auto dst = to.openRecordset(jet::bracket(table));
         std::vector<std::pair<QString, jet::FieldType>> shared;
         for (int i = 0; i < src->fieldCount(); ++i) {
@@ -243,8 +253,7 @@ void copyDatabaseContents(jet::Database& from, jet::Database& to) {
             if (dst->hasField(name)) {
                 jet::FieldType type = jet::FieldType::Text;
                 for (int j = 0; j < dst->fieldCount(); ++j)
-                    if (dst->fieldName(j).compare(name, Qt::CaseInsensitive) == 0)
-                        type = dst->fieldType(j);
+                    if (dst->fieldName(j).compare(name, Qt::CaseInsensitive) == 0) type = dst->fieldType(j);
                 shared.emplace_back(name, type);
             }
         }
@@ -268,15 +277,12 @@ void copyDatabaseContents(jet::Database& from, jet::Database& to) {
 
 bool VerifyAndUpgradeSystemDatabase(AppContext& ctx) {
     const QString path = ctx.paths.systemDatabase();
-    if (!QFileInfo::exists(path))
-        return CreateSystemDatabase(ctx, path, true, true);
+    if (!QFileInfo::exists(path)) return CreateSystemDatabase(ctx, path, true, true);
     const int version = SDRVerify(ctx);
-    if (version == kSchemaVersion)
-        return true;
+    if (version == kSchemaVersion) return true;
 
     const QString tempPath = ctx.paths.upgradeTemp();
-    if (!CreateSystemDatabase(ctx, tempPath, true, false))
-        return false;
+    if (!CreateSystemDatabase(ctx, tempPath, true, false)) return false;
     try {
         {
             auto oldDb = jet::Database::open(path, jet::Database::OpenMode::ReadOnly);
@@ -289,10 +295,12 @@ bool VerifyAndUpgradeSystemDatabase(AppContext& ctx) {
         if (!jet::removeDatabase(oldCopy))
             throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(oldCopy));
         if (!QFile::rename(path, oldCopy))
-            throw jet::Error(jet::ErrLocked, QStringLiteral("Could not rename '%1' to '%2'.").arg(path, oldCopy));
+            throw jet::Error(jet::ErrLocked,
+                             QStringLiteral("Could not rename '%1' to '%2'.").arg(path, oldCopy));
         if (!QFile::rename(tempPath, path)) {
             QFile::rename(oldCopy, path); // put the old database back rather than leave none
-            throw jet::Error(jet::ErrLocked, QStringLiteral("Could not rename '%1' to '%2'.").arg(tempPath, path));
+            throw jet::Error(jet::ErrLocked,
+                             QStringLiteral("Could not rename '%1' to '%2'.").arg(tempPath, path));
         }
         return true;
     } catch (const std::exception& e) {
@@ -348,9 +356,9 @@ void updateDatabase(AppContext& ctx) {
     // so that their stop at the first existing column never skips these.
     try {
         auto db = jet::Database::open(ctx.paths.systemDatabase());
-        for (const auto& [name, type] : {std::pair{"smtp_port", FieldType::Long}, {"smtp_tls", FieldType::Integer}}) {
-            if (db->hasField(QStringLiteral("Profile"), QLatin1String(name)))
-                continue;
+        for (const auto& [name, type] :
+             {std::pair{"smtp_port", FieldType::Long}, {"smtp_tls", FieldType::Integer}}) {
+            if (db->hasField(QStringLiteral("Profile"), QLatin1String(name))) continue;
             jet::FieldDef f;
             f.name = QLatin1String(name);
             f.type = type;
@@ -374,8 +382,9 @@ long CountRecordsBySpecificStringValue(AppContext& ctx, const QString& databaseP
                                        const QString& field, const QString& value) {
     try {
         auto db = jet::Database::open(databasePath, jet::Database::OpenMode::ReadOnly);
-        const QString sql = QStringLiteral("SELECT Count(%1) as c_%2 FROM %3 WHERE %4 = %5;")
-                                .arg(field, field, jet::bracket(table), jet::bracket(field), jet::quote(value));
+        const QString sql =
+            QStringLiteral("SELECT Count(%1) as c_%2 FROM %3 WHERE %4 = %5;")
+                .arg(field, field, jet::bracket(table), jet::bracket(field), jet::quote(value));
         auto rs = db->openRecordset(sql);
         return rs->eof() ? 0 : rs->value(QStringLiteral("c_") + field).toLongLong();
     } catch (const std::exception& e) {
@@ -394,11 +403,11 @@ void VerifyDefaultProfile(AppContext& ctx) {
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("VerifyDefaultProfile") + kModule, errorInfo(e), false);
     }
-    if (found)
-        return;
-    ctx.ui->message(QStringLiteral("A default Delivery Options set was not found.  \nThe Delivery Options Wizard will "
-                                   "now be called so you can supply the default values needed"),
-                    Buttons::OK, Icon::Information);
+    if (found) return;
+    ctx.ui->message(
+        QStringLiteral("A default Delivery Options set was not found.  \nThe Delivery Options Wizard will "
+                       "now be called so you can supply the default values needed"),
+        Buttons::OK, Icon::Information);
     ctx.windows().openDeliveryOptionsWizard(ctx.defaultProfileName);
 }
 

@@ -31,7 +31,8 @@ QString versionInsert(const AppContext& ctx);
 bool CreateSendoraDatabase(AppContext& ctx);
 // Deletes a file at path, creates the database and its tables, applies column properties,
 // runs updateDatabase and, for a new installation, offers the sample data.
-bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLengthText, bool newInstallation);
+bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLengthText,
+                          bool newInstallation);
 
 // Schema version of the existing system database; 0 after a reported error.
 int SDRVerify(AppContext& ctx);

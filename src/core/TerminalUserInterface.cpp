@@ -4,12 +4,17 @@ namespace sendora {
 
 Answer TerminalUserInterface::automaticAnswer(Buttons buttons, bool yes) {
     switch (buttons) {
-    case Buttons::OK: return Answer::OK;
-    case Buttons::OKCancel: return yes ? Answer::OK : Answer::Cancel;
+    case Buttons::OK:
+        return Answer::OK;
+    case Buttons::OKCancel:
+        return yes ? Answer::OK : Answer::Cancel;
     case Buttons::YesNo:
-    case Buttons::YesNoCancel: return yes ? Answer::Yes : Answer::No;
-    case Buttons::RetryCancel: return yes ? Answer::Retry : Answer::Cancel;
-    case Buttons::AbortRetryIgnore: return yes ? Answer::Retry : Answer::Abort;
+    case Buttons::YesNoCancel:
+        return yes ? Answer::Yes : Answer::No;
+    case Buttons::RetryCancel:
+        return yes ? Answer::Retry : Answer::Cancel;
+    case Buttons::AbortRetryIgnore:
+        return yes ? Answer::Retry : Answer::Abort;
     }
     return Answer::OK;
 }
@@ -34,8 +39,7 @@ Answer TerminalUserInterface::message(const QString& text, Buttons buttons, Icon
 std::optional<QString> TerminalUserInterface::inputBox(const QString& prompt, const QString& title,
                                                        const QString& defaultText) {
     print(Icon::Question, title, prompt);
-    if (!m_yes || defaultText.isEmpty())
-        return std::nullopt;
+    if (!m_yes || defaultText.isEmpty()) return std::nullopt;
     return defaultText;
 }
 
@@ -51,7 +55,8 @@ std::optional<QString> TerminalUserInterface::saveFileName(const QString& title,
     return std::nullopt;
 }
 
-QStringList TerminalUserInterface::checkList(const QString& caption, const QString& text, const QStringList& items) {
+QStringList TerminalUserInterface::checkList(const QString& caption, const QString& text,
+                                             const QStringList& items) {
     print(Icon::None, caption, text + QStringLiteral("\n  ") + items.join(QStringLiteral("\n  ")));
     return m_yes ? items : QStringList();
 }

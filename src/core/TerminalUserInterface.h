@@ -13,7 +13,8 @@ public:
     TerminalUserInterface(QTextStream& err, bool answerYes) : m_err(err), m_yes(answerYes) {}
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
-    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override;
     std::optional<QString> openFileName(const QString& title, const QString& dir,
                                         const QList<FileFilter>& filters) override;
     std::optional<QString> saveFileName(const QString& title, const QString& dir,

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace sendora {
@@ -17,9 +16,9 @@ enum class Answer { OK, Cancel, Yes, No, Retry, Abort, Ignore };
 // Application title used when a message names no title of its own.
 inline const QString kAppTitle = QStringLiteral("Sendora");
 
-QString iconName(Icon icon);       // "information", "exclamation", ...
-QString buttonsName(Buttons b);    // "OK", "YesNo", ...
-QString answerName(Answer a);      // "OK", "Yes", ...
+QString iconName(Icon icon);    // "information", "exclamation", ...
+QString buttonsName(Buttons b); // "OK", "YesNo", ...
+QString answerName(Answer a);   // "OK", "Yes", ...
 
 struct FileFilter {
     QString description; // "Access Databases (*.mdb)"

@@ -4,8 +4,7 @@ namespace sendora {
 
 QString GetVersionText(bool includeVersionWord, const VersionNumber& v) {
     QString text = QStringLiteral("%1.%2").arg(v.major).arg(v.minor);
-    if (v.revision != 0)
-        text += QStringLiteral(".%1").arg(v.revision);
+    if (v.revision != 0) text += QStringLiteral(".%1").arg(v.revision);
     return includeVersionWord ? QStringLiteral("Version ") + text : text;
 }
 

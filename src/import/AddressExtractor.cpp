@@ -5,7 +5,6 @@
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QTextStream>
-
 #include <cstring>
 
 namespace sendora {
@@ -14,20 +13,16 @@ namespace {
 
 constexpr qint64 kChunk = 1 << 20;
 
-bool isAscii(const char* p, qsizetype n)
-{
+bool isAscii(const char* p, qsizetype n) {
     for (qsizetype i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) >= 0x80)
-            return false;
+        if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
     return true;
 }
 
 } // namespace
 
-AddressExtractor::AddressExtractor(const QString& sourceFileType)
-{
-    if (sourceFileType.isEmpty())
-        return;
+AddressExtractor::AddressExtractor(const QString& sourceFileType) {
+    if (sourceFileType.isEmpty()) return;
     m_parser = std::make_unique<EmailParser>(nullptr, nullptr, static_cast<ExtractionSink*>(this));
     m_parser->setSourceFileType(sourceFileType);
     m_parser->setAskIfAmbigous(false);
@@ -35,21 +30,29 @@ AddressExtractor::AddressExtractor(const QString& sourceFileType)
 
 AddressExtractor::~AddressExtractor() = default;
 
-void AddressExtractor::appendEscaped(QString& out, QStringView text)
-{
+void AddressExtractor::appendEscaped(QString& out, QStringView text) {
     for (QChar c : text) {
         switch (c.unicode()) {
-        case u'\t': out += u"\\t"; break;
-        case u'\r': out += u"\\r"; break;
-        case u'\n': out += u"\\n"; break;
-        case 0: out += u"\\0"; break;
-        default: out += c; break;
+        case u'\t':
+            out += u"\\t";
+            break;
+        case u'\r':
+            out += u"\\r";
+            break;
+        case u'\n':
+            out += u"\\n";
+            break;
+        case 0:
+            out += u"\\0";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
 }
 
-void AddressExtractor::writeAddress(QStringView address, QStringView first, QStringView last)
-{
+void AddressExtractor::writeAddress(QStringView address, QStringView first, QStringView last) {
     ++m_found;
     appendEscaped(*m_out, address);
     *m_out += u'\t';
@@ -60,30 +63,25 @@ void AddressExtractor::writeAddress(QStringView address, QStringView first, QStr
 }
 
 void AddressExtractor::storeAddress(const QString& address, const QString& firstName, const QString& lastName,
-                                    bool)
-{
+                                    bool) {
     writeAddress(address, firstName, lastName);
 }
 
-void AddressExtractor::processLine(QStringView line, QString& out, QTextStream& err)
-{
+void AddressExtractor::processLine(QStringView line, QString& out, QTextStream& err) {
     ++m_lines;
-    if (!line.contains(u'@'))
-        return;
+    if (!line.contains(u'@')) return;
     m_out = &out;
     if (m_parser) {
         // Scanned files are read as trimmed, non-empty lines.
         const QStringView trimmed = parser_detail::trimSpaces(line);
-        if (!trimmed.isEmpty())
-            m_parser->extractFromLine(trimmed);
+        if (!trimmed.isEmpty()) m_parser->extractFromLine(trimmed);
     } else {
         AddressScanner scanner(line);
         qsizetype position = 1;
         QString first, last;
         while (position != 0) {
             const QString address = scanner.findNextAddress(position, first, last);
-            if (!address.isEmpty())
-                writeAddress(address, first, last);
+            if (!address.isEmpty()) writeAddress(address, first, last);
         }
         for (const QString& text : scanner.takeInformation())
             err << "information: " << text << '\n';
@@ -91,8 +89,7 @@ void AddressExtractor::processLine(QStringView line, QString& out, QTextStream& 
     m_out = nullptr;
 }
 
-void AddressExtractor::run(QTextStream& in, QTextStream& out, QTextStream& err)
-{
+void AddressExtractor::run(QTextStream& in, QTextStream& out, QTextStream& err) {
     QString buffer;
     QString line;
     while (in.readLineInto(&line)) {
@@ -106,18 +103,16 @@ void AddressExtractor::run(QTextStream& in, QTextStream& out, QTextStream& err)
     out.flush();
 }
 
-void AddressExtractor::run(QIODevice& in, QIODevice& out, QTextStream& err)
-{
+void AddressExtractor::run(QIODevice& in, QIODevice& out, QTextStream& err) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QByteArray data;        // unread bytes; a line longer than a chunk simply grows it
-    QString text;           // decoded output waiting to be written
+    QByteArray data; // unread bytes; a line longer than a chunk simply grows it
+    QString text;    // decoded output waiting to be written
     QString decoded;
     qsizetype begin = 0;
     bool atEnd = false;
 
     auto handle = [&](const char* p, qsizetype n) {
-        if (n > 0 && p[n - 1] == '\r')
-            --n;
+        if (n > 0 && p[n - 1] == '\r') --n;
         if (n <= 0 || !std::memchr(p, '@', size_t(n))) { // '@' never occurs inside a UTF-8 sequence
             ++m_lines;
             return;
@@ -127,8 +122,7 @@ void AddressExtractor::run(QIODevice& in, QIODevice& out, QTextStream& err)
         } else {
             utf8.resetState();
             decoded = utf8.decode(QByteArrayView(p, n));
-            if (utf8.hasError())
-                decoded = QString::fromLatin1(p, n);
+            if (utf8.hasError()) decoded = QString::fromLatin1(p, n);
         }
         processLine(decoded, text, err);
     };
@@ -151,17 +145,14 @@ void AddressExtractor::run(QIODevice& in, QIODevice& out, QTextStream& err)
         const char* base = data.constData();
         for (;;) {
             const void* nl = std::memchr(base + begin, '\n', size_t(data.size() - begin));
-            if (!nl)
-                break;
+            if (!nl) break;
             const qsizetype end = static_cast<const char*>(nl) - base;
             handle(base + begin, end - begin);
             begin = end + 1;
         }
-        if (text.size() >= kChunk)
-            flush();
+        if (text.size() >= kChunk) flush();
     }
-    if (begin < data.size())
-        handle(data.constData() + begin, data.size() - begin);
+    if (begin < data.size()) handle(data.constData() + begin, data.size() - begin);
     flush();
 }
 

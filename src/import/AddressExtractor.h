@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
-
 #include <memory>
 
 class QIODevice;

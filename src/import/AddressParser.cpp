@@ -7,10 +7,8 @@ namespace sendora {
 
 namespace {
 
-void inform(UserInterface* ui, const QStringList& texts)
-{
-    if (!ui)
-        return;
+void inform(UserInterface* ui, const QStringList& texts) {
+    if (!ui) return;
     for (const QString& text : texts)
         ui->message(text, Buttons::OK, Icon::Information);
 }
@@ -18,8 +16,7 @@ void inform(UserInterface* ui, const QStringList& texts)
 } // namespace
 
 QString FindNextAddress(QStringView line, qsizetype& position, QString& firstName, QString& lastName,
-                        UserInterface* ui)
-{
+                        UserInterface* ui) {
     AddressScanner scanner(line);
     const QString address = scanner.findNextAddress(position, firstName, lastName);
     inform(ui, scanner.takeInformation());
@@ -27,14 +24,11 @@ QString FindNextAddress(QStringView line, qsizetype& position, QString& firstNam
 }
 
 PersonalName FindPersonalName(QStringView line, qsizetype start, qsizetype end, bool angle,
-                              QStringView userName, QStringView address, UserInterface* ui)
-{
+                              QStringView userName, QStringView address, UserInterface* ui) {
     PersonalName name;
-    if (start < 1 || end < start || end > line.size())
-        return name;
+    if (start < 1 || end < start || end > line.size()) return name;
     AddressScanner scanner(line);
-    const NameResult r =
-        scanner.findName({address.toString(), userName.toString(), start, end, angle});
+    const NameResult r = scanner.findName({address.toString(), userName.toString(), start, end, angle});
     inform(ui, r.information);
     name.firstName = r.firstName;
     name.lastName = r.lastName;

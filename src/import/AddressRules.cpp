@@ -17,8 +17,7 @@ enum : quint8 {
     Anywhere = 4,    // refused anywhere: "<", ">", "?", ":", ","
 };
 
-constexpr std::array<quint8, 128> makeClasses()
-{
+constexpr std::array<quint8, 128> makeClasses() {
     std::array<quint8, 128> t{};
     for (char c : std::string_view(")(;]["))
         t[size_t(c)] |= BadInUser;
@@ -31,23 +30,27 @@ constexpr std::array<quint8, 128> makeClasses()
 constexpr std::array<quint8, 128> kClasses = makeClasses();
 
 // "@.", ".@", "||", "//", "..", CR LF.
-bool badPair(char16_t a, char16_t b)
-{
+bool badPair(char16_t a, char16_t b) {
     switch (a) {
-    case u'@': return b == u'.';
-    case u'.': return b == u'@' || b == u'.';
-    case u'|': return b == u'|';
-    case u'/': return b == u'/';
-    case u'\r': return b == u'\n';
-    default: return false;
+    case u'@':
+        return b == u'.';
+    case u'.':
+        return b == u'@' || b == u'.';
+    case u'|':
+        return b == u'|';
+    case u'/':
+        return b == u'/';
+    case u'\r':
+        return b == u'\n';
+    default:
+        return false;
     }
 }
 
 } // namespace
 
 // All ten tests must hold, so one pass gathers what they look at; the tests below keep their order.
-bool IsValidEmailAddress(QStringView a)
-{
+bool IsValidEmailAddress(QStringView a) {
     using namespace parser_detail;
     const qsizetype n = a.size();
     if (n == 0) // 1
@@ -59,8 +62,7 @@ bool IsValidEmailAddress(QStringView a)
         const char16_t c = p[i];
         const quint8 k = c < 128 ? kClasses[c] : 0;
         if (c == u'@') {
-            if (firstAt < 0)
-                firstAt = i;
+            if (firstAt < 0) firstAt = i;
             lastAt = i;
         } else if (c == u'.') {
             lastDot = i;
@@ -93,12 +95,10 @@ bool IsValidEmailAddress(QStringView a)
     return p[n - 1] != u'.'; // 10
 }
 
-QString StripTitle(QStringView text)
-{
+QString StripTitle(QStringView text) {
     int length = 0;
     const qsizetype at = parser_detail::findTitle(text, 0, &length);
-    if (at < 0)
-        return text.toString();
+    if (at < 0) return text.toString();
     QString out;
     out.reserve(text.size() - length);
     out.append(text.first(at)).append(text.sliced(at + length));
@@ -107,19 +107,19 @@ QString StripTitle(QStringView text)
 
 namespace parser_detail {
 
-qsizetype indexOfTitle(QStringView text, QStringView title, qsizetype from)
-{
+qsizetype indexOfTitle(QStringView text, QStringView title, qsizetype from) {
     // Every title ends in ". ": look for the dots and compare backwards from them.
     const qsizetype dot = title.size() - 2;
-    for (qsizetype d = text.indexOf(u'.', std::max<qsizetype>(from, 0) + dot); d >= 0; d = text.indexOf(u'.', d + 1)) {
-        if (d + 1 < text.size() && text[d + 1] == u' ' && equalsAsciiCi(text.sliced(d - dot, dot), title.first(dot)))
+    for (qsizetype d = text.indexOf(u'.', std::max<qsizetype>(from, 0) + dot); d >= 0;
+         d = text.indexOf(u'.', d + 1)) {
+        if (d + 1 < text.size() && text[d + 1] == u' ' &&
+            equalsAsciiCi(text.sliced(d - dot, dot), title.first(dot)))
             return d - dot;
     }
     return -1;
 }
 
-qsizetype findTitle(QStringView text, qsizetype from, int* length)
-{
+qsizetype findTitle(QStringView text, qsizetype from, int* length) {
     for (QStringView title : kTitles) {
         const qsizetype at = indexOfTitle(text, title, from);
         if (at >= 0) {
@@ -130,48 +130,38 @@ qsizetype findTitle(QStringView text, qsizetype from, int* length)
     return -1;
 }
 
-bool equalsAsciiCi(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
+bool equalsAsciiCi(QStringView a, QStringView b) {
+    if (a.size() != b.size()) return false;
     for (qsizetype i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode()))
-            return false;
+        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode())) return false;
     return true;
 }
 
-qsizetype indexOfAsciiCi(QStringView haystack, QStringView needle, qsizetype from)
-{
-    if (needle.isEmpty())
-        return from <= haystack.size() ? from : -1;
+qsizetype indexOfAsciiCi(QStringView haystack, QStringView needle, qsizetype from) {
+    if (needle.isEmpty()) return from <= haystack.size() ? from : -1;
     const char16_t first = asciiLower(needle[0].unicode());
     const char16_t firstUpper = (first >= 'a' && first <= 'z') ? char16_t(first - 32) : first;
     const QStringView rest = needle.sliced(1);
     for (qsizetype i = std::max<qsizetype>(from, 0); i + needle.size() <= haystack.size(); ++i) {
         const char16_t c = haystack[i].unicode();
-        if (c != first && c != firstUpper)
-            continue;
-        if (equalsAsciiCi(haystack.sliced(i + 1, rest.size()), rest))
-            return i;
+        if (c != first && c != firstUpper) continue;
+        if (equalsAsciiCi(haystack.sliced(i + 1, rest.size()), rest)) return i;
     }
     return -1;
 }
 
-bool contains(QStringView haystack, QStringView needle, bool caseInsensitive)
-{
+bool contains(QStringView haystack, QStringView needle, bool caseInsensitive) {
     return caseInsensitive ? indexOfAsciiCi(haystack, needle) >= 0 : haystack.contains(needle);
 }
 
-QStringView trimLeftSpaces(QStringView s)
-{
+QStringView trimLeftSpaces(QStringView s) {
     qsizetype b = 0;
     while (b < s.size() && s[b] == u' ')
         ++b;
     return s.sliced(b);
 }
 
-QStringView trimSpaces(QStringView s)
-{
+QStringView trimSpaces(QStringView s) {
     s = trimLeftSpaces(s);
     qsizetype e = s.size();
     while (e > 0 && s[e - 1] == u' ')
@@ -179,21 +169,17 @@ QStringView trimSpaces(QStringView s)
     return s.first(e);
 }
 
-bool isSuffixWord(QStringView word, bool caseInsensitive)
-{
+bool isSuffixWord(QStringView word, bool caseInsensitive) {
     static constexpr std::array<QStringView, 10> kSuffixes = {u"SR.", u"Sr.", u"Jr.", u"JR.", u"SR",
                                                               u"JR",  u"Sr",  u"Jr",  u"II",  u"III"};
     for (QStringView s : kSuffixes)
-        if (caseInsensitive ? equalsAsciiCi(word, s) : word == s)
-            return true;
+        if (caseInsensitive ? equalsAsciiCi(word, s) : word == s) return true;
     return false;
 }
 
-bool isRomanSuffix(QStringView word, bool caseInsensitive)
-{
+bool isRomanSuffix(QStringView word, bool caseInsensitive) {
     for (QStringView s : {u"IV", u"III", u"II"})
-        if (caseInsensitive ? equalsAsciiCi(word, s) : word == s)
-            return true;
+        if (caseInsensitive ? equalsAsciiCi(word, s) : word == s) return true;
     return false;
 }
 

@@ -32,19 +32,38 @@ qsizetype findTitle(QStringView text, qsizetype from, int* length);
 // Where `title` (one of the titles, any letter case) first occurs at or after `from`; -1 if not.
 qsizetype indexOfTitle(QStringView text, QStringView title, qsizetype from);
 
-inline bool isBoundary(QChar c)
-{
+inline bool isBoundary(QChar c) {
     switch (c.unicode()) {
-    case 0: case 9: case 10: case 13:
-    case ' ': case ',': case '<': case '[': case '(': case '"': case ':': case ';':
-    case '\\': case '>': case ']': case ')': case '?': case '{': case '}': case '\'': case '=':
+    case 0:
+    case 9:
+    case 10:
+    case 13:
+    case ' ':
+    case ',':
+    case '<':
+    case '[':
+    case '(':
+    case '"':
+    case ':':
+    case ';':
+    case '\\':
+    case '>':
+    case ']':
+    case ')':
+    case '?':
+    case '{':
+    case '}':
+    case '\'':
+    case '=':
         return true;
     default:
         return false;
     }
 }
 
-inline char16_t asciiLower(char16_t c) { return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c; }
+inline char16_t asciiLower(char16_t c) {
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+}
 
 // Letter-case-insensitive comparisons fold ASCII letters only: every word these rules compare
 // against is ASCII, and folding beyond it would let e.g. a long s stand in for "s".

@@ -14,63 +14,56 @@ constexpr std::array<QStringView, 5> kTitles = {u"Mr. ", u"Ms. ", u"Mrs. ", u"Mi
 
 const QString kManually = QStringLiteral("a name manually if you can.");
 
-QString upperFirst(QStringView s)
-{
+QString upperFirst(QStringView s) {
     QString out = s.toString();
-    if (!out.isEmpty())
-        out[0] = out[0].toUpper();
+    if (!out.isEmpty()) out[0] = out[0].toUpper();
     return out;
 }
 
 // A word "minus": without its last character.
-QString minus(QStringView w) { return w.isEmpty() ? QString() : w.chopped(1).toString(); }
+QString minus(QStringView w) {
+    return w.isEmpty() ? QString() : w.chopped(1).toString();
+}
 
-QString joined(QStringView a, QStringView b)
-{
+QString joined(QStringView a, QStringView b) {
     QString out;
     out.reserve(a.size() + 1 + b.size());
     return out.append(a).append(u' ').append(b);
 }
 
 // A comma-separated field that begins with a double quote loses its first and last character.
-QString unquoted(QStringView f)
-{
-    if (!f.startsWith(u'"'))
-        return f.toString();
+QString unquoted(QStringView f) {
+    if (!f.startsWith(u'"')) return f.toString();
     return f.size() < 2 ? QString() : f.sliced(1, f.size() - 2).toString();
 }
 
 } // namespace
 
-bool isMessageIdName(QStringView firstName, bool caseInsensitive)
-{
+bool isMessageIdName(QStringView firstName, bool caseInsensitive) {
     if (firstName.size() < 10) // most names: too short to hold the word
         return false;
-    if (caseInsensitive)
-        return indexOfAsciiCi(firstName, u"message-id") >= 0;
+    if (caseInsensitive) return indexOfAsciiCi(firstName, u"message-id") >= 0;
     return firstName.contains(u"Message-Id") || firstName.contains(u"Message-ID");
 }
 
 AddressScanner::AddressScanner(QStringView line, ScanRules rules) : m_full(line), m_rules(rules) {}
 
-void AddressScanner::setOrigin(qsizetype origin)
-{
+void AddressScanner::setOrigin(qsizetype origin) {
     m_origin = std::clamp<qsizetype>(origin, 0, m_full.size());
 }
 
-QStringList AddressScanner::takeInformation() { return std::exchange(m_information, {}); }
+QStringList AddressScanner::takeInformation() {
+    return std::exchange(m_information, {});
+}
 
-qsizetype AddressScanner::nextOf(NextCache& cache, char16_t c, qsizetype from) const
-{
-    if (cache.from >= 0 && from >= cache.from && (cache.found < 0 || cache.found >= from))
-        return cache.found;
+qsizetype AddressScanner::nextOf(NextCache& cache, char16_t c, qsizetype from) const {
+    if (cache.from >= 0 && from >= cache.from && (cache.found < 0 || cache.found >= from)) return cache.found;
     cache.from = from;
     cache.found = from < m_full.size() ? m_full.indexOf(QChar(c), from) : -1;
     return cache.found;
 }
 
-bool AddressScanner::nextCandidate(qsizetype& position, AddressCandidate& out)
-{
+bool AddressScanner::nextCandidate(qsizetype& position, AddressCandidate& out) {
     const QStringView L = line();
     const qsizetype n = L.size();
     if (position < 1 || position >= n) {
@@ -111,8 +104,7 @@ bool AddressScanner::nextCandidate(qsizetype& position, AddressCandidate& out)
     }
     position = end + 3;
     const QStringView address = L.sliced(start, end - start + 1);
-    if (!IsValidEmailAddress(address))
-        return false;
+    if (!IsValidEmailAddress(address)) return false;
     out.address = address.toString();
     out.userName = L.sliced(start, at - start).toString();
     out.start = start + 1;
@@ -121,13 +113,11 @@ bool AddressScanner::nextCandidate(qsizetype& position, AddressCandidate& out)
     return true;
 }
 
-QString AddressScanner::findNextAddress(qsizetype& position, QString& firstName, QString& lastName)
-{
+QString AddressScanner::findNextAddress(qsizetype& position, QString& firstName, QString& lastName) {
     firstName = kNameNotFound;
     lastName.clear();
     AddressCandidate c;
-    if (!nextCandidate(position, c))
-        return {};
+    if (!nextCandidate(position, c)) return {};
     NameResult r = findName(c);
     m_information += r.information;
     if (isMessageIdName(r.firstName, m_rules.classRules)) {
@@ -141,10 +131,8 @@ QString AddressScanner::findNextAddress(qsizetype& position, QString& firstName,
 
 // ---- name rules ---------------------------------------------------------------------------
 
-void AddressScanner::prepareNames()
-{
-    if (m_preparedOrigin == m_origin)
-        return;
+void AddressScanner::prepareNames() {
+    if (m_preparedOrigin == m_origin) return;
     m_preparedOrigin = m_origin;
     m_fields = {};
     m_quoteFacts = {};
@@ -175,51 +163,43 @@ void AddressScanner::prepareNames()
 
 // Titles hold only letters, "." and blanks, so the characters searched for below are found at
 // the same places on the full line, only shifted by the title.
-qsizetype AddressScanner::toWork(qsizetype full) const
-{
+qsizetype AddressScanner::toWork(qsizetype full) const {
     const qsizetype w = full - m_origin;
     return (m_gapStart >= 0 && full >= m_gapStart + m_gapLength) ? w - m_gapLength : w;
 }
 
-qsizetype AddressScanner::workToFull(qsizetype w) const
-{
+qsizetype AddressScanner::workToFull(qsizetype w) const {
     const qsizetype full = m_origin + w;
     return (m_gapStart >= 0 && full >= m_gapStart) ? full + m_gapLength : full;
 }
 
-qsizetype AddressScanner::workNext(NextCache& cache, char16_t c, qsizetype workFrom) const
-{
-    if (workFrom >= m_work.size())
-        return -1;
+qsizetype AddressScanner::workNext(NextCache& cache, char16_t c, qsizetype workFrom) const {
+    if (workFrom >= m_work.size()) return -1;
     const qsizetype found = nextOf(cache, c, workToFull(workFrom));
     return found < 0 ? -1 : toWork(found);
 }
 
-QChar AddressScanner::workBefore(qsizetype w) const { return w > 0 ? m_work[w - 1] : QChar(); }
+QChar AddressScanner::workBefore(qsizetype w) const {
+    return w > 0 ? m_work[w - 1] : QChar();
+}
 
-bool AddressScanner::sameWord(QStringView a, QStringView b) const
-{
+bool AddressScanner::sameWord(QStringView a, QStringView b) const {
     return m_rules.classRules ? equalsAsciiCi(a, b) : a == b;
 }
 
 void AddressScanner::ask(NameResult& r, const AddressCandidate& c, const QString& message,
-                         const QString& first, const QString& last, const QString& inferred)
-{
-    if (!m_rules.classRules)
-        return;
+                         const QString& first, const QString& last, const QString& inferred) {
+    if (!m_rules.classRules) return;
     r.question = NameQuery{c.address, first, last, message, inferred, !inferred.isEmpty()};
 }
 
-NameResult AddressScanner::findName(const AddressCandidate& c)
-{
+NameResult AddressScanner::findName(const AddressCandidate& c) {
     NameResult r;
-    if (!namesAvailable())
-        return r;
+    if (!namesAvailable()) return r;
     prepareNames();
     const qsizetype s = toWork(m_origin + c.start - 1);
     const qsizetype e = toWork(m_origin + c.end - 1);
-    if ((!m_rules.classRules || m_rules.textSource) && ruleFields(r, true))
-        return r;
+    if ((!m_rules.classRules || m_rules.textSource) && ruleFields(r, true)) return r;
     if (c.angle)
         ruleAngle(c, s, e, r);
     else
@@ -227,14 +207,11 @@ NameResult AddressScanner::findName(const AddressCandidate& c)
     return r;
 }
 
-void AddressScanner::prepareFields()
-{
-    if (m_fields.done)
-        return;
+void AddressScanner::prepareFields() {
+    if (m_fields.done) return;
     m_fields.done = true;
     const qsizetype c = workNext(m_comma, u',', 0);
-    if (c < 0)
-        return;
+    if (c < 0) return;
     m_fields.hasComma = true;
     if (c >= 1) {
         const qsizetype q1 = workNext(m_quote, u'"', 0);
@@ -254,21 +231,17 @@ void AddressScanner::prepareFields()
     m_fields.last = unquoted(addressFirst ? f3 : f2);
 }
 
-bool AddressScanner::ruleFields(NameResult& r, bool needQuotes)
-{
+bool AddressScanner::ruleFields(NameResult& r, bool needQuotes) {
     prepareFields();
-    if (!m_fields.hasComma || (needQuotes && !m_fields.quotedBeforeComma))
-        return false;
+    if (!m_fields.hasComma || (needQuotes && !m_fields.quotedBeforeComma)) return false;
     r.firstName = m_fields.first;
     r.lastName = m_fields.last;
     return true;
 }
 
-bool AddressScanner::parenthesised(const AddressCandidate& c, qsizetype e, NameResult& r)
-{
+bool AddressScanner::parenthesised(const AddressCandidate& c, qsizetype e, NameResult& r) {
     const qsizetype open = workNext(m_open, u'(', e + 2);
-    if (open < 0)
-        return false;
+    if (open < 0) return false;
     const qsizetype close = workNext(m_close, u')', open + 1);
     if (close < 0) {
         if (m_rules.questions)
@@ -280,10 +253,8 @@ bool AddressScanner::parenthesised(const AddressCandidate& c, qsizetype e, NameR
     return true;
 }
 
-void AddressScanner::ruleNotAngle(const AddressCandidate& c, qsizetype, qsizetype e, NameResult& r)
-{
-    if (parenthesised(c, e, r))
-        return;
+void AddressScanner::ruleNotAngle(const AddressCandidate& c, qsizetype, qsizetype e, NameResult& r) {
+    if (parenthesised(c, e, r)) return;
     const QStringView user = c.userName;
     QChar sep = u'_';
     qsizetype at = user.indexOf(sep, 1);
@@ -292,8 +263,7 @@ void AddressScanner::ruleNotAngle(const AddressCandidate& c, qsizetype, qsizetyp
         at = user.indexOf(sep, 1);
     }
     if (at >= 0) {
-        if (at == user.size() - 1)
-            return;
+        if (at == user.size() - 1) return;
         r.firstName = upperFirst(user.first(at));
         r.lastName = upperFirst(user.sliced(at + 1));
         ask(r, c,
@@ -304,8 +274,7 @@ void AddressScanner::ruleNotAngle(const AddressCandidate& c, qsizetype, qsizetyp
     }
     // Whatever follows the address, as "addr, First, Last" when a comma opens it.
     const QStringView rest = trimSpaces(m_work.sliced(std::min(e + 1, m_work.size())));
-    if (rest.isEmpty())
-        return;
+    if (rest.isEmpty()) return;
     const qsizetype comma = rest.first(std::min<qsizetype>(4, rest.size())).indexOf(u',');
     if (comma < 0) {
         r.firstName = rest.toString();
@@ -321,15 +290,12 @@ void AddressScanner::ruleNotAngle(const AddressCandidate& c, qsizetype, qsizetyp
     }
 }
 
-void AddressScanner::prepareQuote()
-{
+void AddressScanner::prepareQuote() {
     Quote& f = m_quoteFacts;
-    if (f.done)
-        return;
+    if (f.done) return;
     f.done = true;
     const qsizetype q = workNext(m_quote, u'"', 0);
-    if (q < 0 || workBefore(q) == u'\\')
-        return;
+    if (q < 0 || workBefore(q) == u'\\') return;
     f.q = q;
     const qsizetype q2 = m_work.indexOf(u'"', q + 1);
     if (q2 < 0) {
@@ -340,12 +306,10 @@ void AddressScanner::prepareQuote()
     f.kind = Quote::Candidate;
     f.begin = q + 1;
     f.end = q2;
-    if (workBefore(q2) != u'\\')
-        return;
+    if (workBefore(q2) != u'\\') return;
     f.kind = Quote::NoName;
     const qsizetype q3 = m_work.indexOf(u'"', q2 + 1);
-    if (q3 < 0)
-        return;
+    if (q3 < 0) return;
     if (workBefore(q3) != u'\\') {
         f.information = QStringLiteral("Unmatched  \\\" pair at positions %1 and %2in string ")
                             .arg(q2 + 1)
@@ -362,8 +326,7 @@ void AddressScanner::prepareQuote()
     f.end = q4;
 }
 
-void AddressScanner::ruleAngle(const AddressCandidate& c, qsizetype s, qsizetype e, NameResult& r)
-{
+void AddressScanner::ruleAngle(const AddressCandidate& c, qsizetype s, qsizetype e, NameResult& r) {
     if (s == 1) {
         if (m_rules.classRules && m_rules.textSource)
             ruleFields(r, false);
@@ -381,8 +344,7 @@ void AddressScanner::ruleAngle(const AddressCandidate& c, qsizetype s, qsizetype
             return;
         }
         if (f.kind == Quote::NoName) {
-            if (!f.information.isEmpty())
-                r.information << f.information;
+            if (!f.information.isEmpty()) r.information << f.information;
             return;
         }
         lineStart = f.q + 1; // an unclosed quote: read the line after it
@@ -402,8 +364,7 @@ void AddressScanner::ruleAngle(const AddressCandidate& c, qsizetype s, qsizetype
     }
     const qsizetype to = s - 1; // the "<"
     QStringView cand = from < to ? m_work.sliced(from, to - from) : QStringView();
-    if (cand.startsWith(u'\t'))
-        cand = cand.sliced(1);
+    if (cand.startsWith(u'\t')) cand = cand.sliced(1);
     cand = trimSpaces(cand);
     if (cand.isEmpty()) {
         parenthesised(c, e, r);
@@ -412,13 +373,10 @@ void AddressScanner::ruleAngle(const AddressCandidate& c, qsizetype s, qsizetype
     candidateRules(c, cand, r);
 }
 
-void AddressScanner::candidateRules(const AddressCandidate& c, QStringView cand, NameResult& r)
-{
-    if (cand.isEmpty())
-        return;
+void AddressScanner::candidateRules(const AddressCandidate& c, QStringView cand, NameResult& r) {
+    if (cand.isEmpty()) return;
     // Without anyone to ask, both of the next two tests mean "no name"; the cheap one goes first.
-    if (!m_rules.questions && cand.size() > MaxNameLength)
-        return;
+    if (!m_rules.questions && cand.size() > MaxNameLength) return;
     if (cand.contains(u'@')) {
         if (m_rules.questions)
             ask(r, c,
@@ -455,8 +413,7 @@ void AddressScanner::candidateRules(const AddressCandidate& c, QStringView cand,
     qsizetype from = 0;
     while (words < 4) {
         const qsizetype sp = t.indexOf(u' ', from);
-        if (sp < 0)
-            break;
+        if (sp < 0) break;
         w[words] = t.sliced(from, sp - from);
         ++words;
         from = sp + 1;
@@ -481,12 +438,10 @@ void AddressScanner::candidateRules(const AddressCandidate& c, QStringView cand,
     };
     auto guess = [&](const QString& first, const QString& last) {
         set(first, last);
-        if (m_rules.questions)
-            ask(r, c, guessed, first, last, t.toString());
+        if (m_rules.questions) ask(r, c, guessed, first, last, t.toString());
     };
     auto noGuess = [&] {
-        if (m_rules.questions)
-            ask(r, c, unable, t.toString());
+        if (m_rules.questions) ask(r, c, unable, t.toString());
     };
 
     switch (words) {

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
-
 #include <optional>
 
 namespace sendora {
@@ -30,7 +29,7 @@ struct AddressCandidate {
     QString userName;
     qsizetype start = 0; // first and last character, counted from 1 on the scanner's line
     qsizetype end = 0;
-    bool angle = false;  // the address followed a "<"
+    bool angle = false; // the address followed a "<"
 };
 
 struct NameResult {
@@ -94,9 +93,9 @@ private:
 
     // Facts of the current origin, worked out on the first name search.
     qsizetype m_preparedOrigin = -1;
-    QString m_stripped;         // the line without its title, when it had one
-    QStringView m_work;         // the line the name rules read
-    qsizetype m_gapStart = -1;  // where the title was, on the full line
+    QString m_stripped;        // the line without its title, when it had one
+    QStringView m_work;        // the line the name rules read
+    qsizetype m_gapStart = -1; // where the title was, on the full line
     qsizetype m_gapLength = 0;
 
     struct Fields {

@@ -6,12 +6,9 @@
 namespace sendora {
 
 EmailParser::EmailParser(UserInterface* ui, NameQuestion* question, ExtractionSink* sink)
-    : m_ui(ui), m_question(question), m_sink(sink)
-{
-}
+    : m_ui(ui), m_question(question), m_sink(sink) {}
 
-ScanRules EmailParser::rules() const
-{
+ScanRules EmailParser::rules() const {
     ScanRules r;
     r.classRules = true;
     r.textSource = m_sourceFileType == u"Text";
@@ -19,52 +16,45 @@ ScanRules EmailParser::rules() const
     return r;
 }
 
-void EmailParser::SetFLName(const QString& firstName, const QString& lastName)
-{
+void EmailParser::SetFLName(const QString& firstName, const QString& lastName) {
     m_firstName = firstName;
     m_lastName = lastName;
 }
 
-void EmailParser::settle(const NameResult& r)
-{
+void EmailParser::settle(const NameResult& r) {
     m_firstName = r.firstName;
     m_lastName = r.lastName;
     if (m_ui)
         for (const QString& text : r.information)
             m_ui->message(text, Buttons::OK, Icon::Information);
-    if (r.question && m_ask && m_question)
-        m_question->ask(*this, *r.question);
+    if (r.question && m_ask && m_question) m_question->ask(*this, *r.question);
 }
 
 void EmailParser::ParseFirstLastName(QStringView line, qsizetype start, qsizetype end, bool angle,
-                                     QStringView userName, QStringView address)
-{
+                                     QStringView userName, QStringView address) {
     m_firstName = kNameNotFound;
     m_lastName.clear();
-    if (start < 1 || end < start || end > line.size())
-        return;
+    if (start < 1 || end < start || end > line.size()) return;
     AddressScanner scanner(line, rules());
     settle(scanner.findName({address.toString(), userName.toString(), start, end, angle}));
 }
 
-void EmailParser::store(const QString& address, int& status)
-{
+void EmailParser::store(const QString& address, int& status) {
     const bool open = std::exchange(m_openOnStore, false);
     if (m_sink)
-        m_sink->storeAddress(address, m_firstName == kNameNotFound ? QString() : m_firstName, m_lastName, open);
+        m_sink->storeAddress(address, m_firstName == kNameNotFound ? QString() : m_firstName, m_lastName,
+                             open);
     status = open ? 1 : 0;
     ++m_count;
 }
 
 bool EmailParser::parseWith(AddressScanner& scanner, qsizetype& position, int& status, QString& address,
-                            bool names)
-{
+                            bool names) {
     address.clear();
     m_firstName = kNameNotFound;
     m_lastName.clear();
     AddressCandidate c;
-    if (!scanner.nextCandidate(position, c))
-        return false;
+    if (!scanner.nextCandidate(position, c)) return false;
     if (names) {
         settle(scanner.findName(c));
         if (isMessageIdName(m_firstName, true)) {
@@ -77,14 +67,12 @@ bool EmailParser::parseWith(AddressScanner& scanner, qsizetype& position, int& s
     return true;
 }
 
-bool EmailParser::parseEmailAddress(QStringView line, qsizetype& position, int& status, QString& address)
-{
+bool EmailParser::parseEmailAddress(QStringView line, qsizetype& position, int& status, QString& address) {
     AddressScanner scanner(line, rules());
     return parseWith(scanner, position, status, address, m_nameChecking);
 }
 
-int EmailParser::getMultipleAddress(QStringView line, QStringList& pieces, int& count)
-{
+int EmailParser::getMultipleAddress(QStringView line, QStringList& pieces, int& count) {
     pieces.clear();
     const qsizetype n = line.size();
     qsizetype s = 0;
@@ -116,14 +104,12 @@ int EmailParser::getMultipleAddress(QStringView line, QStringList& pieces, int& 
         qsizetype position = 1;
         int status = 0;
         QString address;
-        if (parseWith(scanner, position, status, address, true))
-            ++stored;
+        if (parseWith(scanner, position, status, address, true)) ++stored;
     }
     return stored;
 }
 
-int EmailParser::extractFromLine(QStringView line)
-{
+int EmailParser::extractFromLine(QStringView line) {
     QString address;
     int status = 0;
     if (m_sourceFileType == u"Mailbox") {
@@ -141,10 +127,8 @@ int EmailParser::extractFromLine(QStringView line)
     for (;;) {
         scanner.setOrigin(origin);
         qsizetype position = 1;
-        if (parseWith(scanner, position, status, address, m_nameChecking))
-            ++found;
-        if (position == 0)
-            break;
+        if (parseWith(scanner, position, status, address, m_nameChecking)) ++found;
+        if (position == 0) break;
         origin += position - 1;
     }
     return found;

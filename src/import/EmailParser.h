@@ -44,8 +44,8 @@ public:
     QString LastName() const { return m_lastName; }
 
     // The name rules for the address at `start`..`end` (from 1) of `line`, asking when doubtful.
-    void ParseFirstLastName(QStringView line, qsizetype start, qsizetype end, bool angle, QStringView userName,
-                            QStringView address);
+    void ParseFirstLastName(QStringView line, qsizetype start, qsizetype end, bool angle,
+                            QStringView userName, QStringView address);
     void SetFLName(const QString& firstName, const QString& lastName);
 
     // A line with commas: cut into pieces, each parsed once with names. `pieces` and `count` receive
@@ -65,7 +65,7 @@ public:
     void beginBuild() { m_openOnStore = true; }
     int addressCount() const { return m_count; }
 
-    QString scanStartTime;                                  // set per file by the scan
+    QString scanStartTime; // set per file by the scan
     const QString mailboxSeparator = QStringLiteral("From ");
 
 private:

@@ -5,7 +5,6 @@
 #include "core/ErrorLog.h"
 
 #include <QFile>
-
 #include <functional>
 #include <limits>
 
@@ -20,15 +19,15 @@ QString singleQuoted(const QString& value) {
     return u'\'' + v + u'\'';
 }
 
-QString checkState(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+QString checkState(bool value) {
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 template <typename Int> bool toInt(const QVariant& v, Int& out) {
-    if (v.isNull())
-        return false;
+    if (v.isNull()) return false;
     bool ok = false;
     const qlonglong n = v.toString().trimmed().toLongLong(&ok);
-    if (!ok || n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max())
-        return false;
+    if (!ok || n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max()) return false;
     out = static_cast<Int>(n);
     return true;
 }
@@ -37,15 +36,12 @@ template <typename Int> bool toInt(const QVariant& v, Int& out) {
 
 QString machineDnsServer(const QString& resolvConf) {
     QFile f(resolvConf);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     while (!f.atEnd()) {
         const QString line = QString::fromLatin1(f.readLine()).trimmed();
-        if (!line.startsWith(QLatin1String("nameserver")))
-            continue;
+        if (!line.startsWith(QLatin1String("nameserver"))) continue;
         const QString address = line.mid(10).trimmed().section(u' ', 0, 0);
-        if (!address.isEmpty())
-            return address.left(16);
+        if (!address.isEmpty()) return address.left(16);
     }
     return {};
 }
@@ -62,8 +58,7 @@ void GetMEPFromDB(AppContext& ctx, MailEvent& m, const QString& profileName) {
         LogError(ctx, caller, errorInfo(e), false);
         return;
     }
-    if (rs->noMatch() || rs->eof())
-        return;
+    if (rs->noMatch() || rs->eof()) return;
 
     // Each field on its own: a failed read or conversion keeps the previous value.
     auto read = [&](const char* column, const std::function<void(const QVariant&)>& apply) {
@@ -78,8 +73,7 @@ void GetMEPFromDB(AppContext& ctx, MailEvent& m, const QString& profileName) {
     };
     auto flag = [&](const char* column, bool& out) {
         read(column, [&](const QVariant& v) {
-            if (!v.isNull())
-                out = v.toLongLong() != 0;
+            if (!v.isNull()) out = v.toLongLong() != 0;
         });
     };
     auto count = [&](const char* column, qint32& out) {
@@ -90,8 +84,12 @@ void GetMEPFromDB(AppContext& ctx, MailEvent& m, const QString& profileName) {
                 toInt(v, out);
         });
     };
-    auto number16 = [&](const char* column, qint16& out) { read(column, [&](const QVariant& v) { toInt(v, out); }); };
-    auto number32 = [&](const char* column, qint32& out) { read(column, [&](const QVariant& v) { toInt(v, out); }); };
+    auto number16 = [&](const char* column, qint16& out) {
+        read(column, [&](const QVariant& v) { toInt(v, out); });
+    };
+    auto number32 = [&](const char* column, qint32& out) {
+        read(column, [&](const QVariant& v) { toInt(v, out); });
+    };
 
     text("ProfileName", m.ProfileName);
     text("ProfileDescription", m.ProfileDescription);
@@ -109,8 +107,7 @@ void GetMEPFromDB(AppContext& ctx, MailEvent& m, const QString& profileName) {
     count("TimedBlockSize", m.TimedBlockSize);
     read("TimeIncrement", [&](const QVariant& v) {
         qint32 wide = 0;
-        if (toInt(v, wide))
-            m.TimeIncrement = static_cast<qint16>(wide);
+        if (toInt(v, wide)) m.TimeIncrement = static_cast<qint16>(wide);
     });
     flag("bInsertTimeDelay", m.bInsertTimeDelay);
     count("TimeDelay", m.TimeDelay);
@@ -127,21 +124,18 @@ void GetMEPFromDB(AppContext& ctx, MailEvent& m, const QString& profileName) {
     number16("mail_retries", m.mail_retries);
     read("default_server", [&](const QVariant& v) {
         qint32 n = 0;
-        if (toInt(v, n))
-            m.default_server = n != 0;
+        if (toInt(v, n)) m.default_server = n != 0;
     });
     text("default_mail", m.default_mail);
     // Older files lack these columns: absent or null means "as the settings say".
     auto added = [&](const char* column, auto& out) {
         out = 0;
-        if (rs->hasField(QLatin1String(column)))
-            read(column, [&](const QVariant& v) { toInt(v, out); });
+        if (rs->hasField(QLatin1String(column))) read(column, [&](const QVariant& v) { toInt(v, out); });
     };
     added("smtp_port", m.smtp_port);
     added("smtp_tls", m.smtp_tls);
 
-    if (m.dns_server.trimmed().isEmpty())
-        m.dns_server = machineDnsServer();
+    if (m.dns_server.trimmed().isEmpty()) m.dns_server = machineDnsServer();
 }
 
 int relayPortFor(const MailEvent& options, int settingPort) {
@@ -150,23 +144,25 @@ int relayPortFor(const MailEvent& options, int settingPort) {
 
 QString storeMEPStatement(const MailEvent& v) {
     using jet::quote;
-    return QStringLiteral("INSERT INTO Profile(ProfileName, ProfileDescription, [From], ReplyTo, bSendFiltered, "
-                          "SQLFilter, bFlagSends, SentFlag, bSendInBlocks, SendBlockSize, bIfNotYetFlagged, "
-                          "SentFlagToCheck, bTimedBlocks, TimedBlockSize, TimeIncrement, bInsertTimeDelay, TimeDelay, "
-                          "SmtpServer, direct_send, dns_timeout, mailer_timeout, concurrent_mailers,  "
-                          "dns_server,dns_retries,auth,username,password,mail_retries,default_server,default_mail)") +
+    return QStringLiteral(
+               "INSERT INTO Profile(ProfileName, ProfileDescription, [From], ReplyTo, bSendFiltered, "
+               "SQLFilter, bFlagSends, SentFlag, bSendInBlocks, SendBlockSize, bIfNotYetFlagged, "
+               "SentFlagToCheck, bTimedBlocks, TimedBlockSize, TimeIncrement, bInsertTimeDelay, TimeDelay, "
+               "SmtpServer, direct_send, dns_timeout, mailer_timeout, concurrent_mailers,  "
+               "dns_server,dns_retries,auth,username,password,mail_retries,default_server,default_mail)") +
            QStringLiteral(" VALUES(") + quote(v.ProfileName) + u',' + quote(v.ProfileDescription) + u',' +
            quote(v.From) + u',' + quote(v.ReplyTo) + u',' + checkState(v.bSendFiltered) + u',' +
            singleQuoted(v.SQLFilter) + u',' + checkState(v.bFlagSends) + u',' + quote(v.SentFlag) + u',' +
            checkState(v.bSendInBlocks) + u',' + QString::number(v.SendBlockSize) + u',' +
-           checkState(v.bIfNotYetFlagged) + u',' + quote(v.SentFlagToCheck) + u',' + checkState(v.bTimedBlocks) +
-           u',' + QString::number(v.TimedBlockSize) + u',' + QString::number(v.TimeIncrement) + u',' +
-           checkState(v.bInsertTimeDelay) + u',' + QString::number(v.TimeDelay) + u',' + quote(v.SmtpServer) +
-           QStringLiteral(", ") + checkState(v.direct_send) + u',' + QString::number(v.dns_timeout) +
-           QStringLiteral(" , ") + QString::number(v.mailer_timeout) + u',' + QString::number(v.concurrent_mailers) +
-           u',' + quote(v.dns_server) + u',' + QString::number(v.dns_retries) + u',' + checkState(v.auth) + u',' +
-           quote(v.username) + u',' + quote(v.password) + u',' + quote(QString::number(v.mail_retries)) + u',' +
-           checkState(v.default_server) + u',' + quote(v.default_mail) + u')';
+           checkState(v.bIfNotYetFlagged) + u',' + quote(v.SentFlagToCheck) + u',' +
+           checkState(v.bTimedBlocks) + u',' + QString::number(v.TimedBlockSize) + u',' +
+           QString::number(v.TimeIncrement) + u',' + checkState(v.bInsertTimeDelay) + u',' +
+           QString::number(v.TimeDelay) + u',' + quote(v.SmtpServer) + QStringLiteral(", ") +
+           checkState(v.direct_send) + u',' + QString::number(v.dns_timeout) + QStringLiteral(" , ") +
+           QString::number(v.mailer_timeout) + u',' + QString::number(v.concurrent_mailers) + u',' +
+           quote(v.dns_server) + u',' + QString::number(v.dns_retries) + u',' + checkState(v.auth) + u',' +
+           quote(v.username) + u',' + quote(v.password) + u',' + quote(QString::number(v.mail_retries)) +
+           u',' + checkState(v.default_server) + u',' + quote(v.default_mail) + u')';
 }
 
 bool storeMEP(AppContext& ctx, const MailEvent& values) {
@@ -180,11 +176,12 @@ bool storeMEP(AppContext& ctx, const MailEvent& values) {
             db->execute(storeMEPStatement(values), true);
             if (db->hasField(QStringLiteral("Profile"), QStringLiteral("smtp_port")) &&
                 db->hasField(QStringLiteral("Profile"), QStringLiteral("smtp_tls")))
-                db->execute(QStringLiteral("UPDATE Profile SET smtp_port = %1, smtp_tls = %2 WHERE ProfileName = ")
-                                    .arg(values.smtp_port)
-                                    .arg(values.smtp_tls) +
-                                name,
-                            true);
+                db->execute(
+                    QStringLiteral("UPDATE Profile SET smtp_port = %1, smtp_tls = %2 WHERE ProfileName = ")
+                            .arg(values.smtp_port)
+                            .arg(values.smtp_tls) +
+                        name,
+                    true);
             db->commit();
         } catch (...) {
             db->rollback();

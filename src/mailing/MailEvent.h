@@ -47,10 +47,10 @@ struct MailEvent {
 
 // How the relay connection is secured.
 enum SmtpTlsChoice : qint16 {
-    TlsAutomatic = 0,       // port 465: TLS from the start; otherwise STARTTLS when offered
+    TlsAutomatic = 0,        // port 465: TLS from the start; otherwise STARTTLS when offered
     TlsStartTlsRequired = 1, // refuse to send without STARTTLS
-    TlsImplicit = 2,        // TLS from the start on any port
-    TlsNone = 3,            // plain text
+    TlsImplicit = 2,         // TLS from the start on any port
+    TlsNone = 3,             // plain text
 };
 
 // The relay port for these options: their own when set, else the setting.

@@ -13,7 +13,9 @@ namespace sendora {
 
 SendMDBList::SendMDBList(AppContext& ctx, const MailEvent& options) : m_ctx(ctx), m_options(options) {}
 
-SendMDBList::~SendMDBList() { EndMailingDBSupport(); }
+SendMDBList::~SendMDBList() {
+    EndMailingDBSupport();
+}
 
 bool SendMDBList::InitMailingDBSupport() {
     OpenSendoraDB();
@@ -24,8 +26,7 @@ bool SendMDBList::InitMailingDBSupport() {
 
 bool SendMDBList::openMessageAndList() {
     OpenSendoraDB();
-    if (!m_sdr || !findListFile())
-        return false;
+    if (!m_sdr || !findListFile()) return false;
     try {
         m_listDb = jet::Database::open(m_listPath, jet::Database::OpenMode::ReadOnly);
     } catch (const std::exception& e) {
@@ -55,15 +56,16 @@ void SendMDBList::OpenSendoraDB() {
     }
 }
 
-void SendMDBList::CloseSendoraDB() { m_sdr.reset(); }
+void SendMDBList::CloseSendoraDB() {
+    m_sdr.reset();
+}
 
 bool SendMDBList::findListFile() {
     QString listPath;
     try {
         auto rs = m_sdr->openRecordset(QStringLiteral("List"));
         rs->findFirst(QStringLiteral("ListName = ") + jet::quote(AddrListName));
-        if (!rs->noMatch())
-            listPath = rs->value(QStringLiteral("ListPath")).toString();
+        if (!rs->noMatch()) listPath = rs->value(QStringLiteral("ListPath")).toString();
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("OpenList in SendMDBList"), errorInfo(e), false);
     }
@@ -81,13 +83,13 @@ bool SendMDBList::claimList() {
     // Two sends on one list would race for the same "Sent" flags.
     m_lock = std::make_unique<QLockFile>(m_listPath + QStringLiteral(".sending"));
     m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
-        return true;
+    if (m_lock->tryLock(0)) return true;
     m_lock.reset();
-    m_ctx.ui->message(QStringLiteral("The list '%1' is being sent by another mailing.\r\nPlease wait until that "
-                                     "mailing ends before sending to this list again.")
-                          .arg(AddrListName),
-                      Buttons::OK, Icon::Exclamation, QStringLiteral("Address List"));
+    m_ctx.ui->message(
+        QStringLiteral("The list '%1' is being sent by another mailing.\r\nPlease wait until that "
+                       "mailing ends before sending to this list again.")
+            .arg(AddrListName),
+        Buttons::OK, Icon::Exclamation, QStringLiteral("Address List"));
     return false;
 }
 
@@ -96,15 +98,15 @@ QString SendMDBList::recipientStatement(const QString& filter) const {
     const QString flag = jet::quote(m_options.SentFlagToCheck);
     if (filter.isEmpty()) {
         if (m_options.bSendInBlocks && m_options.bIfNotYetFlagged)
-            return top + QStringLiteral("WHERE [Sent] <> ") + flag + QStringLiteral(" OR isnull([sent]) ORDER BY [EAddress];");
-        if (m_options.bSendInBlocks)
-            return top + QStringLiteral("ORDER BY [EAddress];");
+            return top + QStringLiteral("WHERE [Sent] <> ") + flag +
+                   QStringLiteral(" OR isnull([sent]) ORDER BY [EAddress];");
+        if (m_options.bSendInBlocks) return top + QStringLiteral("ORDER BY [EAddress];");
         return QStringLiteral("SELECT * FROM AddressList ORDER BY [EAddress];");
     }
     if (m_options.bSendInBlocks && m_options.bIfNotYetFlagged)
-        return top + filter + QStringLiteral(" AND ( [Sent] <> ") + flag + QStringLiteral(" OR isnull([Sent]));");
-    if (m_options.bSendInBlocks)
-        return top + filter;
+        return top + filter + QStringLiteral(" AND ( [Sent] <> ") + flag +
+               QStringLiteral(" OR isnull([Sent]));");
+    if (m_options.bSendInBlocks) return top + filter;
     return QStringLiteral("SELECT * FROM AddressList ") + filter;
 }
 
@@ -114,7 +116,8 @@ bool SendMDBList::openRecipients(const QString& sql, bool filtered) {
         auto rows = filtered ? m_listDb->openReadOnlyQuery(sql) : m_listDb->openRecordset(sql);
         m_spool = std::make_unique<QTemporaryFile>();
         if (!m_spool->open())
-            throw jet::Error(jet::ErrDiskFull, QStringLiteral("Could not create a temporary file for the recipients."));
+            throw jet::Error(jet::ErrDiskFull,
+                             QStringLiteral("Could not create a temporary file for the recipients."));
         QDataStream out(m_spool.get());
         m_count = 0;
         for (; !rows->eof(); rows->moveNext()) {
@@ -123,12 +126,12 @@ bool SendMDBList::openRecipients(const QString& sql, bool filtered) {
         }
         rows.reset();
         if (out.status() != QDataStream::Ok || !m_spool->flush())
-            throw jet::Error(jet::ErrDiskFull, QStringLiteral("Could not write the recipients' temporary file."));
+            throw jet::Error(jet::ErrDiskFull,
+                             QStringLiteral("Could not write the recipients' temporary file."));
         m_spool->seek(0);
         m_spoolIn.setDevice(m_spool.get());
         m_atEnd = false;
-        if (m_count > 0)
-            return true;
+        if (m_count > 0) return true;
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("OpenList in SendMDBList"), errorInfo(e), true);
         m_spool.reset();
@@ -136,22 +139,23 @@ bool SendMDBList::openRecipients(const QString& sql, bool filtered) {
         return false;
     }
     if (filtered)
-        m_ctx.ui->message(QStringLiteral("No messages were sent because there were no addresses that \r\nmatched the "
-                                         "'Selection Criteria' in this mailing's Delivery Options.\r\n\r\nPlease "
-                                         "review this mailing's Delivery Options before attempting to send."),
-                          Buttons::OK, Icon::None, QStringLiteral("No Messages Sent"));
+        m_ctx.ui->message(
+            QStringLiteral("No messages were sent because there were no addresses that \r\nmatched the "
+                           "'Selection Criteria' in this mailing's Delivery Options.\r\n\r\nPlease "
+                           "review this mailing's Delivery Options before attempting to send."),
+            Buttons::OK, Icon::None, QStringLiteral("No Messages Sent"));
     else
-        m_ctx.ui->message(QStringLiteral("This address list is blank or has been used with a previous\r\nmailing and "
-                                         "all emails have been marked as SENT. To use this address\r\nlist again "
-                                         "either blank out the sent field in the address list or\r\nmodify the "
-                                         "delivery options ( Step 5 of 7 )."),
-                          Buttons::OK, Icon::None, QStringLiteral("Address List"));
+        m_ctx.ui->message(
+            QStringLiteral("This address list is blank or has been used with a previous\r\nmailing and "
+                           "all emails have been marked as SENT. To use this address\r\nlist again "
+                           "either blank out the sent field in the address list or\r\nmodify the "
+                           "delivery options ( Step 5 of 7 )."),
+            Buttons::OK, Icon::None, QStringLiteral("Address List"));
     return false;
 }
 
 bool SendMDBList::OpenList() {
-    if (!m_sdr || !findListFile() || !claimList())
-        return false;
+    if (!m_sdr || !findListFile() || !claimList()) return false;
     return openRecipients(recipientStatement({}), false);
 }
 
@@ -167,10 +171,8 @@ bool SendMDBList::OpenListFiltered() {
             LogError(m_ctx, QStringLiteral("OpenListFiltered in SendMDBList"), errorInfo(e), false);
         }
     }
-    if (filter.trimmed().isEmpty())
-        return OpenList();
-    if (!m_sdr || !findListFile() || !claimList())
-        return false;
+    if (filter.trimmed().isEmpty()) return OpenList();
+    if (!m_sdr || !findListFile() || !claimList()) return false;
     return openRecipients(recipientStatement(filter), true);
 }
 
@@ -182,7 +184,8 @@ QString SendMDBList::readSpooled() {
     }
     m_spoolIn >> m_current;
     if (m_spoolIn.status() != QDataStream::Ok)
-        throw jet::Error(jet::ErrGeneric, QStringLiteral("The recipients' temporary file could not be read."));
+        throw jet::Error(jet::ErrGeneric,
+                         QStringLiteral("The recipients' temporary file could not be read."));
     return m_current;
 }
 
@@ -216,8 +219,7 @@ void SendMDBList::PositionToAddress(const QString& address) {
 
 QString SendMDBList::CheckSentField() {
     try {
-        if (!m_listDb || m_current.isEmpty())
-            return {};
+        if (!m_listDb || m_current.isEmpty()) return {};
         auto rs = m_listDb->openRecordset(QStringLiteral("SELECT Sent FROM AddressList WHERE EAddress = ") +
                                           jet::quote(m_current));
         const QVariant v = rs->eof() ? QVariant() : rs->value(0);
@@ -231,15 +233,14 @@ QString SendMDBList::CheckSentField() {
 void SendMDBList::UpdateSuccessfulSentFlag(const QString& address) {
     try {
         QString a = address.trimmed();
-        if (a.startsWith(u'<'))
-            a = a.mid(1, a.size() - 2);
-        if (!m_listDb)
-            throw jet::Error(jet::ErrGeneric, QStringLiteral("The address list is not open."));
+        if (a.startsWith(u'<')) a = a.mid(1, a.size() - 2);
+        if (!m_listDb) throw jet::Error(jet::ErrGeneric, QStringLiteral("The address list is not open."));
         // Prepared once per send; each run commits on its own.
         if (!m_flagUpdate)
-            m_flagUpdate = m_listDb->prepareStatement(QStringLiteral("UPDATE [AddressList] SET [SENT] = %1 WHERE "
-                                                                     "[EAddress] = %2;")
-                                                          .arg(jet::param(1), jet::param(2)));
+            m_flagUpdate =
+                m_listDb->prepareStatement(QStringLiteral("UPDATE [AddressList] SET [SENT] = %1 WHERE "
+                                                          "[EAddress] = %2;")
+                                               .arg(jet::param(1), jet::param(2)));
         m_flagUpdate->bind(1, m_options.SentFlag);
         m_flagUpdate->bind(2, a);
         m_flagUpdate->execute();
@@ -251,13 +252,13 @@ void SendMDBList::UpdateSuccessfulSentFlag(const QString& address) {
 void SendMDBList::GetMessageParams() {
     m_message.clear();
     if (MsgName.trimmed().isEmpty()) {
-        m_ctx.ui->message(QStringLiteral("The message name was blank. Please recreate your mailing and try again."),
-                          Buttons::OK, Icon::Information);
+        m_ctx.ui->message(
+            QStringLiteral("The message name was blank. Please recreate your mailing and try again."),
+            Buttons::OK, Icon::Information);
         return;
     }
     try {
-        if (!m_sdr)
-            return;
+        if (!m_sdr) return;
         auto rs = m_sdr->openRecordset(QStringLiteral("Message"));
         rs->findFirst(QStringLiteral("MessageName = ") + jet::quote(MsgName));
         if (rs->noMatch()) {
@@ -273,13 +274,25 @@ void SendMDBList::GetMessageParams() {
     }
 }
 
-QVariant SendMDBList::messageValue(const QString& column) const { return m_message.value(column.toLower()); }
+QVariant SendMDBList::messageValue(const QString& column) const {
+    return m_message.value(column.toLower());
+}
 
-QString SendMDBList::GetAttachmentsString() const { return messageValue(QStringLiteral("Attachments")).toString(); }
-QString SendMDBList::GetSubject() const { return messageValue(QStringLiteral("Subject")).toString(); }
-QString SendMDBList::GetMsgText() const { return messageValue(QStringLiteral("MessageText")).toString(); }
-QString SendMDBList::getHTMLText() const { return messageValue(QStringLiteral("HTMLText")).toString(); }
-int SendMDBList::getMessageType() const { return messageValue(QStringLiteral("SendType")).toInt(); }
+QString SendMDBList::GetAttachmentsString() const {
+    return messageValue(QStringLiteral("Attachments")).toString();
+}
+QString SendMDBList::GetSubject() const {
+    return messageValue(QStringLiteral("Subject")).toString();
+}
+QString SendMDBList::GetMsgText() const {
+    return messageValue(QStringLiteral("MessageText")).toString();
+}
+QString SendMDBList::getHTMLText() const {
+    return messageValue(QStringLiteral("HTMLText")).toString();
+}
+int SendMDBList::getMessageType() const {
+    return messageValue(QStringLiteral("SendType")).toInt();
+}
 
 bool SendMDBList::CheckIfPersonalizedToAddress() const {
     return messageValue(QStringLiteral("AddressType")).toInt() == 1;

@@ -9,7 +9,6 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 
 class QLockFile;

@@ -9,7 +9,8 @@ using M = Menu;
 
 // Menu order is table order.
 const Command kCommands[] = {
-    {"id_FileNew", "&New", M::File, "", "new", F::Always, "Create a new list, message, set of delivery options or group"},
+    {"id_FileNew", "&New", M::File, "", "new", F::Always,
+     "Create a new list, message, set of delivery options or group"},
     {"id_FileNewList", "New &List", M::FileNew, "Ctrl+Shift+N", "newlist", F::Always,
      "Create a new mailing list, empty or by importing addresses"},
     {"id_FileNewMessage", "New &Message", M::FileNew, "Ctrl+N", "newmessage", F::MessageEditor,
@@ -17,24 +18,29 @@ const Command kCommands[] = {
     {"id_FileNewSendoraSetup", "New Delivery &Options", M::FileNew, "", "options", F::DeliveryWizard,
      "Create a new set of delivery options with the delivery options wizard"},
     {"id_NewSD", "New &Sendora Group", M::FileNew, "", "group", F::Always, "Create a new Sendora Group"},
-    {"id_FileOpen", "&Open", M::File, "", "open", F::Always, "Open a list, message, set of delivery options or group"},
+    {"id_FileOpen", "&Open", M::File, "", "open", F::Always,
+     "Open a list, message, set of delivery options or group"},
     {"id_FileOpenList", "Open &List", M::FileOpen, "Ctrl+Shift+O", "openlist", F::ListWindow,
      "Open an existing mailing list in a list window"},
     {"id_FileOpenMessage", "Open &Message", M::FileOpen, "Ctrl+O", "openmessage", F::MessageEditor,
      "Open an existing message in the message editor"},
     {"id_FileOpenSendoraSetup", "Open Delivery &Options", M::FileOpen, "", "options", F::DeliveryWizard,
      "Edit a set of delivery options with the delivery options wizard"},
-    {"id_OpenSD", "Edit &Sendora Group", M::FileOpen, "", "group", F::Always, "Edit the description of a Sendora Group"},
+    {"id_OpenSD", "Edit &Sendora Group", M::FileOpen, "", "group", F::Always,
+     "Edit the description of a Sendora Group"},
     {"id_FileDelete", "&Delete", M::File, "", "delete", F::Always,
      "Delete a list, message, set of delivery options or group"},
-    {"id_FileDeleteList", "Delete &List", M::FileDelete, "", "deletelist", F::Always, "Delete mailing lists and their files"},
-    {"id_FileDeleteMessage", "Delete &Message", M::FileDelete, "", "deletemessage", F::Always, "Delete messages"},
+    {"id_FileDeleteList", "Delete &List", M::FileDelete, "", "deletelist", F::Always,
+     "Delete mailing lists and their files"},
+    {"id_FileDeleteMessage", "Delete &Message", M::FileDelete, "", "deletemessage", F::Always,
+     "Delete messages"},
     {"id_FileDeleteSendoraSetup", "Delete Delivery &Options", M::FileDelete, "", "options", F::Always,
      "Delete sets of delivery options"},
     {"id_DeleteSD", "Delete &Sendora Group", M::FileDelete, "", "group", F::Always,
      "Delete Sendora Groups and their mailings"},
     {"id_FileClose", "&Close", M::File, "Ctrl+W", "", F::Always, "Close the active window", true},
-    {"id_FileCloseAll", "Clos&e All", M::File, "Ctrl+Shift+W", "", F::Always, "Close every list and message window"},
+    {"id_FileCloseAll", "Clos&e All", M::File, "Ctrl+Shift+W", "", F::Always,
+     "Close every list and message window"},
     {"id_FileSave", "Save", M::File, "Ctrl+S", "save", F::Always, "Save the active list or message", true},
     {"id_FileSaveAs", "Save &As", M::File, "Ctrl+Shift+S", "saveas", F::Always,
      "Save the active list or message under a new name"},
@@ -54,7 +60,8 @@ const Command kCommands[] = {
     {"id_EditFindPrevious", "Find Pre&vious", M::Edit, "Shift+F3", "", F::Always, "Find the previous match"},
     {"id_EditDeleteRecord", "&Delete Record", M::Edit, "", "", F::ListWindow,
      "Delete the selected rows of the list", true},
-    {"id_EditCheckSpelling", "Check Spelling", M::Edit, "F7", "", F::SpellChecker, "Check the spelling of the message"},
+    {"id_EditCheckSpelling", "Check Spelling", M::Edit, "F7", "", F::SpellChecker,
+     "Check the spelling of the message"},
 
     {"id_ToolsImportMailbox", "Mailbox", M::ListImport, "", "", F::Imports,
      "Build a list from the addresses found in a mailbox or text file"},
@@ -83,24 +90,32 @@ const Command kCommands[] = {
      "Attach a file to the message"},
     {"id_MessageToolsGreetingManager", "&Greeting Manager", M::MessageTools, "", "", F::MessageEditor,
      "Set up the personal greeting of the message"},
-    {"id_MessageToolsDeleteMessage", "&Delete Message", M::MessageTools, "", "", F::Always, "Delete messages", true},
+    {"id_MessageToolsDeleteMessage", "&Delete Message", M::MessageTools, "", "", F::Always, "Delete messages",
+     true},
 
     {"id_SDCentral", "&Sendora Central", M::Sendora, "Ctrl+1", "central", F::MailingCentre,
      "Prepare and send mailings in Sendora Central"},
     {"id_SDWiz", "Sendora &Wizard", M::Sendora, "Ctrl+2", "wizard", F::MailingWizard,
      "Prepare a mailing step by step with the Sendora Wizard"},
 
-    {"id_WindowTileHorizontally", "Tile &Horizontally", M::Window, "", "", F::Always, "Tile the windows one above the other"},
-    {"id_WindowTileVertically", "Tile &Vertically", M::Window, "", "", F::Always, "Tile the windows side by side"},
+    {"id_WindowTileHorizontally", "Tile &Horizontally", M::Window, "", "", F::Always,
+     "Tile the windows one above the other"},
+    {"id_WindowTileVertically", "Tile &Vertically", M::Window, "", "", F::Always,
+     "Tile the windows side by side"},
     {"id_WindowCascade", "&Cascade", M::Window, "", "", F::Always, "Cascade the windows"},
-    {"id_WindowArrangeIcons", "&Arrange Icons", M::Window, "", "", F::Always, "Line up the minimised windows"},
-    {"id_WindowHideLists", "Hide Lists", M::Window, "", "", F::Always, "Hide or show every list window", true},
-    {"id_WindowHideMessages", "Hide Messages", M::Window, "", "", F::Always, "Hide or show every message window"},
+    {"id_WindowArrangeIcons", "&Arrange Icons", M::Window, "", "", F::Always,
+     "Line up the minimised windows"},
+    {"id_WindowHideLists", "Hide Lists", M::Window, "", "", F::Always, "Hide or show every list window",
+     true},
+    {"id_WindowHideMessages", "Hide Messages", M::Window, "", "", F::Always,
+     "Hide or show every message window"},
     {"id_WindowShowListbar", "Show Listbar", M::Window, "", "", F::Always, "Show the list bar", true},
-    {"id_WindowHideListbar", "Toggle listbar view", M::Window, "F8", "", F::Always, "Show or hide the list bar"},
+    {"id_WindowHideListbar", "Toggle listbar view", M::Window, "F8", "", F::Always,
+     "Show or hide the list bar"},
 
     {"id_HelpSendoraHelp", "Sendora Help", M::Help, "F1", "help", F::Help, "Open the Sendora manual"},
-    {"ID_HelpGettingStarted", "Getting Started", M::Help, "", "", F::Help, "Open the getting-started topic of the manual"},
+    {"ID_HelpGettingStarted", "Getting Started", M::Help, "", "", F::Help,
+     "Open the getting-started topic of the manual"},
     {"id_HelpAboutSendora", "About Sendora", M::Help, "", "about", F::Always, "Version of Sendora", true},
 
     // Run from the chooser windows only.
@@ -108,7 +123,8 @@ const Command kCommands[] = {
      "Build a list from a table on a database server"},
     {"id_ImportPOPAccount", "Import from a POP account", M::None, "", "", F::PopTools,
      "Build a list from the mail waiting in a POP account"},
-    {"id_CreateBlankList", "Create a blank list", M::None, "", "", F::ListWindow, "Start an empty list in a list window"},
+    {"id_CreateBlankList", "Create a blank list", M::None, "", "", F::ListWindow,
+     "Start an empty list in a list window"},
     {"id_ToolsGlobalRemove", "Global Remove", M::None, "", "", F::ListOperations,
      "Remove the addresses of the Global Remove List from the open lists"},
     {"id_ToolsVerifyList", "Verification of List", M::None, "", "", F::Verification,
@@ -139,23 +155,25 @@ const ListbarItem kListbar[] = {
 
 bool is(const QString& id, std::initializer_list<const char*> ids) {
     for (const char* one : ids)
-        if (id == QLatin1String(one))
-            return true;
+        if (id == QLatin1String(one)) return true;
     return false;
 }
 
 } // namespace
 
-std::span<const Command> commands() { return kCommands; }
+std::span<const Command> commands() {
+    return kCommands;
+}
 
 const Command* findCommand(const QString& id) {
     for (const Command& c : kCommands)
-        if (id == QLatin1String(c.id))
-            return &c;
+        if (id == QLatin1String(c.id)) return &c;
     return nullptr;
 }
 
-std::span<const ListbarItem> listbarItems() { return kListbar; }
+std::span<const ListbarItem> listbarItems() {
+    return kListbar;
+}
 
 QStringList defaultListbarOrder() {
     return {QStringLiteral("Mailing Lists"), QStringLiteral("Messages"), QStringLiteral("Sendoras")};
@@ -163,16 +181,13 @@ QStringList defaultListbarOrder() {
 
 bool countsAgainstWindowLimit(const QString& id, bool* opens) {
     const bool opening = is(id, {"id_FileOpenList", "id_FileOpenMessage"});
-    if (opens)
-        *opens = opening;
+    if (opens) *opens = opening;
     return opening || is(id, {"id_FileNewList", "id_FileNewMessage", "id_CreateBlankList"});
 }
 
 bool featureAvailable(Feature feature, Features available) {
-    if (feature == Feature::Always)
-        return true;
-    if (feature == Feature::Never)
-        return false;
+    if (feature == Feature::Always) return true;
+    if (feature == Feature::Never) return false;
     return (available & unsigned(feature)) != 0;
 }
 
@@ -190,10 +205,17 @@ QHash<QString, bool> toolStates(const ToolContext& c) {
         const QString id = QLatin1String(cmd.id);
         bool on = true;
         switch (cmd.menu) {
-        case Menu::Edit: on = editing; break;
-        case Menu::ListTools: on = listTools; break;
-        case Menu::MessageTools: on = messageActive; break;
-        default: break;
+        case Menu::Edit:
+            on = editing;
+            break;
+        case Menu::ListTools:
+            on = listTools;
+            break;
+        case Menu::MessageTools:
+            on = messageActive;
+            break;
+        default:
+            break;
         }
         if (is(id, {"id_FileClose", "id_FileCloseAll", "id_FileSave", "id_FileSaveAs"}))
             on = anyChild && (id == QLatin1String("id_FileCloseAll") || editing);

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
-
 #include <span>
 
 namespace sendora {
@@ -30,10 +29,27 @@ enum class Feature : unsigned {
     Never = 1u << 31, // kept for its place in the menus only
 };
 using Features = unsigned;
-constexpr Features operator|(Feature a, Feature b) { return unsigned(a) | unsigned(b); }
-constexpr Features operator|(Features a, Feature b) { return a | unsigned(b); }
+constexpr Features operator|(Feature a, Feature b) {
+    return unsigned(a) | unsigned(b);
+}
+constexpr Features operator|(Features a, Feature b) {
+    return a | unsigned(b);
+}
 
-enum class Menu { None, File, FileNew, FileOpen, FileDelete, Edit, ListTools, ListImport, MessageTools, Sendora, Window, Help };
+enum class Menu {
+    None,
+    File,
+    FileNew,
+    FileOpen,
+    FileDelete,
+    Edit,
+    ListTools,
+    ListImport,
+    MessageTools,
+    Sendora,
+    Window,
+    Help
+};
 
 struct Command {
     const char* id;
@@ -83,7 +99,7 @@ struct ToolContext {
     int listWindows = 0;
     int messageWindows = 0;
     ActiveChild active = ActiveChild::None;
-    bool busy = false;     // a long operation holds the commands that open further windows
+    bool busy = false;      // a long operation holds the commands that open further windows
     Features available = 0; // features that exist in this build
 };
 

@@ -19,11 +19,14 @@ const QString kListbar = QStringLiteral("Listbar");
 int twips(AppContext& ctx, const char* key) {
     // Written as single-precision numbers; read back whatever decimal form is there.
     bool ok = false;
-    const double value = GetSetting(ctx, kDefaults, QLatin1String(key), QStringLiteral("0")).trimmed().toDouble(&ok);
+    const double value =
+        GetSetting(ctx, kDefaults, QLatin1String(key), QStringLiteral("0")).trimmed().toDouble(&ok);
     return ok ? int(value / kTwipsPerPixel) : 0;
 }
 
-QString single(int pixels) { return QString::number(float(pixels * kTwipsPerPixel)); }
+QString single(int pixels) {
+    return QString::number(float(pixels * kTwipsPerPixel));
+}
 
 } // namespace
 
@@ -31,11 +34,10 @@ WindowPlacement readWindowPlacement(AppContext& ctx) {
     WindowPlacement p;
     p.geometry = QRect(twips(ctx, "MainWinLeft"), twips(ctx, "MainWinTop"), twips(ctx, "MainWinWidth"),
                        twips(ctx, "MainWinHeight"));
-    if (p.geometry.width() <= 0 || p.geometry.height() <= 0)
-        p.geometry = QRect();
-    p.state = textToInt(GetSetting(ctx, kDefaults, QStringLiteral("MainWinState"), QStringLiteral("2")), WindowMaximised);
-    if (p.state < WindowNormal || p.state > WindowMaximised)
-        p.state = WindowMaximised;
+    if (p.geometry.width() <= 0 || p.geometry.height() <= 0) p.geometry = QRect();
+    p.state = textToInt(GetSetting(ctx, kDefaults, QStringLiteral("MainWinState"), QStringLiteral("2")),
+                        WindowMaximised);
+    if (p.state < WindowNormal || p.state > WindowMaximised) p.state = WindowMaximised;
     return p;
 }
 
@@ -50,16 +52,17 @@ void writeWindowPlacement(AppContext& ctx, const QRect& geometry, int state) {
 }
 
 void readMainWindowSettings(AppContext& ctx) {
-    const int block =
-        textToInt(GetSetting(ctx, kAppDefaults, QStringLiteral("GroupMailBlockSize"), QStringLiteral("10")), 10);
+    const int block = textToInt(
+        GetSetting(ctx, kAppDefaults, QStringLiteral("GroupMailBlockSize"), QStringLiteral("10")), 10);
     ctx.settings.groupMailBlockSize = std::max(1, block);
-    ctx.settings.startSDCentral =
-        textToBool(GetSetting(ctx, kAppDefaults, QStringLiteral("StartSDCentral"), QStringLiteral("true")), true);
+    ctx.settings.startSDCentral = textToBool(
+        GetSetting(ctx, kAppDefaults, QStringLiteral("StartSDCentral"), QStringLiteral("true")), true);
 }
 
 void writeExitSettings(AppContext& ctx) {
     const AppSettings& s = ctx.settings;
-    SaveSetting(ctx, kAppDefaults, QStringLiteral("GroupMailBlockSize"), QString::number(s.groupMailBlockSize));
+    SaveSetting(ctx, kAppDefaults, QStringLiteral("GroupMailBlockSize"),
+                QString::number(s.groupMailBlockSize));
     SaveSetting(ctx, kAppDefaults, QStringLiteral("StartMaximized"), QString::number(s.startState));
     SaveSetting(ctx, kAppDefaults, QStringLiteral("WordWrapSize"), QString::number(s.wordWrapSize));
     SaveSetting(ctx, kAppDefaults, QStringLiteral("ChangeMergeTags"), boolText(s.changeMergeTags));
@@ -69,14 +72,11 @@ QStringList readListbarOrder(AppContext& ctx, const QStringList& defaults) {
     QStringList order;
     for (int n = 0;; ++n) {
         const QString name = GetSetting(ctx, kListbar, QStringLiteral("Order%1").arg(n), QString()).trimmed();
-        if (name.isEmpty())
-            break;
-        if (defaults.contains(name) && !order.contains(name))
-            order << name;
+        if (name.isEmpty()) break;
+        if (defaults.contains(name) && !order.contains(name)) order << name;
     }
     for (const QString& name : defaults)
-        if (!order.contains(name))
-            order << name;
+        if (!order.contains(name)) order << name;
     return order;
 }
 
@@ -90,9 +90,10 @@ QString createEmptyListFile(AppContext& ctx) {
     try {
         QFile::remove(path);
         auto db = jet::Database::create(path);
-        db->execute(QStringLiteral("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
-                                   "FirstName TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), "
-                                   "[Date] TEXT(255), Keyword1 TEXT(255), Keyword2 TEXT(255));"));
+        db->execute(QStringLiteral(
+            "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
+            "FirstName TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), "
+            "[Date] TEXT(255), Keyword1 TEXT(255), Keyword2 TEXT(255));"));
         for (const char* column : {"FirstName", "LastName", "Title", "Sent", "Date", "Keyword1", "Keyword2"})
             db->setAllowZeroLength(QStringLiteral("AddressList"), QLatin1String(column), true);
         db->close();
@@ -116,16 +117,15 @@ void resetSystemDatabaseAttributes(AppContext& ctx) {
         QFile::setPermissions(sdr, QFile::permissions(sdr) | QFile::ReadOwner | QFile::WriteOwner);
 }
 
-int FindReplaceMergeTags(jet::Database& db, const QString& field, const QString& find, const QString& replace) {
+int FindReplaceMergeTags(jet::Database& db, const QString& field, const QString& find,
+                         const QString& replace) {
     int changed = 0;
     auto rs = db.openRecordset(QStringLiteral("Message"));
     for (; !rs->eof(); rs->moveNext()) {
         const QVariant value = rs->value(field);
-        if (value.isNull())
-            continue;
+        if (value.isNull()) continue;
         QString text = value.toString();
-        if (!text.contains(find, Qt::CaseSensitive))
-            continue;
+        if (!text.contains(find, Qt::CaseSensitive)) continue;
         text.replace(find, replace, Qt::CaseSensitive);
         rs->edit();
         rs->setValue(field, text);
@@ -136,22 +136,24 @@ int FindReplaceMergeTags(jet::Database& db, const QString& field, const QString&
 }
 
 void UpdateExistingMessages(AppContext& ctx) {
-    if (ctx.settings.changeMergeTags)
-        return;
+    if (ctx.settings.changeMergeTags) return;
     struct Pair {
         const char* find;
         const char* replace;
     };
-    static const Pair bodyPairs[] = {{"<<", "[["}, {"&lt;&lt;", "&#91;&#91;"}, {">>", "]]"}, {"&gt;&gt;", "&#93;&#93;"}};
+    static const Pair bodyPairs[] = {
+        {"<<", "[["}, {"&lt;&lt;", "&#91;&#91;"}, {">>", "]]"}, {"&gt;&gt;", "&#93;&#93;"}};
     static const Pair plainPairs[] = {{"<<", "[["}, {">>", "]]"}};
     try {
         auto db = jet::Database::open(ctx.paths.systemDatabase());
         for (const char* field : {"Subject", "HTMLText", "MessageText"})
             for (const Pair& p : bodyPairs)
-                FindReplaceMergeTags(*db, QLatin1String(field), QLatin1String(p.find), QLatin1String(p.replace));
+                FindReplaceMergeTags(*db, QLatin1String(field), QLatin1String(p.find),
+                                     QLatin1String(p.replace));
         for (const char* field : {"GreetingDisplay", "From", "HTMLGreeting"})
             for (const Pair& p : plainPairs)
-                FindReplaceMergeTags(*db, QLatin1String(field), QLatin1String(p.find), QLatin1String(p.replace));
+                FindReplaceMergeTags(*db, QLatin1String(field), QLatin1String(p.find),
+                                     QLatin1String(p.replace));
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("UpdateExistingMessages in MDIMain"), errorInfo(e), false);
         return;

@@ -48,7 +48,8 @@ void resetSystemDatabaseAttributes(AppContext& ctx);
 
 // Edits the Message rows whose field contains the text (exact case), replacing every occurrence.
 // Returns the number of rows changed.
-int FindReplaceMergeTags(jet::Database& db, const QString& field, const QString& find, const QString& replace);
+int FindReplaceMergeTags(jet::Database& db, const QString& field, const QString& find,
+                         const QString& replace);
 // The one-time change of "<<field>>" tags into "[[field]]"; runs while ChangeMergeTags is false.
 void UpdateExistingMessages(AppContext& ctx);
 

@@ -7,7 +7,6 @@
 #include "import/AddressRules.h"
 
 #include <QLocale>
-
 #include <algorithm>
 #include <limits>
 
@@ -17,9 +16,9 @@ namespace {
 
 const QString kCaptionNew = QStringLiteral("Create a New Set of Sendora Mail Delivery Options");
 const QString kCaptionModify = QStringLiteral("View or Modify a Set of Sendora Mail Delivery Options");
-const QString kInvalidName = QStringLiteral(
-    "Please Enter a Valid Filename. A valid filename cannot conatain the following characters:    \"  *  ?  /  \\  |  "
-    ":  ;   the file must also begin with a letter or a number.");
+const QString kInvalidName = QStringLiteral("Please Enter a Valid Filename. A valid filename cannot conatain "
+                                            "the following characters:    \"  *  ?  /  \\  |  "
+                                            ":  ;   the file must also begin with a letter or a number.");
 const QString kEnterName = QStringLiteral("Please enter a name for your delivery options.");
 const QString kExampleLine = QStringLiteral("Example: ") + kExampleAddress;
 
@@ -27,9 +26,13 @@ template <typename Int> Int narrowed(qint64 n) {
     return static_cast<Int>(std::clamp<qint64>(n, 0, std::numeric_limits<Int>::max()));
 }
 
-QString number(qint64 n) { return QString::number(n); }
+QString number(qint64 n) {
+    return QString::number(n);
+}
 
-bool blank(const QString& text) { return text.trimmed().isEmpty(); }
+bool blank(const QString& text) {
+    return text.trimmed().isEmpty();
+}
 
 // The values of the default set as the database is created with them; a new set starts
 // from these when the default set itself is missing.
@@ -143,11 +146,16 @@ MailEvent mailEventFromFields(const ProfileWizardFields& f) {
 
 NumberBounds directSendBounds(DirectSendNumber field) {
     switch (field) {
-    case DirectSendNumber::DnsTimeout: return {5, 0, QStringLiteral("1")};
-    case DirectSendNumber::DnsRetries: return {1, 0, QStringLiteral("1")};
-    case DirectSendNumber::MailerTimeout: return {10, 0, QStringLiteral("1")};
-    case DirectSendNumber::ConcurrentMailers: return {1, 20, QStringLiteral("1")};
-    case DirectSendNumber::MailRetries: return {1, 0, QString()};
+    case DirectSendNumber::DnsTimeout:
+        return {5, 0, QStringLiteral("1")};
+    case DirectSendNumber::DnsRetries:
+        return {1, 0, QStringLiteral("1")};
+    case DirectSendNumber::MailerTimeout:
+        return {10, 0, QStringLiteral("1")};
+    case DirectSendNumber::ConcurrentMailers:
+        return {1, 20, QStringLiteral("1")};
+    case DirectSendNumber::MailRetries:
+        return {1, 0, QString()};
     }
     return {};
 }
@@ -160,8 +168,7 @@ QString directSendOnChange(DirectSendNumber field, const QString& text) {
 QString directSendOnLeave(DirectSendNumber field, const QString& text) {
     const NumberBounds b = directSendBounds(field);
     QString t = text.isEmpty() ? b.emptyOnLeave : text;
-    if (t.isEmpty())
-        return t;
+    if (t.isEmpty()) return t;
     t = directSendOnChange(field, t);
     return readNumber(t) < b.lower ? number(b.lower) : t;
 }
@@ -169,8 +176,7 @@ QString directSendOnLeave(DirectSendNumber field, const QString& text) {
 QString directSendStep(DirectSendNumber field, const QString& text, int delta) {
     const NumberBounds b = directSendBounds(field);
     qint64 n = std::max<qint64>(readNumber(text) + delta, b.lower);
-    if (b.upper > 0)
-        n = std::min<qint64>(n, b.upper);
+    if (b.upper > 0) n = std::min<qint64>(n, b.upper);
     return number(n);
 }
 
@@ -202,35 +208,39 @@ bool ProfileWizard::prepareExisting(const QString& name) {
     m_endSystem = false;
     if (CountRecordsBySpecificStringValue(m_ctx, m_ctx.paths.systemDatabase(), QStringLiteral("Profile"),
                                           QStringLiteral("ProfileName"), name) <= 0) {
-        m_ctx.ui->message(QStringLiteral("The Mail Delivery Options named ") + name +
-                              QStringLiteral(" is no longer available or is damaged. \r\nYou can either re-create "
-                                             "it, or delete the reference to it and try another."),
-                          Buttons::OK, Icon::Information, QStringLiteral("This Mail Delivery Option Set Not Available"));
+        m_ctx.ui->message(
+            QStringLiteral("The Mail Delivery Options named ") + name +
+                QStringLiteral(" is no longer available or is damaged. \r\nYou can either re-create "
+                               "it, or delete the reference to it and try another."),
+            Buttons::OK, Icon::Information, QStringLiteral("This Mail Delivery Option Set Not Available"));
         return false;
     }
     MailEvent m;
     GetMEPFromDB(m_ctx, m, name);
     fields = LoadProfileWizard(m);
-    if (fields.smtpServer.isEmpty())
-        fields.smtpServer = m_ctx.settings.mailServer;
+    if (fields.smtpServer.isEmpty()) fields.smtpServer = m_ctx.settings.mailServer;
     return true;
 }
 
 // ---- texts and navigation
 
-QString ProfileWizard::caption() const { return m_mode == Mode::New ? kCaptionNew : kCaptionModify; }
+QString ProfileWizard::caption() const {
+    return m_mode == Mode::New ? kCaptionNew : kCaptionModify;
+}
 
 QString ProfileWizard::windowTitle(int page) const {
     return caption() + QStringLiteral(" - Step %1 of %2").arg(page).arg(kPageCount);
 }
 
 QString ProfileWizard::introText() const {
-    QString text = QStringLiteral("This wizard will walk you through creating a set of Delivery Options. These options "
-                                  "control how your mailing will be sent.\r\nOnce these Delivery Options are created, "
-                                  "you can use them for other mailings in the future.  This gives you maximum control "
-                                  "over your mailings with minimum effort.");
+    QString text =
+        QStringLiteral("This wizard will walk you through creating a set of Delivery Options. These options "
+                       "control how your mailing will be sent.\r\nOnce these Delivery Options are created, "
+                       "you can use them for other mailings in the future.  This gives you maximum control "
+                       "over your mailings with minimum effort.");
     if (m_initialization)
-        text += QStringLiteral("\r\nNote: This initialization procedure must be completed in order to Sendora to run");
+        text += QStringLiteral(
+            "\r\nNote: This initialization procedure must be completed in order to Sendora to run");
     return text;
 }
 
@@ -241,15 +251,13 @@ QString ProfileWizard::nameLabel() const {
 
 int ProfileWizard::nextPage(int page) const {
     for (int p = page + 1; p <= kPageCount; ++p)
-        if (pageEnabled(p))
-            return p;
+        if (pageEnabled(p)) return p;
     return page;
 }
 
 int ProfileWizard::previousPage(int page) const {
     for (int p = page - 1; p >= 1; --p)
-        if (pageEnabled(p))
-            return p;
+        if (pageEnabled(p)) return p;
     return page;
 }
 
@@ -263,8 +271,7 @@ ProfileWizard::ButtonState ProfileWizard::buttonState(int page) const {
 }
 
 bool ProfileWizard::pageNew(int page) {
-    if (page == 7 && fields.smtpServer.isEmpty())
-        fields.smtpServer = kPlaceholderProfileServer;
+    if (page == 7 && fields.smtpServer.isEmpty()) fields.smtpServer = kPlaceholderProfileServer;
     return !fields.timedBlocks && !fields.insertTimeDelay;
 }
 
@@ -292,31 +299,32 @@ ProfileWizard::Check ProfileWizard::validatePage(int page) {
     ProfileWizardFields& f = fields;
     switch (page) {
     case 2:
-        if (m_mode == Mode::Modify && f.name.isEmpty())
-            return refuse(kEnterName, "txtProfileName");
-        if (const Check c = checkNameOnLeave(); !c.ok)
-            return c;
+        if (m_mode == Mode::Modify && f.name.isEmpty()) return refuse(kEnterName, "txtProfileName");
+        if (const Check c = checkNameOnLeave(); !c.ok) return c;
         if (m_mode == Mode::New && !f.name.startsWith(QLatin1String("New ")) &&
             CountRecordsBySpecificStringValue(m_ctx, m_ctx.paths.systemDatabase(), QStringLiteral("Profile"),
                                               QStringLiteral("ProfileName"), f.name) > 0 &&
-            m_ctx.ui->message(QStringLiteral("That Delivery Options name is being used. Overwrite?"), Buttons::YesNo,
-                              Icon::Question) != Answer::Yes)
+            m_ctx.ui->message(QStringLiteral("That Delivery Options name is being used. Overwrite?"),
+                              Buttons::YesNo, Icon::Question) != Answer::Yes)
             return {false, QStringLiteral("txtProfileName")};
         break;
     case 3:
         if (blank(f.from))
-            return refuse(QStringLiteral("The 'From' address is required. Please enter a valid email address."),
-                          "txtFrom");
+            return refuse(
+                QStringLiteral("The 'From' address is required. Please enter a valid email address."),
+                "txtFrom");
         if (!IsValidEmailAddress(f.from))
-            return refuse(QStringLiteral("The 'From' address is invalid.  \r\nPlease re-enter using a valid email "
-                                         "address format.  \r\n") +
-                              kExampleLine,
-                          "txtFrom", QStringLiteral("Invalid 'From' Address"));
+            return refuse(
+                QStringLiteral("The 'From' address is invalid.  \r\nPlease re-enter using a valid email "
+                               "address format.  \r\n") +
+                    kExampleLine,
+                "txtFrom", QStringLiteral("Invalid 'From' Address"));
         if (!f.replyTo.isEmpty() && !IsValidEmailAddress(f.replyTo))
-            return refuse(QStringLiteral("The 'Reply To' address is invalid.  \r\nPlease re-enter using a valid email "
-                                         "address format.  \r\n") +
-                              kExampleLine,
-                          "txtReplyTo", QStringLiteral("Invalid 'Reply To' Address"));
+            return refuse(
+                QStringLiteral("The 'Reply To' address is invalid.  \r\nPlease re-enter using a valid email "
+                               "address format.  \r\n") +
+                    kExampleLine,
+                "txtReplyTo", QStringLiteral("Invalid 'Reply To' Address"));
         break;
     case 5:
         if (f.sendInBlocks && f.sendBlockSize.isEmpty())
@@ -339,9 +347,10 @@ ProfileWizard::Check ProfileWizard::validatePage(int page) {
         if (f.auth && f.password.isEmpty())
             return refuse(QStringLiteral("Please enter a password."), "txtPassword");
         if (!f.smtpPort.isEmpty() && (readNumber(f.smtpPort) < 1 || readNumber(f.smtpPort) > 65535))
-            return refuse(QStringLiteral("Please enter a port from 1 to 65535, or leave the port empty to use the "
-                                         "SMTP port of the settings."),
-                          "txtSmtpPort");
+            return refuse(
+                QStringLiteral("Please enter a port from 1 to 65535, or leave the port empty to use the "
+                               "SMTP port of the settings."),
+                "txtSmtpPort");
         break;
     case 8:
         if (f.directSend && blank(f.dnsServer))
@@ -349,7 +358,8 @@ ProfileWizard::Check ProfileWizard::validatePage(int page) {
         if (f.directSend && f.defaultServer && blank(f.defaultMail))
             return refuse(QStringLiteral("Please enter a default mail server."), "txtDefaultMail");
         break;
-    default: break;
+    default:
+        break;
     }
     return {};
 }
@@ -357,29 +367,31 @@ ProfileWizard::Check ProfileWizard::validatePage(int page) {
 // ---- ending
 
 bool ProfileWizard::cancel() {
-    if (!m_initialization)
-        return true;
-    if (m_ctx.ui->message(QStringLiteral("This will exit Sendora.  Are you sure you wish to exit?"), Buttons::YesNo,
-                          Icon::Question) != Answer::Yes)
+    if (!m_initialization) return true;
+    if (m_ctx.ui->message(QStringLiteral("This will exit Sendora.  Are you sure you wish to exit?"),
+                          Buttons::YesNo, Icon::Question) != Answer::Yes)
         return false;
     m_endSystem = true;
     return true;
 }
 
 bool ProfileWizard::confirmClose() {
-    return m_ctx.ui->message(QStringLiteral("Are you sure you wish to exit?  Any changes you made in the wizard will be "
-                                            "lost\r\nUse the finish button to save modifications."),
-                             Buttons::YesNo, Icon::Information) == Answer::Yes;
+    return m_ctx.ui->message(
+               QStringLiteral("Are you sure you wish to exit?  Any changes you made in the wizard will be "
+                              "lost\r\nUse the finish button to save modifications."),
+               Buttons::YesNo, Icon::Information) == Answer::Yes;
 }
 
 bool ProfileWizard::process() {
     // The storage layer quotes every value itself, so the texts go in exactly as typed.
     if (!storeMEP(m_ctx, mailEventFromFields(fields))) {
         LogError(m_ctx, QStringLiteral("WizardProcess"),
-                 {0, QStringLiteral("The delivery options \"%1\" could not be stored.").arg(fields.name)}, true);
+                 {0, QStringLiteral("The delivery options \"%1\" could not be stored.").arg(fields.name)},
+                 true);
         return false;
     }
-    m_ctx.settings.mailEventProfile = SaveSetting(m_ctx, kAppDefaults, QStringLiteral("MailEventProfile"), fields.name);
+    m_ctx.settings.mailEventProfile =
+        SaveSetting(m_ctx, kAppDefaults, QStringLiteral("MailEventProfile"), fields.name);
     m_ctx.windows().deliveryOptionsChanged(fields.name);
     return true;
 }

@@ -14,8 +14,7 @@ namespace {
 const QString kModule = QStringLiteral(" in frmSDCentral");
 
 std::optional<qint64> optionalCount(const QVariant& v) {
-    if (v.isNull())
-        return std::nullopt;
+    if (v.isNull()) return std::nullopt;
     return v.toLongLong();
 }
 
@@ -39,8 +38,7 @@ QString properCase(const QString& text) {
     QString out = text.toLower();
     bool wordStart = true;
     for (QChar& c : out) {
-        if (wordStart && c.isLetterOrNumber())
-            c = c.toUpper();
+        if (wordStart && c.isLetterOrNumber()) c = c.toUpper();
         wordStart = c.isSpace();
     }
     return out;
@@ -51,10 +49,8 @@ ChoiceButtons choiceButtons(const NewMailingChoices& c) {
     int filled = 0;
     for (const QString& s : all)
         filled += s.trimmed().isEmpty() ? 0 : 1;
-    if (filled == 4)
-        return {true, false};
-    if (filled == 0)
-        return {false, std::nullopt};
+    if (filled == 4) return {true, false};
+    if (filled == 0) return {false, std::nullopt};
     return {false, false};
 }
 
@@ -73,7 +69,8 @@ QList<RowMenuItem> rowMenu(int level, bool removed) {
                 {QStringLiteral("Delete this Mailing"), true},
                 {QStringLiteral("Show Delivery Options for this Mailing"), true},
                 {QStringLiteral("Send (or Restart) this Mailing"), !removed}};
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -89,13 +86,16 @@ QString currentSentFlag(AppContext& ctx, const QString& deliveryOptions) {
     }
 }
 
-std::optional<QString> changeSentFlag(AppContext& ctx, const QString& deliveryOptions, const QString& newFlag) {
+std::optional<QString> changeSentFlag(AppContext& ctx, const QString& deliveryOptions,
+                                      const QString& newFlag) {
     try {
         const QString old = currentSentFlag(ctx, deliveryOptions);
         auto db = jet::Database::open(ctx.paths.systemDatabase());
-        db->execute(QStringLiteral("UPDATE Profile SET SentFlag = %1, SentFlagToCheck = %1 WHERE ProfileName = %2")
-                        .arg(jet::quote(newFlag), jet::quote(deliveryOptions)));
-        return QStringLiteral("\tChanged 'Sent' text from                                %1  to%2.").arg(old, newFlag);
+        db->execute(
+            QStringLiteral("UPDATE Profile SET SentFlag = %1, SentFlagToCheck = %1 WHERE ProfileName = %2")
+                .arg(jet::quote(newFlag), jet::quote(deliveryOptions)));
+        return QStringLiteral("\tChanged 'Sent' text from                                %1  to%2.")
+            .arg(old, newFlag);
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("cmdOK_Click in frmSendErrorNoAddr"), errorInfo(e), true);
         return std::nullopt;
@@ -119,14 +119,12 @@ bool SDCentral::open() {
 }
 
 void SDCentral::close() {
-    if (m_db)
-        m_db->close();
+    if (m_db) m_db->close();
     m_db.reset();
 }
 
 void SDCentral::refreshSources() {
-    if (!m_db)
-        return;
+    if (!m_db) return;
     try {
         CatalogueSnapshot cat;
         cat.groups = column(*m_db, QStringLiteral("SELECT SendoraName FROM Sendora ORDER BY SendoraName"),
@@ -165,8 +163,8 @@ void SDCentral::SetupNewFlexGrid() {
     std::vector<MailingRecord> records;
     try {
         if (m_db) {
-            auto rs = m_db->openRecordset(
-                QStringLiteral("SELECT * FROM MailEvent ORDER BY SendoraName, ListName, MessageName, DateSent"));
+            auto rs = m_db->openRecordset(QStringLiteral(
+                "SELECT * FROM MailEvent ORDER BY SendoraName, ListName, MessageName, DateSent"));
             for (; !rs->eof(); rs->moveNext()) {
                 MailingRecord r;
                 r.id = rs->value(QStringLiteral("MailEventName")).toLongLong();
@@ -189,23 +187,28 @@ void SDCentral::SetupNewFlexGrid() {
 
 int SDCentral::PrepareMailing(const QString& group, const QString& list, const QString& message,
                               const QString& deliveryOptions) {
-    if (!m_db)
-        return -1;
+    if (!m_db) return -1;
     qint64 id = 0;
     try {
         refreshSources();
-        m_ctx.settings.mailEventProfile = SaveSetting(m_ctx, kAppDefaults, QStringLiteral("MailEventProfile"), deliveryOptions);
+        m_ctx.settings.mailEventProfile =
+            SaveSetting(m_ctx, kAppDefaults, QStringLiteral("MailEventProfile"), deliveryOptions);
         m_ctx.settings.curSendora = SaveSetting(m_ctx, kAppDefaults, QStringLiteral("CurSendora"), group);
         m_ctx.settings.curMessage = SaveSetting(m_ctx, kAppDefaults, QStringLiteral("CurMessage"), message);
         m_ctx.settings.curList = SaveSetting(m_ctx, kAppDefaults, QStringLiteral("CurList"), list);
         // One transaction, so the largest id is the row just added.
         m_db->beginTransaction();
         try {
-            m_db->execute(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, SentCount) "
-                                         "VALUES(%1,%2,%3,%4,0)")
-                              .arg(jet::quote(group), jet::quote(list), jet::quote(message), jet::quote(deliveryOptions)),
-                          true);
-            id = m_db->openRecordset(QStringLiteral("SELECT Max(MailEventName) FROM MailEvent"))->value(0).toLongLong();
+            m_db->execute(
+                QStringLiteral(
+                    "INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, SentCount) "
+                    "VALUES(%1,%2,%3,%4,0)")
+                    .arg(jet::quote(group), jet::quote(list), jet::quote(message),
+                         jet::quote(deliveryOptions)),
+                true);
+            id = m_db->openRecordset(QStringLiteral("SELECT Max(MailEventName) FROM MailEvent"))
+                     ->value(0)
+                     .toLongLong();
             m_db->commit();
         } catch (...) {
             m_db->rollback();
@@ -255,11 +258,12 @@ std::optional<MailingRow> SDCentral::mailingToSend(int row) {
     m.list = info.list;
     m.group = info.group;
     if (!catalogueEntryExists(m_ctx, CatalogueKind::List, m.list)) {
-        m_ctx.ui->message(QStringLiteral("This mailing cannot be sent.  The '%1' mailing list has been deleted from "
-                                         "Sendora.  Please either re-create this list or create another mailing "
-                                         "using a valid list.")
-                              .arg(m.list),
-                          Buttons::OK, Icon::Exclamation);
+        m_ctx.ui->message(
+            QStringLiteral("This mailing cannot be sent.  The '%1' mailing list has been deleted from "
+                           "Sendora.  Please either re-create this list or create another mailing "
+                           "using a valid list.")
+                .arg(m.list),
+            Buttons::OK, Icon::Exclamation);
         return std::nullopt;
     }
     return m;
@@ -271,35 +275,34 @@ bool SDCentral::selectsDirectSend(const QString& deliveryOptions) {
     return options.direct_send;
 }
 
-int SDCentral::ReturnMailResults(qint64 mailingId, qint64 sentCount, qint64 failedCount, const QString& dateSent) {
+int SDCentral::ReturnMailResults(qint64 mailingId, qint64 sentCount, qint64 failedCount,
+                                 const QString& dateSent) {
     if (!m_db) {
-        m_ctx.ui->message(QStringLiteral("Could not update Mailing results into the MailEvent database."), Buttons::OK,
-                          Icon::Exclamation);
+        m_ctx.ui->message(QStringLiteral("Could not update Mailing results into the MailEvent database."),
+                          Buttons::OK, Icon::Exclamation);
         return -1;
     }
-    if (!storeMailingResults(m_ctx, mailingId, sentCount, failedCount, dateSent))
-        return -1;
+    if (!storeMailingResults(m_ctx, mailingId, sentCount, failedCount, dateSent)) return -1;
     return refreshMailing(mailingId);
 }
 
 int SDCentral::refreshMailing(qint64 mailingId) {
     const auto stored = loadMailingRow(m_ctx, mailingId);
-    if (!stored)
-        return -1;
+    if (!stored) return -1;
     m_outline.setResults(mailingId, stored->dateSent, stored->lastCount, stored->sentCount);
     return m_outline.findMailing(mailingId);
 }
 
 int SDCentral::AddSendoraToSDDisplay(const QString& group, bool refresh) {
-    if (refresh)
-        refreshSources();
+    if (refresh) refreshSources();
     return m_outline.addGroup(group, m_cat);
 }
 
 void SDCentral::RemoveSendoraFromSDDisplay(const QString& group) {
     try {
         if (m_db)
-            m_db->execute(QStringLiteral("DELETE * FROM MailEvent WHERE SendoraName = %1").arg(jet::quote(group)));
+            m_db->execute(
+                QStringLiteral("DELETE * FROM MailEvent WHERE SendoraName = %1").arg(jet::quote(group)));
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("RemoveSendoraFromSDDisplay") + kModule, errorInfo(e), false);
     }
@@ -307,7 +310,9 @@ void SDCentral::RemoveSendoraFromSDDisplay(const QString& group) {
     m_outline.removeGroup(group);
 }
 
-void SDCentral::UpdateItemInSDDisplay(const QString& name, int level) { m_outline.remark(name, level, m_cat); }
+void SDCentral::UpdateItemInSDDisplay(const QString& name, int level) {
+    m_outline.remark(name, level, m_cat);
+}
 
 std::optional<QString> SDCentral::selectForNewMailing(int row) {
     const auto info = m_outline.rowInfo(row);
@@ -315,57 +320,52 @@ std::optional<QString> SDCentral::selectForNewMailing(int row) {
     QString removedText;
     switch (info.level) {
     case SDCentralOutline::GroupLevel:
-        if (m_cat.hasGroup(info.name))
-            return info.name;
+        if (m_cat.hasGroup(info.name)) return info.name;
         removedText = QStringLiteral("This Sendora has been removed.");
         break;
     case SDCentralOutline::ListLevel:
-        if (m_cat.hasList(info.name))
-            return info.name;
+        if (m_cat.hasList(info.name)) return info.name;
         removedText = QStringLiteral("This List has been removed from Sendora.");
         break;
     case SDCentralOutline::MailingLevel:
-        if (m_cat.hasMessage(info.name))
-            return info.name;
+        if (m_cat.hasMessage(info.name)) return info.name;
         removedText = QStringLiteral("This Message has been removed from Sendora.");
         break;
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
-    m_ctx.ui->message(QStringLiteral("Cannot select '%1' for a new mailing.  %2").arg(properCase(info.name), removedText),
-                      Buttons::OK, Icon::Information);
+    m_ctx.ui->message(
+        QStringLiteral("Cannot select '%1' for a new mailing.  %2").arg(properCase(info.name), removedText),
+        Buttons::OK, Icon::Information);
     return std::nullopt;
 }
 
 bool SDCentral::openList(int row) {
     const QString name = m_outline.rowInfo(row).name;
-    if (catalogueEntryExists(m_ctx, CatalogueKind::List, name))
-        return ShowListFromName(m_ctx, name);
+    if (catalogueEntryExists(m_ctx, CatalogueKind::List, name)) return ShowListFromName(m_ctx, name);
     m_ctx.ui->message(
-        QStringLiteral("Cannot open '%1'.  This List has been removed from Sendora.").arg(properCase(name)), Buttons::OK,
-        Icon::Information);
+        QStringLiteral("Cannot open '%1'.  This List has been removed from Sendora.").arg(properCase(name)),
+        Buttons::OK, Icon::Information);
     return false;
 }
 
 bool SDCentral::openMessage(int row) {
     const QString name = m_outline.rowInfo(row).name;
     refreshSources();
-    if (m_cat.hasMessage(name))
-        return m_ctx.windows().openMessageWindow(name);
-    m_ctx.ui->message(
-        QStringLiteral("Cannot open '%1'.  This Message has been removed from Sendora.").arg(properCase(name)),
-        Buttons::OK, Icon::Information);
+    if (m_cat.hasMessage(name)) return m_ctx.windows().openMessageWindow(name);
+    m_ctx.ui->message(QStringLiteral("Cannot open '%1'.  This Message has been removed from Sendora.")
+                          .arg(properCase(name)),
+                      Buttons::OK, Icon::Information);
     return false;
 }
 
 bool SDCentral::deleteGroup(int row) {
     const auto info = m_outline.rowInfo(row);
-    if (info.level != SDCentralOutline::GroupLevel)
-        return false;
+    if (info.level != SDCentralOutline::GroupLevel) return false;
     if (m_ctx.ui->message(QStringLiteral("Are you sure you wish to delete the group '%1'?").arg(info.name),
                           Buttons::YesNo, Icon::Question) != Answer::Yes)
         return false;
-    if (!DeleteGroup(m_ctx, info.name))
-        return false;
+    if (!DeleteGroup(m_ctx, info.name)) return false;
     // The catalogue tells the main window, which tells us; without one the row must go here.
     RemoveSendoraFromSDDisplay(info.name);
     return true;
@@ -373,8 +373,9 @@ bool SDCentral::deleteGroup(int row) {
 
 bool SDCentral::mailingExists(qint64 id) {
     try {
-        return m_db && !m_db->openRecordset(QStringLiteral("SELECT MailEventName FROM MailEvent WHERE MailEventName = %1")
-                                                .arg(id))
+        return m_db && !m_db->openRecordset(
+                                QStringLiteral("SELECT MailEventName FROM MailEvent WHERE MailEventName = %1")
+                                    .arg(id))
                             ->eof();
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("mnuDeleteMailing_Click") + kModule, errorInfo(e), false);
@@ -385,21 +386,24 @@ bool SDCentral::mailingExists(qint64 id) {
 bool SDCentral::deleteMailing(int row) {
     const auto info = m_outline.rowInfo(row);
     if (info.level != SDCentralOutline::MailingLevel) {
-        m_ctx.ui->message(QStringLiteral("Cannot delete the mailing.  The selected item is not a mail message."),
-                          Buttons::OK, Icon::Information);
+        m_ctx.ui->message(
+            QStringLiteral("Cannot delete the mailing.  The selected item is not a mail message."),
+            Buttons::OK, Icon::Information);
         return false;
     }
     if (!mailingExists(info.id)) {
-        m_ctx.ui->message(QStringLiteral("Cannot delete the mailing for '%1' message.  This mailing has already been "
-                                         "deleted.")
-                              .arg(info.name),
-                          Buttons::OK, Icon::Exclamation);
+        m_ctx.ui->message(
+            QStringLiteral("Cannot delete the mailing for '%1' message.  This mailing has already been "
+                           "deleted.")
+                .arg(info.name),
+            Buttons::OK, Icon::Exclamation);
         return false;
     }
-    if (m_ctx.ui->message(QStringLiteral("Delete the mailing for '%1' message?\r\n\r\nNote this deletes only the "
-                                         "mailing and not the list or message.")
-                              .arg(info.name),
-                          Buttons::OKCancel, Icon::Information, QStringLiteral("Delete Mailing")) != Answer::OK)
+    if (m_ctx.ui->message(
+            QStringLiteral("Delete the mailing for '%1' message?\r\n\r\nNote this deletes only the "
+                           "mailing and not the list or message.")
+                .arg(info.name),
+            Buttons::OKCancel, Icon::Information, QStringLiteral("Delete Mailing")) != Answer::OK)
         return false;
     try {
         m_db->execute(QStringLiteral("DELETE * FROM MailEvent WHERE MailEventName = %1").arg(info.id));
@@ -415,9 +419,10 @@ bool SDCentral::deleteMailing(int row) {
 bool SDCentral::showDeliveryOptions(int row) {
     const QString profile = m_outline.rowInfo(row).profile;
     if (profile.isEmpty()) {
-        m_ctx.ui->message(QStringLiteral("Cannot display the Mailing Options.  The selected item does not have a valid "
-                                         "Mailing Options defined for it."),
-                          Buttons::OK, Icon::Exclamation);
+        m_ctx.ui->message(
+            QStringLiteral("Cannot display the Mailing Options.  The selected item does not have a valid "
+                           "Mailing Options defined for it."),
+            Buttons::OK, Icon::Exclamation);
         return false;
     }
     return m_ctx.windows().editDeliveryOptions(profile);

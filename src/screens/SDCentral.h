@@ -4,12 +4,11 @@
 // before a send, the results after it, and the row commands with their messages. Every
 // message goes through the UI seam; the window only shows and forwards.
 
-#include "mailing/RelayMailing.h"
+#include "mailing/relay/RelaySend.h"
 #include "screens/SDCentralOutline.h"
 
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
 
@@ -48,7 +47,8 @@ QList<RowMenuItem> rowMenu(int level, bool removed);
 // The empty-selection explanation of a send: the delivery options' current "Sent" flag,
 // and the change of it (SentFlag and SentFlagToCheck) with the note that records it.
 QString currentSentFlag(AppContext& ctx, const QString& deliveryOptions);
-std::optional<QString> changeSentFlag(AppContext& ctx, const QString& deliveryOptions, const QString& newFlag);
+std::optional<QString> changeSentFlag(AppContext& ctx, const QString& deliveryOptions,
+                                      const QString& newFlag);
 
 class SDCentral {
 public:

@@ -22,13 +22,18 @@ struct SDCentralOutline::Node {
 
 namespace {
 
-int compareNames(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive); }
+int compareNames(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive);
+}
 
-QString countText(const std::optional<qint64>& n) { return n ? QString::number(*n) : QString(); }
+QString countText(const std::optional<qint64>& n) {
+    return n ? QString::number(*n) : QString();
+}
 
 } // namespace
 
-SDCentralOutline::SDCentralOutline(QObject* parent) : QAbstractItemModel(parent), m_root(std::make_unique<Node>()) {
+SDCentralOutline::SDCentralOutline(QObject* parent)
+    : QAbstractItemModel(parent), m_root(std::make_unique<Node>()) {
     m_root->size = 0;
 }
 
@@ -41,88 +46,102 @@ SDCentralOutline::Node* SDCentralOutline::nodeOf(const QModelIndex& index) const
 }
 
 QModelIndex SDCentralOutline::indexOfNode(const Node* node, int column) const {
-    if (!node || node == m_root.get())
-        return {};
+    if (!node || node == m_root.get()) return {};
     return createIndex(node->position, column, const_cast<Node*>(node));
 }
 
 QModelIndex SDCentralOutline::index(int row, int column, const QModelIndex& parent) const {
     const Node* p = nodeOf(parent);
-    if (row < 0 || column < 0 || column >= ColumnCount || row >= int(p->children.size()))
-        return {};
+    if (row < 0 || column < 0 || column >= ColumnCount || row >= int(p->children.size())) return {};
     return createIndex(row, column, p->children[size_t(row)].get());
 }
 
 QModelIndex SDCentralOutline::parent(const QModelIndex& child) const {
-    if (!child.isValid())
-        return {};
+    if (!child.isValid()) return {};
     return indexOfNode(nodeOf(child)->parent);
 }
 
 int SDCentralOutline::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() && parent.column() != NameColumn)
-        return 0;
+    if (parent.isValid() && parent.column() != NameColumn) return 0;
     return int(nodeOf(parent)->children.size());
 }
 
-int SDCentralOutline::columnCount(const QModelIndex&) const { return ColumnCount; }
+int SDCentralOutline::columnCount(const QModelIndex&) const {
+    return ColumnCount;
+}
 
 QVariant SDCentralOutline::data(const QModelIndex& index, int role) const {
-    if (!index.isValid())
-        return {};
+    if (!index.isValid()) return {};
     const Node* n = nodeOf(index);
     const bool mailing = n->level == MailingLevel;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
         switch (index.column()) {
-        case NameColumn: return n->name;
-        case IdColumn: return mailing ? QString::number(n->id) : QString();
-        case DateColumn: return n->dateSent;
-        case LastColumn: return countText(n->lastCount);
-        case TotalColumn: return countText(n->sentCount);
-        case ProfileColumn: return n->profile;
-        default: return {};
+        case NameColumn:
+            return n->name;
+        case IdColumn:
+            return mailing ? QString::number(n->id) : QString();
+        case DateColumn:
+            return n->dateSent;
+        case LastColumn:
+            return countText(n->lastCount);
+        case TotalColumn:
+            return countText(n->sentCount);
+        case ProfileColumn:
+            return n->profile;
+        default:
+            return {};
         }
     case Qt::TextAlignmentRole:
         if (index.column() == IdColumn || index.column() == LastColumn || index.column() == TotalColumn)
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-    case LevelRole: return n->level;
-    case RemovedRole: return n->removed;
-    case MailingIdRole: return mailing ? QVariant(n->id) : QVariant();
-    default: return {};
+    case LevelRole:
+        return n->level;
+    case RemovedRole:
+        return n->removed;
+    case MailingIdRole:
+        return mailing ? QVariant(n->id) : QVariant();
+    default:
+        return {};
     }
 }
 
 QVariant SDCentralOutline::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-    case NameColumn: return QStringLiteral("Sendora Group \\ Mailing Lists \\ Messages");
-    case IdColumn: return QStringLiteral("Mailing ID");
-    case DateColumn: return QStringLiteral("Date Mailed");
-    case LastColumn: return QStringLiteral("Last Mailing");
-    case TotalColumn: return QStringLiteral("Total Mailed");
-    case ProfileColumn: return QStringLiteral("Delivery Options");
-    default: return {};
+    case NameColumn:
+        return QStringLiteral("Sendora Group \\ Mailing Lists \\ Messages");
+    case IdColumn:
+        return QStringLiteral("Mailing ID");
+    case DateColumn:
+        return QStringLiteral("Date Mailed");
+    case LastColumn:
+        return QStringLiteral("Last Mailing");
+    case TotalColumn:
+        return QStringLiteral("Total Mailed");
+    case ProfileColumn:
+        return QStringLiteral("Delivery Options");
+    default:
+        return {};
     }
 }
 
 // ---- outline rows
 
-int SDCentralOutline::rowsInUse() const { return m_root->size; }
+int SDCentralOutline::rowsInUse() const {
+    return m_root->size;
+}
 
 SDCentralOutline::Node* SDCentralOutline::nodeAtRow(int row) const {
-    if (row < 0 || row >= m_root->size)
-        return nullptr;
+    if (row < 0 || row >= m_root->size) return nullptr;
     const Node* n = m_root.get();
     for (;;) {
         bool descended = false;
         for (const auto& child : n->children) {
             if (row < child->size) {
-                if (row == 0)
-                    return child.get();
+                if (row == 0) return child.get();
                 --row;
                 n = child.get();
                 descended = true;
@@ -130,8 +149,7 @@ SDCentralOutline::Node* SDCentralOutline::nodeAtRow(int row) const {
             }
             row -= child->size;
         }
-        if (!descended)
-            return nullptr;
+        if (!descended) return nullptr;
     }
 }
 
@@ -140,13 +158,14 @@ int SDCentralOutline::rowOfNode(const Node* node) const {
     for (const Node* n = node; n && n != m_root.get(); n = n->parent) {
         for (int i = 0; i < n->position; ++i)
             row += n->parent->children[size_t(i)]->size;
-        if (n->parent != m_root.get())
-            ++row; // the parent's own row
+        if (n->parent != m_root.get()) ++row; // the parent's own row
     }
     return row;
 }
 
-QModelIndex SDCentralOutline::indexOfRow(int row, int column) const { return indexOfNode(nodeAtRow(row), column); }
+QModelIndex SDCentralOutline::indexOfRow(int row, int column) const {
+    return indexOfNode(nodeAtRow(row), column);
+}
 
 int SDCentralOutline::rowOf(const QModelIndex& index) const {
     return index.isValid() && index.model() == this ? rowOfNode(nodeOf(index)) : -1;
@@ -155,8 +174,7 @@ int SDCentralOutline::rowOf(const QModelIndex& index) const {
 SDCentralOutline::RowInfo SDCentralOutline::rowInfo(int row) const {
     RowInfo info;
     const Node* n = nodeAtRow(row);
-    if (!n)
-        return info;
+    if (!n) return info;
     info.level = n->level;
     info.name = n->name;
     info.profile = n->profile;
@@ -227,8 +245,7 @@ void SDCentralOutline::build(const std::vector<MailingRecord>& ordered, const QS
             }
             list = nullptr;
         }
-        if (!list || compareNames(list->name, r.list) != 0)
-            list = append(group, ListLevel, r.list);
+        if (!list || compareNames(list->name, r.list) != 0) list = append(group, ListLevel, r.list);
         Node* m = append(list, MailingLevel, r.message);
         m->id = r.id;
         m->profile = r.profile;
@@ -242,8 +259,9 @@ void SDCentralOutline::build(const std::vector<MailingRecord>& ordered, const QS
             auto node = std::make_unique<Node>();
             node->level = GroupLevel;
             node->name = g;
-            m_groups.insert(CatalogueSnapshot::key(g), insertChild(m_root.get(), sortedPosition(m_root.get(), g),
-                                                                 std::move(node), false));
+            m_groups.insert(
+                CatalogueSnapshot::key(g),
+                insertChild(m_root.get(), sortedPosition(m_root.get(), g), std::move(node), false));
         }
     std::vector<Node*> stack{m_root.get()};
     while (!stack.empty()) {
@@ -267,15 +285,13 @@ int SDCentralOutline::sortedPosition(const Node* parent, const QString& name) co
 
 SDCentralOutline::Node* SDCentralOutline::findChild(Node* parent, const QString& name) const {
     for (const auto& c : parent->children)
-        if (compareNames(c->name, name) == 0)
-            return c.get();
+        if (compareNames(c->name, name) == 0) return c.get();
     return nullptr;
 }
 
 SDCentralOutline::Node* SDCentralOutline::insertChild(Node* parent, int position, std::unique_ptr<Node> node,
                                                       bool notify) {
-    if (notify)
-        beginInsertRows(indexOfNode(parent), position, position);
+    if (notify) beginInsertRows(indexOfNode(parent), position, position);
     node->parent = parent;
     Node* raw = node.get();
     const int rows = node->size;
@@ -283,8 +299,7 @@ SDCentralOutline::Node* SDCentralOutline::insertChild(Node* parent, int position
     for (size_t i = size_t(position); i < parent->children.size(); ++i)
         parent->children[i]->position = int(i);
     adjustSize(parent, rows);
-    if (notify)
-        endInsertRows();
+    if (notify) endInsertRows();
     return raw;
 }
 
@@ -312,10 +327,17 @@ void SDCentralOutline::removeNode(Node* node) {
 
 void SDCentralOutline::mark(Node* n, const CatalogueSnapshot& cat) {
     switch (n->level) {
-    case GroupLevel: n->removed = !cat.hasGroup(n->name); break;
-    case ListLevel: n->removed = !cat.hasList(n->name); break;
-    case MailingLevel: n->removed = !cat.hasMessage(n->name) || !cat.mailingIds.contains(n->id); break;
-    default: break;
+    case GroupLevel:
+        n->removed = !cat.hasGroup(n->name);
+        break;
+    case ListLevel:
+        n->removed = !cat.hasList(n->name);
+        break;
+    case MailingLevel:
+        n->removed = !cat.hasMessage(n->name) || !cat.mailingIds.contains(n->id);
+        break;
+    default:
+        break;
     }
 }
 
@@ -339,8 +361,7 @@ int SDCentralOutline::addGroup(const QString& name, const CatalogueSnapshot& cat
 
 bool SDCentralOutline::removeGroup(const QString& name) {
     Node* g = m_groups.value(CatalogueSnapshot::key(name));
-    if (!g)
-        return false;
+    if (!g) return false;
     removeNode(g);
     return true;
 }
@@ -371,7 +392,8 @@ int SDCentralOutline::insertMailing(const MailingRecord& r, const CatalogueSnaps
     // After the never-sent mailings of the same message and before the sent ones: where a
     // rebuild (ordered by message, then date) puts it, so the row keeps its place.
     int position = sortedPosition(list, r.message);
-    while (position < int(list->children.size()) && compareNames(list->children[size_t(position)]->name, r.message) == 0 &&
+    while (position < int(list->children.size()) &&
+           compareNames(list->children[size_t(position)]->name, r.message) == 0 &&
            list->children[size_t(position)]->dateSent.isEmpty())
         ++position;
     Node* m = insertChild(list, position, std::move(node), true);
@@ -381,20 +403,17 @@ int SDCentralOutline::insertMailing(const MailingRecord& r, const CatalogueSnaps
 
 bool SDCentralOutline::removeMailing(qint64 id) {
     Node* m = m_mailings.value(id);
-    if (!m)
-        return false;
+    if (!m) return false;
     Node* list = m->parent;
     removeNode(m);
-    if (list->children.empty())
-        removeNode(list);
+    if (list->children.empty()) removeNode(list);
     return true;
 }
 
 bool SDCentralOutline::setResults(qint64 id, const QString& dateSent, std::optional<qint64> lastCount,
                                   std::optional<qint64> sentCount) {
     Node* m = m_mailings.value(id);
-    if (!m)
-        return false;
+    if (!m) return false;
     m->dateSent = dateSent;
     m->lastCount = lastCount;
     m->sentCount = sentCount;
@@ -403,17 +422,14 @@ bool SDCentralOutline::setResults(qint64 id, const QString& dateSent, std::optio
 }
 
 void SDCentralOutline::remark(const QString& name, int level, const CatalogueSnapshot& cat) {
-    if (name.isEmpty())
-        return;
+    if (name.isEmpty()) return;
     auto apply = [&](Node* n) {
-        if (n->level != level || compareNames(n->name, name) != 0)
-            return;
+        if (n->level != level || compareNames(n->name, name) != 0) return;
         mark(n, cat);
         changed(n);
     };
     if (level == GroupLevel) {
-        if (Node* g = m_groups.value(CatalogueSnapshot::key(name)))
-            apply(g);
+        if (Node* g = m_groups.value(CatalogueSnapshot::key(name))) apply(g);
         return;
     }
     for (const auto& g : m_root->children)
@@ -434,8 +450,7 @@ void SDCentralOutline::remarkAll(const CatalogueSnapshot& cat) {
         for (const auto& c : n->children) {
             const bool was = c->removed;
             mark(c.get(), cat);
-            if (was != c->removed)
-                changed(c.get());
+            if (was != c->removed) changed(c.get());
             stack.push_back(c.get());
         }
     }

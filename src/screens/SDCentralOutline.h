@@ -10,7 +10,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
 #include <vector>
@@ -42,7 +41,7 @@ struct MailingRecord {
 // What the catalogue tables hold right now: the choices offered for a new mailing and the
 // existence checks behind the removed marking. One query per table fills it.
 struct CatalogueSnapshot {
-    QStringList groups, profiles, lists, messages; // in key order, as the choices show them
+    QStringList groups, profiles, lists, messages;               // in key order, as the choices show them
     QSet<QString> groupKeys, profileKeys, listKeys, messageKeys; // case-folded
     QSet<qint64> mailingIds;
 
@@ -86,7 +85,8 @@ public:
 
     // Whole outline from MailEvent rows in outline order, then every group (without
     // mailings too) at its sorted place, all marked against the snapshot.
-    void build(const std::vector<MailingRecord>& ordered, const QStringList& groups, const CatalogueSnapshot& cat);
+    void build(const std::vector<MailingRecord>& ordered, const QStringList& groups,
+               const CatalogueSnapshot& cat);
     void clear();
 
     // Outline rows: every node counted as if the whole outline were expanded.

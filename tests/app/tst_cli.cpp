@@ -16,14 +16,15 @@ class TestCli : public QObject {
         QString out;
         QString err;
     };
-    static Run run(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    static Run run(const QStringList& args,
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(SENDORA_CLI), args);
         p.closeWriteChannel();
-        if (!p.waitForFinished(60000))
-            return {};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        if (!p.waitForFinished(60000)) return {};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
 private Q_SLOTS:
@@ -37,8 +38,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const Run first = run({"--data-dir", dir.path(), "init"});
         QCOMPARE(first.code, 0);
-        QVERIFY2(first.err.contains("[question] Sendora: Sendora is now creating the main database.\nWould you like it "
-                                    "to create sample data that you can view, edit and send to?\n  -> Yes\n"),
+        QVERIFY2(first.err.contains(
+                     "[question] Sendora: Sendora is now creating the main database.\nWould you like it "
+                     "to create sample data that you can view, edit and send to?\n  -> Yes\n"),
                  qPrintable(first.err));
         QVERIFY(QFileInfo::exists(dir.filePath("system/Sendora.sdr")));
         QVERIFY(QFileInfo::exists(dir.filePath("AddressLists/Sample - Formal Letter.mdb")));

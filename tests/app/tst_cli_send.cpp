@@ -18,7 +18,9 @@ namespace {
 
 constexpr int kRecipients = 3000;
 
-QString address(int i) { return QStringLiteral("person%1@crash.test").arg(i, 4, 10, QLatin1Char('0')); }
+QString address(int i) {
+    return QStringLiteral("person%1@crash.test").arg(i, 4, 10, QLatin1Char('0'));
+}
 
 struct Folder {
     QTemporaryDir dir;
@@ -28,15 +30,15 @@ struct Folder {
     bool prepare(quint16 port) {
         QProcess init;
         init.start(SENDORA_CLI, {"--data-dir", dir.path(), "--no", "init"});
-        if (!init.waitForFinished(60000) || init.exitCode() != 0)
-            return false;
+        if (!init.waitForFinished(60000) || init.exitCode() != 0) return false;
         sendora::IniFile ini(dir.filePath("Sendora.ini"));
         ini.write("ApplicationDefaults", "SMTPPort", QString::number(port));
         auto l = jet::Database::create(list());
-        l->execute("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName "
-                   "TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 "
-                   "TEXT(255), Keyword2 TEXT(255))",
-                   true);
+        l->execute(
+            "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName "
+            "TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 "
+            "TEXT(255), Keyword2 TEXT(255))",
+            true);
         l->beginTransaction();
         for (int i = 0; i < kRecipients; ++i)
             l->execute(QStringLiteral("INSERT INTO AddressList (EAddress, FirstName) VALUES(%1,\"P%2\")")
@@ -45,22 +47,26 @@ struct Folder {
         l->commit();
         l->close();
         auto db = jet::Database::open(sdr());
-        db->execute("INSERT INTO List([listname],[listpath],[listdescription]) values(\"Big\",\"Big.mdb\",\"\")");
-        db->execute("INSERT INTO Message (MessageName, Subject, SendType, MessageText) VALUES(\"M\",\"S\",0,\"Hello "
-                    "[[FirstName]]\")");
-        db->execute("UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"crash@sender.test\", ReplyTo = \"\", "
-                    "bFlagSends = -1, bSendInBlocks = -1, SendBlockSize = 100000, bIfNotYetFlagged = -1");
+        db->execute(
+            "INSERT INTO List([listname],[listpath],[listdescription]) values(\"Big\",\"Big.mdb\",\"\")");
+        db->execute(
+            "INSERT INTO Message (MessageName, Subject, SendType, MessageText) VALUES(\"M\",\"S\",0,\"Hello "
+            "[[FirstName]]\")");
+        db->execute(
+            "UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"crash@sender.test\", ReplyTo = \"\", "
+            "bFlagSends = -1, bSendInBlocks = -1, SendBlockSize = 100000, bIfNotYetFlagged = -1");
         db->execute("INSERT INTO Sendora VALUES(\"G\",\"\")");
-        db->execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) VALUES(\"G\",\"Big\",\"M\","
-                    "\"Default Delivery Options\")");
+        db->execute(
+            "INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) VALUES(\"G\",\"Big\",\"M\","
+            "\"Default Delivery Options\")");
         return true;
     }
 
     QSet<QString> flagged() const {
         QSet<QString> out;
         auto db = jet::Database::open(list(), jet::Database::OpenMode::ReadOnly);
-        for (auto rs = db->openRecordset("SELECT EAddress FROM AddressList WHERE Sent = \"SENT\""); !rs->eof();
-             rs->moveNext())
+        for (auto rs = db->openRecordset("SELECT EAddress FROM AddressList WHERE Sent = \"SENT\"");
+             !rs->eof(); rs->moveNext())
             out.insert(rs->value(0).toString());
         return out;
     }
@@ -82,8 +88,7 @@ class TestCliSend : public QObject {
 private Q_SLOTS:
     void init() {
         if (!SmtpSink::available()) {
-            if (SmtpSink::mustExist())
-                QFAIL("smtp-sink is not installed");
+            if (SmtpSink::mustExist()) QFAIL("smtp-sink is not installed");
             QSKIP("smtp-sink is not installed");
         }
     }
@@ -114,8 +119,10 @@ private Q_SLOTS:
         for (const QString& a : flaggedBefore)
             QVERIFY2(firstRun.contains(a), qPrintable(a + " flagged but never delivered"));
         // At most the message in flight when the process died is delivered but unflagged.
-        QVERIFY2(firstRun.size() - flaggedBefore.size() <= 1,
-                 qPrintable(QStringLiteral("%1 delivered, %2 flagged").arg(firstRun.size()).arg(flaggedBefore.size())));
+        QVERIFY2(
+            firstRun.size() - flaggedBefore.size() <= 1,
+            qPrintable(
+                QStringLiteral("%1 delivered, %2 flagged").arg(firstRun.size()).arg(flaggedBefore.size())));
 
         // Second send: everything left, nothing flagged before.
         sink.clearDumps();

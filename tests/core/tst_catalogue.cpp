@@ -83,10 +83,12 @@ private Q_SLOTS:
         QTest::newRow("list delete") << 1 << D << "Select a mailing list or lists from the list to delete:";
         QTest::newRow("list open") << 1 << O << "Select a mailing list or lists from the list to open:";
         QTest::newRow("list save") << 1 << S << "Select a name to save your list as:";
-        QTest::newRow("options delete") << 2 << D << "Select a set or sets of delivery options from the list to delete:";
+        QTest::newRow("options delete")
+            << 2 << D << "Select a set or sets of delivery options from the list to delete:";
         QTest::newRow("options open") << 2 << O << "Select a set of delivery options from the list to open:";
         QTest::newRow("options save") << 2 << S << "";
-        QTest::newRow("group delete") << 3 << D << "Select a sendora group or groups from the list to delete:";
+        QTest::newRow("group delete")
+            << 3 << D << "Select a sendora group or groups from the list to delete:";
         QTest::newRow("group open") << 3 << O << "Select a sendora group from the list to edit:";
         QTest::newRow("group save") << 3 << S << "Select a name for your new sendora group:";
     }
@@ -116,9 +118,10 @@ private Q_SLOTS:
         Started s;
         OpenDeleteModel model(s.ctx, CatalogueKind::Group, CatalogueOperation::Save);
         QVERIFY(!model.accept({}, "'Friends", "x"));
-        QCOMPARE(s.shown(), QStringList{msg("Please Enter a Valid Filename. A valid filename cannot contain the "
-                                            "following characters:  \r\n    \"  *  ?  /  \\  |  :  ;",
-                                            "information")});
+        QCOMPARE(s.shown(),
+                 QStringList{msg("Please Enter a Valid Filename. A valid filename cannot contain the "
+                                 "following characters:  \r\n    \"  *  ?  /  \\  |  :  ;",
+                                 "information")});
         QCOMPARE(s.count("SELECT Count(*) FROM Sendora WHERE SendoraName = \"'Friends\""), 0L);
         QCOMPARE(model.result(), SaveResult::Cancelled);
     }
@@ -128,9 +131,12 @@ private Q_SLOTS:
         s.addMessage("beta");
         s.addMessage("Alpha");
         s.addMessage(kNewMessagePrefix + "2024");
-        QCOMPARE(catalogueNames(s.ctx, CatalogueKind::Message), (QStringList{"Alpha", "beta", kSampleMessageName}));
-        QCOMPARE(catalogueNames(s.ctx, CatalogueKind::List), (QStringList{"Global Remove List", kSampleListName}));
-        QCOMPARE(catalogueDescription(s.ctx, CatalogueKind::Group, "sample"), QStringLiteral("Sample Sendora Group"));
+        QCOMPARE(catalogueNames(s.ctx, CatalogueKind::Message),
+                 (QStringList{"Alpha", "beta", kSampleMessageName}));
+        QCOMPARE(catalogueNames(s.ctx, CatalogueKind::List),
+                 (QStringList{"Global Remove List", kSampleListName}));
+        QCOMPARE(catalogueDescription(s.ctx, CatalogueKind::Group, "sample"),
+                 QStringLiteral("Sample Sendora Group"));
     }
 
     void groupLifeCycle() {
@@ -140,12 +146,14 @@ private Q_SLOTS:
                  QStringLiteral("People \"we\" know"));
         QVERIFY(!CreateGroup(s.ctx, "FRIENDS", "again"));
         QVERIFY(UpdateGroupDescription(s.ctx, "friends", "Close friends"));
-        QCOMPARE(catalogueDescription(s.ctx, CatalogueKind::Group, "Friends"), QStringLiteral("Close friends"));
+        QCOMPARE(catalogueDescription(s.ctx, CatalogueKind::Group, "Friends"),
+                 QStringLiteral("Close friends"));
         QVERIFY(!UpdateGroupDescription(s.ctx, "Strangers", "x"));
-        QCOMPARE(s.shown(),
-                 (QStringList{msg("A Sendora Group with this name already exists.  Please choose a new name."),
-                              msg("The Sendora Group 'Strangers' does not exist, it could have been deleted "
-                                  "already.")}));
+        QCOMPARE(
+            s.shown(),
+            (QStringList{msg("A Sendora Group with this name already exists.  Please choose a new name."),
+                         msg("The Sendora Group 'Strangers' does not exist, it could have been deleted "
+                             "already.")}));
         QCOMPARE(s.host.calls, (QStringList{"groupCreated:Friends", "groupChanged:friends"}));
     }
 
@@ -153,13 +161,14 @@ private Q_SLOTS:
         Started s;
         QVERIFY(CreateGroup(s.ctx, "Friends", ""));
         for (const char* group : {"Friends", "Friends", "Sample"})
-            s.exec(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) VALUES "
-                                  "(\"%1\", \"l\", \"m\", \"p\")")
-                       .arg(QLatin1String(group)));
+            s.exec(
+                QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) VALUES "
+                               "(\"%1\", \"l\", \"m\", \"p\")")
+                    .arg(QLatin1String(group)));
         s.app.ui.clear();
         QCOMPARE(DeleteGroups(s.ctx, {"Friends"}), 1);
-        QCOMPARE(s.shown(), QStringList{msg("Delete 'Friends' Sendora Group and all its mailings?", "question",
-                                            "YesNo")});
+        QCOMPARE(s.shown(), QStringList{msg("Delete 'Friends' Sendora Group and all its mailings?",
+                                            "question", "YesNo")});
         QCOMPARE(s.count("SELECT Count(*) FROM MailEvent WHERE SendoraName = \"Friends\""), 0L);
         QCOMPARE(s.count("SELECT Count(*) FROM MailEvent WHERE SendoraName = \"Sample\""), 2L);
         QCOMPARE(s.count("SELECT Count(*) FROM Sendora WHERE SendoraName = \"Friends\""), 0L);
@@ -172,8 +181,9 @@ private Q_SLOTS:
         s.app.ui.clear();
         QCOMPARE(DeleteGroups(s.ctx, {"A", "Gone", "Sample"}), 2);
         QCOMPARE(s.shown(),
-                 (QStringList{msg("Delete the 3 Sendora Groups and all their mailings?", "question", "YesNo"),
-                              msg("The Sendora Group 'Gone' does not exist, it could have been deleted already.")}));
+                 (QStringList{
+                     msg("Delete the 3 Sendora Groups and all their mailings?", "question", "YesNo"),
+                     msg("The Sendora Group 'Gone' does not exist, it could have been deleted already.")}));
         QCOMPARE(s.count("SELECT Count(*) FROM Sendora"), 0L);
 
         s.app.ui.clear();
@@ -192,7 +202,8 @@ private Q_SLOTS:
         Started s;
         s.addMessage("Other");
         QVERIFY(!MessageSave(s.ctx, kSampleMessageName, "other", "d", false));
-        QCOMPARE(s.shown(), QStringList{msg("There is already a message with that name, please choose another.")});
+        QCOMPARE(s.shown(),
+                 QStringList{msg("There is already a message with that name, please choose another.")});
         QVERIFY(MessageSave(s.ctx, kSampleMessageName, "Renamed", "New words", true));
         QCOMPARE(s.value("SELECT MessageDescription FROM Message WHERE MessageName = \"Renamed\"").toString(),
                  QStringLiteral("New words"));
@@ -206,10 +217,12 @@ private Q_SLOTS:
         Started s;
         QVERIFY(MessageSaveAs(s.ctx, kSampleMessageName, "Copy", "A copy"));
         QCOMPARE(s.count("SELECT Count(*) FROM Message"), 2L);
-        for (const char* column : {"Subject", "HTMLText", "MessageText", "GreetingDisplay", "From", "MailingList"})
-            QCOMPARE(s.value(QStringLiteral("SELECT [%1] FROM Message WHERE MessageName = \"Copy\"").arg(column)),
-                     s.value(QStringLiteral("SELECT [%1] FROM Message WHERE MessageName = \"Sample - Sendora\"")
-                                 .arg(column)));
+        for (const char* column :
+             {"Subject", "HTMLText", "MessageText", "GreetingDisplay", "From", "MailingList"})
+            QCOMPARE(
+                s.value(QStringLiteral("SELECT [%1] FROM Message WHERE MessageName = \"Copy\"").arg(column)),
+                s.value(QStringLiteral("SELECT [%1] FROM Message WHERE MessageName = \"Sample - Sendora\"")
+                            .arg(column)));
         QCOMPARE(s.value("SELECT MessageDescription FROM Message WHERE MessageName = \"Copy\"").toString(),
                  QStringLiteral("A copy"));
         // A second copy works although the scratch table is left from the first.
@@ -241,20 +254,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("selected");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<long>("left");
-        const QString refused = msg("The 'Default Delivery Options' cannot be deleted.  \r\nIt can only be modified "
-                                    "and is required by Sendora \r\nto provide default values for any new Delivery "
-                                    "Options.",
-                                    "information");
+        const QString refused =
+            msg("The 'Default Delivery Options' cannot be deleted.  \r\nIt can only be modified "
+                "and is required by Sendora \r\nto provide default values for any new Delivery "
+                "Options.",
+                "information");
         QTest::newRow("protected") << QStringList{kDefaultProfileName} << QStringList{refused} << 2L;
         QTest::newRow("other case is not protected")
             << QStringList{"default delivery options"}
-            << QStringList{msg("Delete Sendora Delivery Options 'default delivery options'?", "question", "YesNo")}
+            << QStringList{msg("Delete Sendora Delivery Options 'default delivery options'?", "question",
+                               "YesNo")}
             << 1L;
         QTest::newRow("protected skipped, next asked")
             << QStringList{kDefaultProfileName, "Weekly"}
-            << QStringList{refused, msg("Delete Sendora Delivery Options 'Weekly'?", "question", "YesNo")} << 1L;
+            << QStringList{refused, msg("Delete Sendora Delivery Options 'Weekly'?", "question", "YesNo")}
+            << 1L;
         QTest::newRow("missing") << QStringList{"Nothing"}
-                                 << QStringList{msg("Delete Sendora Delivery Options 'Nothing'?", "question", "YesNo"),
+                                 << QStringList{msg("Delete Sendora Delivery Options 'Nothing'?", "question",
+                                                    "YesNo"),
                                                 msg("This set of delivery options does not exist.")}
                                  << 2L;
     }
@@ -276,9 +293,10 @@ private Q_SLOTS:
         s.app.ui.clear();
         s.app.ui.answers = {Answer::No};
         QCOMPARE(DeleteLists(s.ctx, {kSampleListName}), 0);
-        QCOMPARE(s.shown(), QStringList{msg("You are about to delete 1 list(s).\r\nThis action is irreversible. Are "
-                                            "you sure you want to continue?",
-                                            "question", "YesNo", "Delete Confirmation")});
+        QCOMPARE(s.shown(),
+                 QStringList{msg("You are about to delete 1 list(s).\r\nThis action is irreversible. Are "
+                                 "you sure you want to continue?",
+                                 "question", "YesNo", "Delete Confirmation")});
         QVERIFY(QFile::exists(s.ctx.paths.listFile(kSampleListName + ".mdb")));
         QCOMPARE(DeleteLists(s.ctx, {kSampleListName}), 1);
         QVERIFY(!QFile::exists(s.ctx.paths.listFile(kSampleListName + ".mdb")));
@@ -289,13 +307,15 @@ private Q_SLOTS:
         QCOMPARE(OpenLists(s.ctx, {}), 0);
         QFile::remove(s.ctx.paths.listFile(kSampleListName + ".mdb"));
         QCOMPARE(OpenLists(s.ctx, {kSampleListName, kGlobalRemoveListName}), 1);
-        QCOMPARE(s.shown(), (QStringList{msg("Please select a mailing list"),
-                                         msg(QStringLiteral("Cannot open the 'Sample - Formal Letter' list.\r\nThe "
-                                                            "corresponding address file, '%1', was not found.")
-                                                 .arg(s.ctx.paths.listFile(kSampleListName + ".mdb")),
-                                             "exclamation")}));
-        QCOMPARE(s.host.calls.filter("openListWindow:"),
-                 QStringList{"openListWindow:Global Remove List|" + s.ctx.paths.listFile(kGlobalRemoveListFile)});
+        QCOMPARE(s.shown(),
+                 (QStringList{msg("Please select a mailing list"),
+                              msg(QStringLiteral("Cannot open the 'Sample - Formal Letter' list.\r\nThe "
+                                                 "corresponding address file, '%1', was not found.")
+                                      .arg(s.ctx.paths.listFile(kSampleListName + ".mdb")),
+                                  "exclamation")}));
+        QCOMPARE(
+            s.host.calls.filter("openListWindow:"),
+            QStringList{"openListWindow:Global Remove List|" + s.ctx.paths.listFile(kGlobalRemoveListFile)});
     }
 
     void saveDialogOutcomes() {
@@ -306,7 +326,8 @@ private Q_SLOTS:
         QCOMPARE(s.shown(), QStringList{msg("Please supply a name for this mailing list", "information")});
         QVERIFY(list.accept({}, "Customers", "Paying ones"));
         QCOMPARE(list.result(), SaveResult::Saved);
-        QCOMPARE(catalogueDescription(s.ctx, CatalogueKind::List, "Customers"), QStringLiteral("Paying ones"));
+        QCOMPARE(catalogueDescription(s.ctx, CatalogueKind::List, "Customers"),
+                 QStringLiteral("Paying ones"));
 
         OpenDeleteModel message(s.ctx, CatalogueKind::Message, CatalogueOperation::Save);
         message.currentName = kSampleMessageName;
@@ -322,13 +343,13 @@ private Q_SLOTS:
         TestApp app;
         app.ui.inputs = {QString("  "), QString(" id "), QString("Error"), QString("  Region ")};
         QCOMPARE(SDInputBox(app.ui, "Add Column", "Name?"), std::optional<QString>("Region"));
-        QCOMPARE(app.ui.messageTexts(),
-                 (QStringList{"Please enter your text or press cancel.",
-                              "ID is a system column used by Sendora. Please choose another column name.",
-                              "ERROR is a system column used by Sendora. Please choose another column name."}));
+        QCOMPARE(
+            app.ui.messageTexts(),
+            (QStringList{"Please enter your text or press cancel.",
+                         "ID is a system column used by Sendora. Please choose another column name.",
+                         "ERROR is a system column used by Sendora. Please choose another column name."}));
         QCOMPARE(SDInputBox(app.ui, "Add Column", "Name?"), std::nullopt);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestCatalogue)

@@ -25,8 +25,10 @@ class TestErrorLog : public QObject {
 private Q_SLOTS:
     void entryHasFiveLines() {
         TestApp app;
-        LogError(*app.ctx, QStringLiteral("SaveList in mdlListActions"), {3022, QStringLiteral("Duplicate key")}, false);
-        const QStringList lines = QString::fromUtf8(read(app.ctx->paths.errorLog())).split(QStringLiteral("\r\n"));
+        LogError(*app.ctx, QStringLiteral("SaveList in mdlListActions"),
+                 {3022, QStringLiteral("Duplicate key")}, false);
+        const QStringList lines =
+            QString::fromUtf8(read(app.ctx->paths.errorLog())).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 6); // five lines, the last one empty, then the end of the file
         QCOMPARE(lines[0], fullVersionNumber());
         QVERIFY(!lines[1].isEmpty());
@@ -51,16 +53,16 @@ private Q_SLOTS:
         const QByteArray log = read(app.ctx->paths.errorLog());
         QCOMPARE(log.startsWith("xxxx"), kept);
         QVERIFY(log.endsWith("5 - boom\r\n\r\n"));
-        if (!kept)
-            QVERIFY(log.size() < 200);
+        if (!kept) QVERIFY(log.size() < 200);
     }
 
     void showsTheMessageWhenAsked() {
         TestApp app;
-        LogError(*app.ctx, QStringLiteral("OpenMessage in frmOpenDelete"), {3078, QStringLiteral("No table")}, true);
-        QCOMPARE(app.ui.transcript(),
-                 QStringList{QStringLiteral("message|information|OK|Sendora|An error occured in OpenMessage in "
-                                            "frmOpenDelete\r\nDescription : No table\r\nNumber:       3078")});
+        LogError(*app.ctx, QStringLiteral("OpenMessage in frmOpenDelete"), {3078, QStringLiteral("No table")},
+                 true);
+        QCOMPARE(app.ui.transcript(), QStringList{QStringLiteral(
+                                          "message|information|OK|Sendora|An error occured in OpenMessage in "
+                                          "frmOpenDelete\r\nDescription : No table\r\nNumber:       3078")});
     }
 
     void unwritableLogIsSkippedQuietly() {

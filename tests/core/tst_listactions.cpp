@@ -4,8 +4,8 @@
 #include "components/jet/Jet.h"
 #include "core/ListActions.h"
 #include "core/SystemDatabase.h"
-#include "support/RecordingHost.h"
 #include "support/DbQuery.h"
+#include "support/RecordingHost.h"
 #include "support/TestApp.h"
 
 #include <QFile>
@@ -14,8 +14,8 @@
 
 using namespace sendora;
 using sendora::test::RecordingHost;
-using sendora::test::TestApp;
 using sendora::test::scalar;
+using sendora::test::TestApp;
 
 namespace {
 
@@ -57,8 +57,8 @@ private Q_SLOTS:
     void systemColumns_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("system");
-        for (const char* n : {"EAddress", "eaddress", "FirstName", "LASTNAME", "Title", "Keyword1", "keyword2", "Date",
-                              " Sent "})
+        for (const char* n : {"EAddress", "eaddress", "FirstName", "LASTNAME", "Title", "Keyword1",
+                              "keyword2", "Date", " Sent "})
             QTest::newRow(n) << QString::fromLatin1(n) << true;
         for (const char* n : {"IDNumber", "Company", "id", "error", "E-Address"})
             QTest::newRow(n) << QString::fromLatin1(n) << false;
@@ -85,12 +85,13 @@ private Q_SLOTS:
         QVERIFY(SaveList(*s.app.ctx, temp, "Trade \"Fair\" 2026", "met at the fair", true));
         const QString saved = s.app.ctx->paths.listFile("Trade \"Fair\" 2026.mdb");
         QVERIFY(QFileInfo::exists(saved));
-        QCOMPARE(scalar(s.sdr(), "SELECT ListDescription FROM List WHERE ListName = \"trade \"\"fair\"\" 2026\"")
-                     .toString(),
-                 QStringLiteral("met at the fair"));
+        QCOMPARE(
+            scalar(s.sdr(), "SELECT ListDescription FROM List WHERE ListName = \"trade \"\"fair\"\" 2026\"")
+                .toString(),
+            QStringLiteral("met at the fair"));
         QCOMPARE(s.host.calls, (QStringList{"closeListWindows:Trade \"Fair\" 2026",
-                                            "openListWindow:Trade \"Fair\" 2026|" + saved, "listCatalogueChanged",
-                                            "listSaved:Trade \"Fair\" 2026"}));
+                                            "openListWindow:Trade \"Fair\" 2026|" + saved,
+                                            "listCatalogueChanged", "listSaved:Trade \"Fair\" 2026"}));
         QCOMPARE(s.app.ui.transcript(), QStringList());
     }
 
@@ -108,17 +109,19 @@ private Q_SLOTS:
                  QStringList{"message|information|YesNo|Sendora|This name already exists, would you like to "
                              "overwrite it?"});
         QCOMPARE(scalar(s.sample(), "SELECT Count(*) FROM AddressList").toInt(), 5);
-        QCOMPARE(scalar(s.sdr(), "SELECT ListDescription FROM List WHERE ListName = \"Sample - Formal Letter\"")
-                     .toString(),
-                 QStringLiteral("SAMPLE"));
+        QCOMPARE(
+            scalar(s.sdr(), "SELECT ListDescription FROM List WHERE ListName = \"Sample - Formal Letter\"")
+                .toString(),
+            QStringLiteral("SAMPLE"));
         QVERIFY(s.host.calls.isEmpty());
 
         s.app.ui.answers = {Answer::Yes};
         QVERIFY(SaveList(*s.app.ctx, temp, "Sample - Formal Letter", "replaced", false));
         QCOMPARE(scalar(s.sample(), "SELECT Count(*) FROM AddressList").toInt(), 1);
-        QCOMPARE(scalar(s.sdr(), "SELECT ListDescription FROM List WHERE ListName = \"Sample - Formal Letter\"")
-                     .toString(),
-                 QStringLiteral("replaced"));
+        QCOMPARE(
+            scalar(s.sdr(), "SELECT ListDescription FROM List WHERE ListName = \"Sample - Formal Letter\"")
+                .toString(),
+            QStringLiteral("replaced"));
     }
 
     void noAddressesListLeavesTheMailingCentreAlone() {
@@ -135,13 +138,16 @@ private Q_SLOTS:
         Started s;
         s.host.messageUsingList = "Sample - Sendora";
         QVERIFY(!DeleteList(*s.app.ctx, "Sample - Formal Letter"));
-        QCOMPARE(s.app.ui.transcript(),
-                 QStringList{"message|exclamation|OK|Cannot Delete List|Cannot delete the 'Sample - Formal Letter' "
-                             "list.\r\nThis list is currently being referenced by the 'Sample - Sendora' message.  "
-                             "\r\nPlease first change the Mail Merge setting for this message, \r\nwhich is currently "
-                             "open, before deleting the list."});
+        QCOMPARE(
+            s.app.ui.transcript(),
+            QStringList{
+                "message|exclamation|OK|Cannot Delete List|Cannot delete the 'Sample - Formal Letter' "
+                "list.\r\nThis list is currently being referenced by the 'Sample - Sendora' message.  "
+                "\r\nPlease first change the Mail Merge setting for this message, \r\nwhich is currently "
+                "open, before deleting the list."});
         QVERIFY(QFileInfo::exists(s.sample()));
-        QCOMPARE(GetListPath(*s.app.ctx, "Sample - Formal Letter"), QStringLiteral("Sample - Formal Letter.mdb"));
+        QCOMPARE(GetListPath(*s.app.ctx, "Sample - Formal Letter"),
+                 QStringLiteral("Sample - Formal Letter.mdb"));
 
         s.host.messageUsingList.clear();
         QVERIFY(DeleteList(*s.app.ctx, "Sample - Formal Letter"));
@@ -161,9 +167,8 @@ private Q_SLOTS:
 
         OpenedList none = OpenList(*s.app.ctx, "Nowhere");
         QVERIFY(!none.db);
-        QCOMPARE(s.app.ui.transcript(),
-                 QStringList{"message|information|OK|Sendora|Could not locate " + s.app.ctx->paths.addressLists +
-                             "Nowhere.mdb"});
+        QCOMPARE(s.app.ui.transcript(), QStringList{"message|information|OK|Sendora|Could not locate " +
+                                                    s.app.ctx->paths.addressLists + "Nowhere.mdb"});
     }
 
     void addColumnRefusesSystemNames() {
@@ -172,16 +177,18 @@ private Q_SLOTS:
         w.file = s.sample();
         s.app.ui.inputs = {QString(" id "), QString("Error"), QString("   "), QString(" Region ")};
         AddColumn(*s.app.ctx, w);
-        const QString prompt = "input|none|OKCancel|Add Column|Please enter the name of the column you wish to add.";
-        QCOMPARE(s.app.ui.transcript(),
-                 (QStringList{prompt,
-                              "message|exclamation|OK|Sendora|ID is a system column used by Sendora. Please choose "
-                              "another column name.",
-                              prompt,
-                              "message|exclamation|OK|Sendora|ERROR is a system column used by Sendora. Please "
-                              "choose another column name.",
-                              prompt, "message|exclamation|OK|Sendora|Please enter your text or press cancel.",
-                              prompt}));
+        const QString prompt =
+            "input|none|OKCancel|Add Column|Please enter the name of the column you wish to add.";
+        QCOMPARE(
+            s.app.ui.transcript(),
+            (QStringList{
+                prompt,
+                "message|exclamation|OK|Sendora|ID is a system column used by Sendora. Please choose "
+                "another column name.",
+                prompt,
+                "message|exclamation|OK|Sendora|ERROR is a system column used by Sendora. Please "
+                "choose another column name.",
+                prompt, "message|exclamation|OK|Sendora|Please enter your text or press cancel.", prompt}));
         QVERIFY(columns(w.file).contains("Region"));
         QCOMPARE(w.rebinds, QStringList{"SELECT * FROM ADDRESSLIST"});
         auto db = jet::Database::open(w.file);
@@ -199,9 +206,10 @@ private Q_SLOTS:
         AddColumn(*s.app.ctx, w);
         RemoveColumns(*s.app.ctx, w, {"Company"});
         QCOMPARE(s.app.ui.transcript(),
-                 (QStringList{"message|information|OK|Sendora|You must save your list before you can add a column.",
-                              "message|information|OK|Sendora|You must save your list before you can remove a "
-                              "column."}));
+                 (QStringList{
+                     "message|information|OK|Sendora|You must save your list before you can add a column.",
+                     "message|information|OK|Sendora|You must save your list before you can remove a "
+                     "column."}));
         QVERIFY(columns(w.file).contains("Company"));
     }
 
@@ -210,20 +218,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QStringList>("removed");
         QTest::newRow("none") << QStringList() << QString() << QStringList();
-        QTest::newRow("system only") << QStringList{"eaddress", "Sent"}
-                                     << "message|information|OK|Sendora|You have selected 2 system column(s).\r\n"
-                                        "The column(s) cannot be removed."
-                                     << QStringList();
-        QTest::newRow("others only") << QStringList{"Company", " City "}
-                                     << "message|question|YesNo|Column Removal Confirmation|You have selected 2 "
-                                        "column(s) to remove from your list.\r\nThis action is irreversible.\r\nDo "
-                                        "you want to continue?"
-                                     << QStringList{"Company", "City"};
-        QTest::newRow("both") << QStringList{"eaddress", "Sent", "Company"}
-                              << "message|question|YesNo|Column Removal Confirmation|You have selected 3 column(s) "
-                                 "for removal.\r\n2 of these columns are System columns and cannot be removed\r\nThe "
-                                 "other 1 will be.\r\nDo you want to continue?"
-                              << QStringList{"Company"};
+        QTest::newRow("system only")
+            << QStringList{"eaddress", "Sent"}
+            << "message|information|OK|Sendora|You have selected 2 system column(s).\r\n"
+               "The column(s) cannot be removed."
+            << QStringList();
+        QTest::newRow("others only")
+            << QStringList{"Company", " City "}
+            << "message|question|YesNo|Column Removal Confirmation|You have selected 2 "
+               "column(s) to remove from your list.\r\nThis action is irreversible.\r\nDo "
+               "you want to continue?"
+            << QStringList{"Company", "City"};
+        QTest::newRow("both")
+            << QStringList{"eaddress", "Sent", "Company"}
+            << "message|question|YesNo|Column Removal Confirmation|You have selected 3 column(s) "
+               "for removal.\r\n2 of these columns are System columns and cannot be removed\r\nThe "
+               "other 1 will be.\r\nDo you want to continue?"
+            << QStringList{"Company"};
     }
     void removeColumns() {
         QFETCH(QStringList, selected);
@@ -256,9 +267,13 @@ private Q_SLOTS:
         QVERIFY(createSampleList(imported));
         {
             auto db = jet::Database::open(imported);
-            db->execute("INSERT INTO AddressList (EAddress, FirstName) VALUES(\"Unknown1\",\"Nobody\")", true);
-            db->execute("INSERT INTO AddressList (EAddress, FirstName) VALUES(\"unknown2\",\"Someone\")", true);
-            db->execute("INSERT INTO AddressList (EAddress, FirstName) VALUES(\"known@unknown.invalid\",\"K\")", true);
+            db->execute("INSERT INTO AddressList (EAddress, FirstName) VALUES(\"Unknown1\",\"Nobody\")",
+                        true);
+            db->execute("INSERT INTO AddressList (EAddress, FirstName) VALUES(\"unknown2\",\"Someone\")",
+                        true);
+            db->execute(
+                "INSERT INTO AddressList (EAddress, FirstName) VALUES(\"known@unknown.invalid\",\"K\")",
+                true);
         }
         const QString companion = SaveNullEntries(*s.app.ctx, imported, "Import");
         QCOMPARE(companion, s.app.ctx->paths.temp + "NewMailingList0(No Addresses).mdb");

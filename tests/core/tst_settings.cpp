@@ -32,16 +32,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const QByteArray base = "[ApplicationDefaults]\r\nMailServer = smtp.example.org \r\nEmpty=\r\n"
                                 "Quoted=\"  padded  \"\r\n; Comment=1\r\n\r\n[Other]\r\nMailServer=other\r\n";
-        QTest::newRow("exact") << base << "ApplicationDefaults" << "MailServer" << "smtp.example.org";
-        QTest::newRow("section and key without case") << base << "applicationdefaults" << "MAILSERVER"
-                                                       << "smtp.example.org";
-        QTest::newRow("present but empty is not the default") << base << "ApplicationDefaults" << "Empty" << "";
-        QTest::newRow("surrounding quotes stripped") << base << "ApplicationDefaults" << "Quoted" << "  padded  ";
-        QTest::newRow("comment line is no key") << base << "ApplicationDefaults" << "; Comment" << "<default>";
-        QTest::newRow("absent key") << base << "ApplicationDefaults" << "Missing" << "<default>";
-        QTest::newRow("key of another section") << base << "Other" << "MailServer" << "other";
-        QTest::newRow("LF-only file") << QByteArray("[A]\nk=v\n") << "A" << "k" << "v";
-        QTest::newRow("value keeps later equals signs") << QByteArray("[A]\r\nk=a=b\r\n") << "A" << "k" << "a=b";
+        QTest::newRow("exact") << base << "ApplicationDefaults"
+                               << "MailServer"
+                               << "smtp.example.org";
+        QTest::newRow("section and key without case") << base << "applicationdefaults"
+                                                      << "MAILSERVER"
+                                                      << "smtp.example.org";
+        QTest::newRow("present but empty is not the default") << base << "ApplicationDefaults"
+                                                              << "Empty"
+                                                              << "";
+        QTest::newRow("surrounding quotes stripped") << base << "ApplicationDefaults"
+                                                     << "Quoted"
+                                                     << "  padded  ";
+        QTest::newRow("comment line is no key") << base << "ApplicationDefaults"
+                                                << "; Comment"
+                                                << "<default>";
+        QTest::newRow("absent key") << base << "ApplicationDefaults"
+                                    << "Missing"
+                                    << "<default>";
+        QTest::newRow("key of another section") << base << "Other"
+                                                << "MailServer"
+                                                << "other";
+        QTest::newRow("LF-only file") << QByteArray("[A]\nk=v\n") << "A"
+                                      << "k"
+                                      << "v";
+        QTest::newRow("value keeps later equals signs") << QByteArray("[A]\r\nk=a=b\r\n") << "A"
+                                                        << "k"
+                                                        << "a=b";
     }
     void readsLikeTheProfileApi() {
         QFETCH(QByteArray, content);
@@ -61,30 +78,33 @@ private Q_SLOTS:
         QVERIFY(ini.write(QStringLiteral("a"), QStringLiteral("ONE"), QStringLiteral("uno")));
         QVERIFY(ini.write(QStringLiteral("A"), QStringLiteral("Three"), QStringLiteral("3")));
         QVERIFY(ini.write(QStringLiteral("C"), QStringLiteral("Four"), QStringLiteral("4")));
-        QCOMPARE(readRaw(path), QByteArray("[A]\r\nONE=uno\r\nThree=3\r\n\r\n[B]\r\nTwo=2\r\n[C]\r\nFour=4\r\n"));
+        QCOMPARE(readRaw(path),
+                 QByteArray("[A]\r\nONE=uno\r\nThree=3\r\n\r\n[B]\r\nTwo=2\r\n[C]\r\nFour=4\r\n"));
         QCOMPARE(ini.read(QStringLiteral("A"), QStringLiteral("one")), QStringLiteral("uno"));
     }
 
     void missingOrUnreadableFileGivesDefaults() {
         IniFile absent(file("absent.ini"));
         QVERIFY(!absent.exists());
-        QCOMPARE(absent.read(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("d")), QStringLiteral("d"));
+        QCOMPARE(absent.read(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("d")),
+                 QStringLiteral("d"));
 
         const QString path = file("unreadable.ini");
         writeRaw(path, "[A]\r\nk=v\r\n");
         QFile::setPermissions(path, QFileDevice::Permissions());
         IniFile locked(path);
         QFile probe(path);
-        if (probe.open(QIODevice::ReadOnly))
-            QSKIP("running with rights that read any file");
-        QCOMPARE(locked.read(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("d")), QStringLiteral("d"));
+        if (probe.open(QIODevice::ReadOnly)) QSKIP("running with rights that read any file");
+        QCOMPARE(locked.read(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("d")),
+                 QStringLiteral("d"));
     }
 
     void firstRunFileHoldsTheWrittenValuesInOrder() {
         const QString path = file("first.ini");
         IniFile ini(path);
         writeFirstRunSettings(ini, AppSettings{});
-        QStringList lines = QString::fromUtf8(readRaw(path)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QStringList lines =
+            QString::fromUtf8(readRaw(path)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.takeFirst(), QStringLiteral("[ApplicationDefaults]"));
         QVERIFY(lines.contains(QStringLiteral("WordWrapSize=0")));
         QVERIFY(lines.contains(QStringLiteral("LVForcedTimeout=")));

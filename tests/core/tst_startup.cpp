@@ -5,8 +5,8 @@
 #include "components/jet/Jet.h"
 #include "core/Startup.h"
 #include "core/SystemDatabase.h"
-#include "support/RecordingHost.h"
 #include "support/DbQuery.h"
+#include "support/RecordingHost.h"
 #include "support/TestApp.h"
 
 #include <QDir>
@@ -16,14 +16,14 @@
 
 using namespace sendora;
 using sendora::test::RecordingHost;
-using sendora::test::TestApp;
 using sendora::test::scalar;
+using sendora::test::TestApp;
 
 namespace {
 
-const QString kSampleQuestion = QStringLiteral(
-    "message|question|YesNo|Sendora|Sendora is now creating the main database.\r\nWould you like it to create sample "
-    "data that you can view, edit and send to?");
+const QString kSampleQuestion = QStringLiteral("message|question|YesNo|Sendora|Sendora is now creating the "
+                                               "main database.\r\nWould you like it to create sample "
+                                               "data that you can view, edit and send to?");
 
 void writeGarbage(const QString& path) {
     QFile f(path);
@@ -44,8 +44,8 @@ private Q_SLOTS:
         Startup startup(*app.ctx);
         QVERIFY2(startup.run(), qPrintable(startup.failureText()));
 
-        for (const char* folder : {"system", "AddressLists", "Mailings", "Attach", "MailEventProfiles", "Mailboxes",
-                                   "temp", "DSTemp", "Templates", "Search Files"})
+        for (const char* folder : {"system", "AddressLists", "Mailings", "Attach", "MailEventProfiles",
+                                   "Mailboxes", "temp", "DSTemp", "Templates", "Search Files"})
             QVERIFY2(QFileInfo(app.path(QLatin1String(folder))).isDir(), folder);
         QVERIFY(!QFileInfo::exists(app.path(QStringLiteral("Messages"))));
         QVERIFY(!QFileInfo::exists(app.path(QStringLiteral("help"))));
@@ -61,19 +61,22 @@ private Q_SLOTS:
         const QString sdr = app.ctx->paths.systemDatabase();
         QCOMPARE(scalar(sdr, "SELECT SDRVersion FROM ProductVersion").toInt(), 9);
         QCOMPARE(scalar(sdr, "SELECT Count(*) FROM List").toInt(), 2);
-        QCOMPARE(scalar(sdr, "SELECT ListDescription FROM List WHERE ListName = \"global remove list\"").toString(),
+        QCOMPARE(scalar(sdr, "SELECT ListDescription FROM List WHERE ListName = \"global remove list\"")
+                     .toString(),
                  QStringLiteral("List of recipients who wish to be removed from mailing lists as well as "
                                 "undeliverable addresses."));
         QCOMPARE(scalar(sdr, "SELECT bFlagSends FROM Profile").toInt(), -1);
         QVERIFY(scalar(sdr, "SELECT ProfileCreationDate FROM Profile").isNull());
         QCOMPARE(scalar(sdr, "SELECT SendType FROM Message").toInt(), 2);
         QCOMPARE(scalar(sdr, "SELECT MissingLNameOption FROM Message").toInt(), -1);
-        QVERIFY(scalar(sdr, "SELECT HTMLText FROM Message").toString().contains(app.ctx->paths.templates +
-                                                                                 "message_logo_large.jpg"));
+        QVERIFY(scalar(sdr, "SELECT HTMLText FROM Message")
+                    .toString()
+                    .contains(app.ctx->paths.templates + "message_logo_large.jpg"));
         QCOMPARE(scalar(sdr, "SELECT SentCount FROM MailEvent").toInt(), 0);
-        QCOMPARE(scalar(app.path("AddressLists/Sample - Formal Letter.mdb"), "SELECT Count(*) FROM AddressList")
-                     .toInt(),
-                 5);
+        QCOMPARE(
+            scalar(app.path("AddressLists/Sample - Formal Letter.mdb"), "SELECT Count(*) FROM AddressList")
+                .toInt(),
+            5);
         QCOMPARE(scalar(app.path("AddressLists/Global Remove List.mdb"), "SELECT FirstName FROM AddressList")
                      .toString(),
                  QStringLiteral("Global"));
@@ -106,17 +109,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("message");
-        const QString web = QStringLiteral(
-            "message|information|OK|Sendora|Sendora cannot detect a version of Internet Explorer greater\r\nthen "
-            "version 4.01. This version of Internet Explorer is required\r\nin order for the components of Sendora to "
-            "function correctly. Please contact support.");
-        const QString engine = QStringLiteral(
-            "message|information|OK|Sendora|Please install the latest version of MDAC.\r\nThis installation can be "
-            "found in the Sendora\r\ndirectory. The name of the file is MDAC_TYP.EXE");
-        QTest::newRow("web component equal fails") << "4.72.2106.8" << "3.40.1" << web;
-        QTest::newRow("web component older fails") << "4.01" << "3.40.1" << web;
-        QTest::newRow("engine too old") << "6.4.2" << "3.34.9" << engine;
-        QTest::newRow("engine 3.9 is older than 3.35") << "6.4.2" << "3.9.0" << engine;
+        const QString web = QStringLiteral("message|information|OK|Sendora|Sendora cannot detect a version "
+                                           "of Internet Explorer greater\r\nthen "
+                                           "version 4.01. This version of Internet Explorer is "
+                                           "required\r\nin order for the components of Sendora to "
+                                           "function correctly. Please contact support.");
+        const QString engine =
+            QStringLiteral("message|information|OK|Sendora|Please install the latest version of "
+                           "MDAC.\r\nThis installation can be "
+                           "found in the Sendora\r\ndirectory. The name of the file is MDAC_TYP.EXE");
+        QTest::newRow("web component equal fails") << "4.72.2106.8"
+                                                   << "3.40.1" << web;
+        QTest::newRow("web component older fails") << "4.01"
+                                                   << "3.40.1" << web;
+        QTest::newRow("engine too old") << "6.4.2"
+                                        << "3.34.9" << engine;
+        QTest::newRow("engine 3.9 is older than 3.35") << "6.4.2"
+                                                       << "3.9.0" << engine;
     }
     void platformChecks() {
         QFETCH(QString, html);
@@ -140,8 +149,10 @@ private Q_SLOTS:
         QVERIFY(!second.run());
         QCOMPARE(app.ui.transcript(),
                  QStringList{QStringLiteral(
-                     "message|information|OK|Sendora|You are attempting to run 2 instances of Sendora from the same "
-                     "directory.\r\nThis may corrupt system files and Sendora will now shutdown. Please run\r\nSendora "
+                     "message|information|OK|Sendora|You are attempting to run 2 instances of Sendora from "
+                     "the same "
+                     "directory.\r\nThis may corrupt system files and Sendora will now shutdown. Please "
+                     "run\r\nSendora "
                      "from a different directory. If you need assistance please contact\r\nsupport.")});
     }
 
@@ -168,7 +179,8 @@ private Q_SLOTS:
         QVERIFY(!startup.run());
         const QStringList shown = app.ui.messageTexts();
         QVERIFY(!shown.isEmpty());
-        QVERIFY2(shown.first().startsWith(QStringLiteral("Error 3343 in SDRVerify\r\n")), qPrintable(shown.first()));
+        QVERIFY2(shown.first().startsWith(QStringLiteral("Error 3343 in SDRVerify\r\n")),
+                 qPrintable(shown.first()));
         QVERIFY(shown.last().startsWith(QStringLiteral("An error occured in UpgradeSystemDatabase")));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), original);
@@ -191,21 +203,26 @@ private Q_SLOTS:
         gSyncronizeAddressLists(*app.ctx);
         const QStringList t = app.ui.transcript();
         QCOMPARE(t.size(), 3);
-        QVERIFY2(t[0].startsWith("message|none|OK|Sendora|Error #3343 In Synchronize Lists \r\n"), qPrintable(t[0]));
+        QVERIFY2(t[0].startsWith("message|none|OK|Sendora|Error #3343 In Synchronize Lists \r\n"),
+                 qPrintable(t[0]));
         QVERIFY(t[0].endsWith("\r\nThe database file may be damaged"));
-        QCOMPARE(t[1], QStringLiteral("checklist|none|OK|Missing Mailing List Files|The following mailing list files "
-                                      "are referenced in the Sendora file, but are missing from the mailing list "
-                                      "directory.  Check those mailing list references that should be removed from "
-                                      "Sendora."));
+        QCOMPARE(t[1], QStringLiteral(
+                           "checklist|none|OK|Missing Mailing List Files|The following mailing list files "
+                           "are referenced in the Sendora file, but are missing from the mailing list "
+                           "directory.  Check those mailing list references that should be removed from "
+                           "Sendora."));
         QCOMPARE(app.ui.shown[1].items, QStringList{"Sample - Formal Letter.mdb"});
-        QCOMPARE(t[2], QStringLiteral("checklist|none|OK|Extra Mailing List Files|The following extra mailing list "
-                                      "files are present in the mailing list directory, but are not referenced in the "
-                                      "Sendora file.  Check those files that should be added to Sendora."));
+        QCOMPARE(t[2], QStringLiteral(
+                           "checklist|none|OK|Extra Mailing List Files|The following extra mailing list "
+                           "files are present in the mailing list directory, but are not referenced in the "
+                           "Sendora file.  Check those files that should be added to Sendora."));
         QCOMPARE(app.ui.shown[2].items, QStringList{"Extra Customers.mdb"});
 
         const QString sdr = app.ctx->paths.systemDatabase();
-        QCOMPARE(scalar(sdr, "SELECT Count(*) FROM List WHERE ListName = \"Sample - Formal Letter\"").toInt(), 0);
-        QCOMPARE(scalar(sdr, "SELECT ListDescription FROM List WHERE ListPath = \"Extra Customers.mdb\"").toString(),
+        QCOMPARE(scalar(sdr, "SELECT Count(*) FROM List WHERE ListName = \"Sample - Formal Letter\"").toInt(),
+                 0);
+        QCOMPARE(scalar(sdr, "SELECT ListDescription FROM List WHERE ListPath = \"Extra Customers.mdb\"")
+                     .toString(),
                  QStringLiteral("Added at startup"));
         QCOMPARE(scalar(sdr, "SELECT ListName FROM List WHERE ListPath = \"Extra Customers.mdb\"").toString(),
                  QStringLiteral("Extra Customers"));
@@ -223,9 +240,10 @@ private Q_SLOTS:
         host.calls.clear();
         QVERIFY(Startup(*app.ctx).run());
         QCOMPARE(app.ui.transcript(),
-                 QStringList{QStringLiteral("message|information|OK|Sendora|A default Delivery Options set was not "
-                                            "found.  \nThe Delivery Options Wizard will now be called so you can "
-                                            "supply the default values needed")});
+                 QStringList{
+                     QStringLiteral("message|information|OK|Sendora|A default Delivery Options set was not "
+                                    "found.  \nThe Delivery Options Wizard will now be called so you can "
+                                    "supply the default values needed")});
         QCOMPARE(host.count("openDeliveryOptionsWizard:Default Delivery Options"), 1);
     }
 
@@ -243,8 +261,9 @@ private Q_SLOTS:
         app.ui.clear();
         QVERIFY(CreateGlobalRemoveList(*app.ctx));
         QCOMPARE(app.ui.transcript(),
-                 QStringList{"message|none|OK|Sendora|Sendora will create a Global Remove List in your AddressLists "
-                             "folder.\r\n"});
+                 QStringList{
+                     "message|none|OK|Sendora|Sendora will create a Global Remove List in your AddressLists "
+                     "folder.\r\n"});
     }
 
     void temporaryListsAreClearedAtStart() {
@@ -267,9 +286,12 @@ private Q_SLOTS:
         QVERIFY(Startup(*app.ctx).run());
         const QString sdr = app.ctx->paths.systemDatabase();
         QCOMPARE(CountRecordsBySpecificStringValue(*app.ctx, sdr, "Sendora", "SendoraName", "SAMPLE"), 1L);
-        QCOMPARE(CountRecordsBySpecificStringValue(*app.ctx, sdr, "Sendora", "SendoraName", "Sample\" OR \"1\"=\"1"),
+        QCOMPARE(CountRecordsBySpecificStringValue(*app.ctx, sdr, "Sendora", "SendoraName",
+                                                   "Sample\" OR \"1\"=\"1"),
                  0L);
-        QCOMPARE(CountRecordsBySpecificStringValue(*app.ctx, sdr, "Message", "MessageName", "sample - sendora"), 1L);
+        QCOMPARE(
+            CountRecordsBySpecificStringValue(*app.ctx, sdr, "Message", "MessageName", "sample - sendora"),
+            1L);
     }
 };
 

@@ -11,8 +11,8 @@
 #include <QTest>
 
 using namespace sendora;
-using sendora::test::TestApp;
 using sendora::test::scalar;
+using sendora::test::TestApp;
 
 namespace {
 
@@ -22,35 +22,40 @@ void createVersion1(const QString& path) {
     db->execute("CREATE TABLE Sendora (SendoraName TEXT(100) NOT NULL, SendoraDescription MEMO, CONSTRAINT "
                 "SendoraName PRIMARY KEY (SendoraName));",
                 true);
-    db->execute("CREATE TABLE List (ListName TEXT(100) NOT NULL,ListPath TEXT(255) NOT NULL,ListDescription MEMO, "
-                "CONSTRAINT ListName PRIMARY KEY(ListName))",
-                true);
+    db->execute(
+        "CREATE TABLE List (ListName TEXT(100) NOT NULL,ListPath TEXT(255) NOT NULL,ListDescription MEMO, "
+        "CONSTRAINT ListName PRIMARY KEY(ListName))",
+        true);
     db->execute("CREATE TABLE MailEvent ( MailEventName Counter NOT NULL, SendoraName TEXT(100) NOT NULL, "
                 "CreationDate DATETIME, ListName TEXT(100) NOT NULL, MessageName TEXT(100) NOT NULL, Profile "
                 "Text(100) NOT NULL, DateSent TEXT(25), SentCount LONG, SentCountFailed LONG, Active YESNO, "
                 "CONSTRAINT MailEventName PRIMARY KEY(MailEventName))",
                 true);
-    db->execute("CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY, From "
-                "TEXT(50), SmtpServer TEXT(200), bFlagSends YESNO, SentFlag TEXT(50))",
-                true);
+    db->execute(
+        "CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY, From "
+        "TEXT(50), SmtpServer TEXT(200), bFlagSends YESNO, SentFlag TEXT(50))",
+        true);
     db->execute("CREATE TABLE MSysCustom (Note TEXT(10))", true);
-    db->execute("CREATE TABLE Message (MessageName TEXT(100) NOT NULL CONSTRAINT MessageName PRIMARY KEY, Subject "
-                "TEXT(255), HTMLText MEMO)",
-                true);
+    db->execute(
+        "CREATE TABLE Message (MessageName TEXT(100) NOT NULL CONSTRAINT MessageName PRIMARY KEY, Subject "
+        "TEXT(255), HTMLText MEMO)",
+        true);
     db->execute("INSERT INTO Sendora VALUES(\"Spring\",\"Spring \"\"quoted\"\" campaign\")", true);
     db->execute("INSERT INTO Sendora (SendoraName) VALUES(\"Autumn\")", true);
     db->execute("INSERT INTO List VALUES(\"Customers\",\"Customers.mdb\",Null)", true);
     db->execute("INSERT INTO List VALUES(\"Leads\",\"Leads.mdb\",\"Trade fair\")", true);
-    db->execute("INSERT INTO MailEvent (MailEventName, SendoraName, ListName, MessageName, Profile, DateSent, "
-                "SentCount, Active) VALUES(7,\"Spring\",\"Customers\",\"Hello\",\"Default Delivery Options\","
-                "\"3/1/2001\",120,-1)",
-                true);
+    db->execute(
+        "INSERT INTO MailEvent (MailEventName, SendoraName, ListName, MessageName, Profile, DateSent, "
+        "SentCount, Active) VALUES(7,\"Spring\",\"Customers\",\"Hello\",\"Default Delivery Options\","
+        "\"3/1/2001\",120,-1)",
+        true);
     db->execute("INSERT INTO MailEvent (MailEventName, SendoraName, ListName, MessageName, Profile) "
                 "VALUES(9,\"Autumn\",\"Leads\",\"Hello\",\"Default Delivery Options\")",
                 true);
-    db->execute("INSERT INTO Profile VALUES(\"Default Delivery Options\",\"me@example.org\",\"relay.example.org\",-1,"
-                "\"SENT\")",
-                true);
+    db->execute(
+        "INSERT INTO Profile VALUES(\"Default Delivery Options\",\"me@example.org\",\"relay.example.org\",-1,"
+        "\"SENT\")",
+        true);
     db->execute("INSERT INTO Message VALUES(\"Hello\",\"Hi [[FirstName]]\",\"<b>00123</b>\")", true);
     db->execute("INSERT INTO MSysCustom VALUES(\"x\")", true);
 }
@@ -76,23 +81,28 @@ private Q_SLOTS:
         QCOMPARE(SDRVerify(*app.ctx), 9);
 
         QCOMPARE(scalar(sdr, "SELECT Count(*) FROM Sendora").toInt(), 2);
-        QCOMPARE(scalar(sdr, "SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"spring\"").toString(),
-                 QStringLiteral("Spring \"quoted\" campaign"));
+        QCOMPARE(
+            scalar(sdr, "SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"spring\"").toString(),
+            QStringLiteral("Spring \"quoted\" campaign"));
         // Null or empty old values become the type's empty value; columns the old table lacked stay null.
-        QCOMPARE(scalar(sdr, "SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"Autumn\"").toString(),
+        QCOMPARE(
+            scalar(sdr, "SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"Autumn\"").toString(),
+            QString(""));
+        QCOMPARE(scalar(sdr, "SELECT ListDescription FROM List WHERE ListName = \"Customers\"").toString(),
                  QString(""));
-        QCOMPARE(scalar(sdr, "SELECT ListDescription FROM List WHERE ListName = \"Customers\"").toString(), QString(""));
         // Both copied rows; the Global Remove List's own row carries "" like every twelve-value insert.
         QCOMPARE(scalar(sdr, "SELECT Count(*) FROM List WHERE SourcePath IS NULL").toInt(), 2);
         QCOMPARE(scalar(sdr, "SELECT SentCount FROM MailEvent WHERE MailEventName = 7").toInt(), 120);
         QCOMPARE(scalar(sdr, "SELECT Active FROM MailEvent WHERE MailEventName = 7").toInt(), -1);
         QCOMPARE(scalar(sdr, "SELECT SentCount FROM MailEvent WHERE MailEventName = 9").toInt(), 0);
-        QCOMPARE(scalar(sdr, "SELECT DateSent FROM MailEvent WHERE MailEventName = 9").toString(), QString(""));
+        QCOMPARE(scalar(sdr, "SELECT DateSent FROM MailEvent WHERE MailEventName = 9").toString(),
+                 QString(""));
         QCOMPARE(scalar(sdr, "SELECT CreationDate FROM MailEvent WHERE MailEventName = 9").toDateTime(),
                  QDateTime(QDate(1899, 12, 30), QTime(12, 0)));
         QVERIFY(scalar(sdr, "SELECT ScheduledDate FROM MailEvent WHERE MailEventName = 9").isNull());
         QCOMPARE(scalar(sdr, "SELECT SendBlockSize FROM Profile").toInt(), 1000); // new column's default
-        QCOMPARE(scalar(sdr, "SELECT SmtpServer FROM Profile").toString(), QStringLiteral("relay.example.org"));
+        QCOMPARE(scalar(sdr, "SELECT SmtpServer FROM Profile").toString(),
+                 QStringLiteral("relay.example.org"));
         QCOMPARE(scalar(sdr, "SELECT HTMLText FROM Message").toString(), QStringLiteral("<b>00123</b>"));
 
         // The counter goes on after the highest copied id.
@@ -129,9 +139,11 @@ private Q_SLOTS:
         QCOMPARE(SDRVerify(*app.ctx), 8);
         QVERIFY(Startup(*app.ctx).run());
         QCOMPARE(SDRVerify(*app.ctx), 9);
-        QVERIFY(QFileInfo(app.ctx->paths.upgradeOld()).size() > 100); // the version-8 file, not the stale copy
+        QVERIFY(QFileInfo(app.ctx->paths.upgradeOld()).size() >
+                100); // the version-8 file, not the stale copy
         QCOMPARE(scalar(sdr, "SELECT SendoraDescription FROM Sendora").toString(), QStringLiteral("first"));
-        QCOMPARE(scalar(sdr, "SELECT SendBlockSize FROM Profile WHERE ProfileName = \"weekly\"").toInt(), 250);
+        QCOMPARE(scalar(sdr, "SELECT SendBlockSize FROM Profile WHERE ProfileName = \"weekly\"").toInt(),
+                 250);
         QCOMPARE(scalar(sdr, "SELECT [From] FROM Profile WHERE ProfileName = \"weekly\"").toString(),
                  QStringLiteral("news@example.org"));
         QCOMPARE(scalar(sdr, "SELECT Password FROM POPAccounts").toString(), QString(""));
@@ -163,9 +175,10 @@ private Q_SLOTS:
         const QString sdr = app.ctx->paths.systemDatabase();
         {
             auto db = jet::Database::create(sdr);
-            db->execute("CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY, "
-                        "SmtpServer TEXT(200))",
-                        true);
+            db->execute(
+                "CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY, "
+                "SmtpServer TEXT(200))",
+                true);
             db->execute("CREATE TABLE MailEvent ( MailEventName Counter NOT NULL, SendCount LONG, CONSTRAINT "
                         "MailEventName PRIMARY KEY(MailEventName))",
                         true);
@@ -176,9 +189,10 @@ private Q_SLOTS:
         QStringList profile;
         for (const jet::FieldDef& f : db->fields("Profile"))
             profile << f.name;
-        QCOMPARE(profile, (QStringList{"ProfileName", "SmtpServer", "dns_server", "default_server", "direct_send",
-                                       "dns_timeout", "mailer_timeout", "concurrent_mailers", "dns_retries", "auth",
-                                       "username", "password", "mail_retries", "default_mail", "smtp_port", "smtp_tls"}));
+        QCOMPARE(profile, (QStringList{"ProfileName", "SmtpServer", "dns_server", "default_server",
+                                       "direct_send", "dns_timeout", "mailer_timeout", "concurrent_mailers",
+                                       "dns_retries", "auth", "username", "password", "mail_retries",
+                                       "default_mail", "smtp_port", "smtp_tls"}));
         QCOMPARE(scalar(sdr, "SELECT LastCount FROM MailEvent").toInt(), 0);
         QVERIFY(!scalar(sdr, "SELECT LastCount FROM MailEvent").isNull());
     }

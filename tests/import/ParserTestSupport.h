@@ -21,8 +21,7 @@ public:
         QString first, last; // the edit boxes' text for Confirm and BestGuess
     };
 
-    void ask(EmailParser& parser, const NameQuery& query) override
-    {
+    void ask(EmailParser& parser, const NameQuery& query) override {
         asked << query;
         const Answer a = script.isEmpty() ? Answer{} : script.takeFirst();
         switch (a.reply) {
@@ -48,19 +47,16 @@ public:
 // Records messages; everything else is unused by the parser.
 class RecordingUserInterface : public UserInterface {
 public:
-    Answer message(const QString& text, Buttons, Icon icon, const QString&) override
-    {
+    Answer message(const QString& text, Buttons, Icon icon, const QString&) override {
         messages << text;
         icons << icon;
         return Answer::OK;
     }
     std::optional<QString> inputBox(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> openFileName(const QString&, const QString&, const QList<FileFilter>&) override
-    {
+    std::optional<QString> openFileName(const QString&, const QString&, const QList<FileFilter>&) override {
         return {};
     }
-    std::optional<QString> saveFileName(const QString&, const QString&, const QList<FileFilter>&) override
-    {
+    std::optional<QString> saveFileName(const QString&, const QString&, const QList<FileFilter>&) override {
         return {};
     }
     QStringList checkList(const QString&, const QString&, const QStringList&) override { return {}; }
@@ -76,8 +72,8 @@ struct StoredAddress {
 
 class CollectingSink : public ExtractionSink {
 public:
-    void storeAddress(const QString& address, const QString& first, const QString& last, bool openList) override
-    {
+    void storeAddress(const QString& address, const QString& first, const QString& last,
+                      bool openList) override {
         rows << StoredAddress{address, first, last, openList};
     }
     QList<StoredAddress> rows;

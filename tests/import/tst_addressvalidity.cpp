@@ -15,8 +15,7 @@ private Q_SLOTS:
     void stripTitle();
 };
 
-void TestAddressValidity::validity_data()
-{
+void TestAddressValidity::validity_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("valid");
 
@@ -88,30 +87,36 @@ void TestAddressValidity::validity_data()
     QTest::newRow("non-ASCII") << QString::fromUtf8("jos\xC3\xA9@ex\xC3\xA4mple.com") << true;
 }
 
-void TestAddressValidity::validity()
-{
+void TestAddressValidity::validity() {
     QFETCH(QString, address);
     QFETCH(bool, valid);
     QCOMPARE(IsValidEmailAddress(address), valid);
 }
 
-void TestAddressValidity::stripTitle_data()
-{
+void TestAddressValidity::stripTitle_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stripped");
-    QTest::newRow("Mr") << "Mr. John Smith" << "John Smith";
-    QTest::newRow("Miss") << "Miss. Ann Lee" << "Ann Lee";
-    QTest::newRow("letter case ignored") << "MRS. jane doe" << "jane doe";
-    QTest::newRow("inside the line") << "From: Dr. Who <who@x.com>" << "From: Who <who@x.com>";
-    QTest::newRow("Mrs tested before Dr") << "Dr. Mrs. Jane" << "Dr. Jane";
-    QTest::newRow("only once") << "Mr. and Mr. Smith" << "and Mr. Smith";
-    QTest::newRow("needs the space") << "Mr.Smith" << "Mr.Smith";
-    QTest::newRow("not a whole word") << "Addr. x" << "Adx";
-    QTest::newRow("none") << "John Smith" << "John Smith";
+    QTest::newRow("Mr") << "Mr. John Smith"
+                        << "John Smith";
+    QTest::newRow("Miss") << "Miss. Ann Lee"
+                          << "Ann Lee";
+    QTest::newRow("letter case ignored") << "MRS. jane doe"
+                                         << "jane doe";
+    QTest::newRow("inside the line") << "From: Dr. Who <who@x.com>"
+                                     << "From: Who <who@x.com>";
+    QTest::newRow("Mrs tested before Dr") << "Dr. Mrs. Jane"
+                                          << "Dr. Jane";
+    QTest::newRow("only once") << "Mr. and Mr. Smith"
+                               << "and Mr. Smith";
+    QTest::newRow("needs the space") << "Mr.Smith"
+                                     << "Mr.Smith";
+    QTest::newRow("not a whole word") << "Addr. x"
+                                      << "Adx";
+    QTest::newRow("none") << "John Smith"
+                          << "John Smith";
 }
 
-void TestAddressValidity::stripTitle()
-{
+void TestAddressValidity::stripTitle() {
     QFETCH(QString, text);
     QFETCH(QString, stripped);
     QCOMPARE(StripTitle(text), stripped);

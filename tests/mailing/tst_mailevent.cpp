@@ -1,10 +1,9 @@
 // Delivery options: storing a set exactly as typed and loading it back.
 
-#include "mailing/MailEvent.h"
-#include "MailingFixture.h"
-#include "RelayFixture.h"
-
 #include "core/SystemDatabase.h"
+#include "mailing/MailEvent.h"
+#include "support/MailingFixture.h"
+#include "support/RelayFixture.h"
 
 #include <QFile>
 #include <QTemporaryFile>
@@ -64,12 +63,12 @@ private Q_SLOTS:
         QVERIFY(storeMEP(*f.app.ctx, in));
         MailEvent out;
         GetMEPFromDB(*f.app.ctx, out, in.ProfileName);
-        QCOMPARE(QStringList({out.ProfileName, out.ProfileDescription, out.SQLFilter, out.SentFlag, out.SentFlagToCheck,
-                              out.password, out.dns_server, out.default_mail}),
-                 QStringList({in.ProfileName, in.ProfileDescription, in.SQLFilter, in.SentFlag, in.SentFlagToCheck,
-                              in.password, "192.0.2.53", in.default_mail}));
-        QCOMPARE(QList<int>({out.SendBlockSize, out.TimedBlockSize, out.TimeIncrement, out.TimeDelay, out.mail_retries,
-                             out.concurrent_mailers, out.smtp_port, out.smtp_tls}),
+        QCOMPARE(QStringList({out.ProfileName, out.ProfileDescription, out.SQLFilter, out.SentFlag,
+                              out.SentFlagToCheck, out.password, out.dns_server, out.default_mail}),
+                 QStringList({in.ProfileName, in.ProfileDescription, in.SQLFilter, in.SentFlag,
+                              in.SentFlagToCheck, in.password, "192.0.2.53", in.default_mail}));
+        QCOMPARE(QList<int>({out.SendBlockSize, out.TimedBlockSize, out.TimeIncrement, out.TimeDelay,
+                             out.mail_retries, out.concurrent_mailers, out.smtp_port, out.smtp_tls}),
                  QList<int>({250, 50, 3, 15, 3, 4, 587, TlsStartTlsRequired}));
         QVERIFY(out.bSendFiltered && out.bInsertTimeDelay && out.default_server);
 
@@ -78,8 +77,9 @@ private Q_SLOTS:
         in.dns_server.clear();
         QVERIFY(storeMEP(*f.app.ctx, in));
         auto db = jet::Database::open(f.sdr(), jet::Database::OpenMode::ReadOnly);
-        auto rs = db->openRecordset("SELECT Count(*) AS n, Max([From]) AS f FROM Profile WHERE ProfileName = " +
-                                    jet::quote(in.ProfileName));
+        auto rs =
+            db->openRecordset("SELECT Count(*) AS n, Max([From]) AS f FROM Profile WHERE ProfileName = " +
+                              jet::quote(in.ProfileName));
         QCOMPARE(rs->value("n").toInt(), 1);
         QCOMPARE(rs->value("f").toString(), QStringLiteral("other@example.org"));
         GetMEPFromDB(*f.app.ctx, out, in.ProfileName);
@@ -101,12 +101,13 @@ private Q_SLOTS:
         m.ProfileName = "P";
         m.SmtpServer = "s";
         const QString sql = storeMEPStatement(m);
-        QVERIFY(sql.startsWith("INSERT INTO Profile(ProfileName, ProfileDescription, [From], ReplyTo, bSendFiltered, "
-                               "SQLFilter, bFlagSends, SentFlag, bSendInBlocks, SendBlockSize, bIfNotYetFlagged, "
-                               "SentFlagToCheck, bTimedBlocks, TimedBlockSize, TimeIncrement, bInsertTimeDelay, "
-                               "TimeDelay, SmtpServer, direct_send, dns_timeout, mailer_timeout, concurrent_mailers,  "
-                               "dns_server,dns_retries,auth,username,password,mail_retries,default_server,"
-                               "default_mail) VALUES("));
+        QVERIFY(sql.startsWith(
+            "INSERT INTO Profile(ProfileName, ProfileDescription, [From], ReplyTo, bSendFiltered, "
+            "SQLFilter, bFlagSends, SentFlag, bSendInBlocks, SendBlockSize, bIfNotYetFlagged, "
+            "SentFlagToCheck, bTimedBlocks, TimedBlockSize, TimeIncrement, bInsertTimeDelay, "
+            "TimeDelay, SmtpServer, direct_send, dns_timeout, mailer_timeout, concurrent_mailers,  "
+            "dns_server,dns_retries,auth,username,password,mail_retries,default_server,"
+            "default_mail) VALUES("));
         QVERIFY2(sql.endsWith("VALUES(\"P\",\"\",\"\",\"\",0,'',0,\"\",0,0,0,\"\",0,0,0,0,0,\"s\", 0,0 , "
                               "0,0,\"\",0,0,\"\",\"\",\"0\",0,\"\")"),
                  qPrintable(sql));
@@ -129,12 +130,14 @@ private Q_SLOTS:
     void resolverConfiguration_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("server");
-        QTest::newRow("first of two") << QByteArray("# generated\nsearch example.org\nnameserver 10.0.0.2\nnameserver "
-                                                    "10.0.0.3\n")
-                                      << "10.0.0.2";
-        QTest::newRow("tabs and options") << QByteArray("options ndots:2\nnameserver\t192.0.2.1  # local\n")
-                                          << "192.0.2.1";
-        QTest::newRow("long IPv6 cut to 16") << QByteArray("nameserver 2001:db8:ffff:ffff::53\n") << "2001:db8:ffff:ff";
+        QTest::newRow("first of two")
+            << QByteArray("# generated\nsearch example.org\nnameserver 10.0.0.2\nnameserver "
+                          "10.0.0.3\n")
+            << "10.0.0.2";
+        QTest::newRow("tabs and options")
+            << QByteArray("options ndots:2\nnameserver\t192.0.2.1  # local\n") << "192.0.2.1";
+        QTest::newRow("long IPv6 cut to 16")
+            << QByteArray("nameserver 2001:db8:ffff:ffff::53\n") << "2001:db8:ffff:ff";
         QTest::newRow("none") << QByteArray("search example.org\n") << "";
     }
     void resolverConfiguration() {
@@ -165,8 +168,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("implicitTls");
         QTest::addColumn<bool>("completes");
         QTest::newRow("465 automatic: TLS from the start") << 465 << int(TlsAutomatic) << true << true;
-        QTest::newRow("587 automatic, no STARTTLS offered: plain") << 587 << int(TlsAutomatic) << false << true;
-        QTest::newRow("587 STARTTLS required, not offered: refused") << 587 << int(TlsStartTlsRequired) << false << false;
+        QTest::newRow("587 automatic, no STARTTLS offered: plain")
+            << 587 << int(TlsAutomatic) << false << true;
+        QTest::newRow("587 STARTTLS required, not offered: refused")
+            << 587 << int(TlsStartTlsRequired) << false << false;
         QTest::newRow("2465 implicit") << 2465 << int(TlsImplicit) << true << true;
         QTest::newRow("25 none") << 25 << int(TlsNone) << false << true;
         QTest::newRow("2525 automatic: plain") << 2525 << int(TlsAutomatic) << false << true;
@@ -179,7 +184,7 @@ private Q_SLOTS:
         RelayFixture f({"a@x.org"});
         f.execute(QStringLiteral("UPDATE Profile SET smtp_port = %1, smtp_tls = %2").arg(port).arg(choice));
         f.server.setScript(RelayFixture::greeting() + RelayFixture::accept("a@x.org") + RelayFixture::quit());
-        RelayMailing mailing(*f.app.ctx, f.row());
+        RelaySend mailing(*f.app.ctx, f.row());
         mailing.transportFactory = f.server.factory();
         mailing.commandTimeout = 2;
         QCOMPARE(f.runToEnd(mailing, 8000), completes);
@@ -187,7 +192,8 @@ private Q_SLOTS:
         QCOMPARE(f.server.lastImplicitTls(), implicitTls);
         QCOMPARE(f.sentOf("Members", "a@x.org"), completes ? QStringLiteral("SENT") : QStringLiteral(""));
         QCOMPARE(f.app.ctx->settings.smtpPort, 25); // the set's port never touches the setting
-        QVERIFY(f.sendLog().contains(QStringLiteral("P: Attempting to connect to mail.test on port %1...").arg(port)));
+        QVERIFY(f.sendLog().contains(
+            QStringLiteral("P: Attempting to connect to mail.test on port %1...").arg(port)));
     }
 };
 

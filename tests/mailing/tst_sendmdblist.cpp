@@ -2,7 +2,7 @@
 // "Sent" flags that are on disk the moment they are written.
 
 #include "mailing/SendMDBList.h"
-#include "MailingFixture.h"
+#include "support/MailingFixture.h"
 
 #include <QTest>
 
@@ -48,19 +48,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("notYetFlagged");
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("sql");
-        QTest::newRow("all") << false << false << "" << "SELECT * FROM AddressList ORDER BY [EAddress];";
-        QTest::newRow("flag check needs blocks") << false << true << "" << "SELECT * FROM AddressList ORDER BY [EAddress];";
-        QTest::newRow("blocks") << true << false << "" << "SELECT TOP 3 * FROM AddressList ORDER BY [EAddress];";
-        QTest::newRow("blocks not yet flagged")
-            << true << true << ""
-            << "SELECT TOP 3 * FROM AddressList WHERE [Sent] <> \"SENT\" OR isnull([sent]) ORDER BY [EAddress];";
+        QTest::newRow("all") << false << false << ""
+                             << "SELECT * FROM AddressList ORDER BY [EAddress];";
+        QTest::newRow("flag check needs blocks") << false << true << ""
+                                                 << "SELECT * FROM AddressList ORDER BY [EAddress];";
+        QTest::newRow("blocks") << true << false << ""
+                                << "SELECT TOP 3 * FROM AddressList ORDER BY [EAddress];";
+        QTest::newRow("blocks not yet flagged") << true << true << ""
+                                                << "SELECT TOP 3 * FROM AddressList WHERE [Sent] <> \"SENT\" "
+                                                   "OR isnull([sent]) ORDER BY [EAddress];";
         QTest::newRow("filtered") << false << false << "WHERE [Company] = \"A\""
                                   << "SELECT * FROM AddressList WHERE [Company] = \"A\"";
         QTest::newRow("filtered blocks") << true << false << "WHERE [Company] = \"A\""
                                          << "SELECT TOP 3 * FROM AddressList WHERE [Company] = \"A\"";
         QTest::newRow("filtered blocks not yet flagged")
             << true << true << "WHERE [Company] = \"A\""
-            << "SELECT TOP 3 * FROM AddressList WHERE [Company] = \"A\" AND ( [Sent] <> \"SENT\" OR isnull([Sent]));";
+            << "SELECT TOP 3 * FROM AddressList WHERE [Company] = \"A\" AND ( [Sent] <> \"SENT\" OR "
+               "isnull([Sent]));";
     }
     void statements() {
         QFETCH(bool, blocks);
@@ -106,11 +110,13 @@ private Q_SLOTS:
 
         // A fourth run finds nothing left to send.
         QVERIFY(!c.list->InitMailingDBSupport());
-        QCOMPARE(c.f.app.ui.transcript(),
-                 QStringList{"message|none|OK|Address List|This address list is blank or has been used with a "
-                             "previous\r\nmailing and all emails have been marked as SENT. To use this address\r\nlist "
-                             "again either blank out the sent field in the address list or\r\nmodify the delivery "
-                             "options ( Step 5 of 7 )."});
+        QCOMPARE(
+            c.f.app.ui.transcript(),
+            QStringList{
+                "message|none|OK|Address List|This address list is blank or has been used with a "
+                "previous\r\nmailing and all emails have been marked as SENT. To use this address\r\nlist "
+                "again either blank out the sent field in the address list or\r\nmodify the delivery "
+                "options ( Step 5 of 7 )."});
     }
 
     void flagIsOnDiskWhileTheWalkGoesOn() {
@@ -140,9 +146,10 @@ private Q_SLOTS:
         c.f.execute("UPDATE Profile SET bSendFiltered = -1, SQLFilter = 'WHERE [Company] = \"Nobody\"'");
         QVERIFY(!c.list->InitMailingDBSupport());
         QCOMPARE(c.f.app.ui.transcript(),
-                 QStringList{"message|none|OK|No Messages Sent|No messages were sent because there were no addresses "
-                             "that \r\nmatched the 'Selection Criteria' in this mailing's Delivery Options.\r\n\r\n"
-                             "Please review this mailing's Delivery Options before attempting to send."});
+                 QStringList{
+                     "message|none|OK|No Messages Sent|No messages were sent because there were no addresses "
+                     "that \r\nmatched the 'Selection Criteria' in this mailing's Delivery Options.\r\n\r\n"
+                     "Please review this mailing's Delivery Options before attempting to send."});
     }
 
     void filterSelects() {
@@ -164,9 +171,11 @@ private Q_SLOTS:
     void messageNotFound_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("blank") << " " << "The message name was blank. Please recreate your mailing and try again.";
-        QTest::newRow("gone") << "Gone" << "Sendora was unable to find the Message Gone  Please recreate your mailing "
-                                           "and try again.";
+        QTest::newRow("blank") << " "
+                               << "The message name was blank. Please recreate your mailing and try again.";
+        QTest::newRow("gone") << "Gone"
+                              << "Sendora was unable to find the Message Gone  Please recreate your mailing "
+                                 "and try again.";
     }
     void messageNotFound() {
         QFETCH(QString, name);
@@ -187,8 +196,9 @@ private Q_SLOTS:
         second.MsgName = "Hello";
         QVERIFY(!second.InitMailingDBSupport());
         QCOMPARE(c.f.app.ui.messageTexts(),
-                 QStringList{"The list 'Members' is being sent by another mailing.\r\nPlease wait until that mailing "
-                             "ends before sending to this list again."});
+                 QStringList{
+                     "The list 'Members' is being sent by another mailing.\r\nPlease wait until that mailing "
+                     "ends before sending to this list again."});
         c.list->EndMailingDBSupport();
         QVERIFY(second.InitMailingDBSupport());
     }

@@ -53,8 +53,7 @@ private Q_SLOTS:
         for (const ListbarItem& item : listbarItems()) {
             const QString command = QLatin1String(item.command);
             QVERIFY2(findCommand(command) || command.startsWith("id_Choose"), item.caption);
-            if (!groups.contains(item.group))
-                groups << item.group;
+            if (!groups.contains(item.group)) groups << item.group;
         }
         QCOMPARE(groups, defaultListbarOrder());
     }
@@ -69,14 +68,26 @@ private Q_SLOTS:
                   list = int(ActiveChild::List), message = int(ActiveChild::Message);
         QTest::newRow("nothing open")
             << 0 << 0 << none << QStringList{"id_FileNew", "id_FileOpen", "id_FileDelete", "id_SDCentral"}
-            << QStringList{"id_Edit", "id_FileClose", "id_FileCloseAll", "id_FileSave", "id_FileSaveAs",
-                           "id_EditCut", "id_EditCopy", "id_EditPaste", "id_EditFind", "id_Tools", "tbListTools",
-                           "id_ToolsExportList", "id_ToolsMergeLists", "id_MessageTools", "id_WindowHideLists"};
+            << QStringList{"id_Edit",
+                           "id_FileClose",
+                           "id_FileCloseAll",
+                           "id_FileSave",
+                           "id_FileSaveAs",
+                           "id_EditCut",
+                           "id_EditCopy",
+                           "id_EditPaste",
+                           "id_EditFind",
+                           "id_Tools",
+                           "tbListTools",
+                           "id_ToolsExportList",
+                           "id_ToolsMergeLists",
+                           "id_MessageTools",
+                           "id_WindowHideLists"};
         QTest::newRow("list active")
             << 1 << 0 << list
-            << QStringList{"id_Edit", "id_FileClose", "id_FileSave", "id_FileSaveAs", "id_EditCut", "id_EditCopy",
-                           "id_EditPaste", "id_Tools", "tbListTools", "id_ToolsExportList", "id_EditDeleteRecord",
-                           "id_WindowHideLists"}
+            << QStringList{"id_Edit",     "id_FileClose",       "id_FileSave",         "id_FileSaveAs",
+                           "id_EditCut",  "id_EditCopy",        "id_EditPaste",        "id_Tools",
+                           "tbListTools", "id_ToolsExportList", "id_EditDeleteRecord", "id_WindowHideLists"}
             << QStringList{"id_MessageTools", "id_MessageToolsMessagePreview", "id_WindowHideMessages",
                            "id_EditCheckSpelling"};
         QTest::newRow("message active over a list")
@@ -103,7 +114,8 @@ private Q_SLOTS:
 
     void busyHoldsTheWindowOpeningCommandsTogether() {
         const auto busy = statesFor(0, 0, ActiveChild::None, true);
-        for (const char* id : {"id_FileNew", "id_FileOpen", "id_FileDelete", "id_SDCentral", "id_SDWiz", "id_WindowList"})
+        for (const char* id :
+             {"id_FileNew", "id_FileOpen", "id_FileDelete", "id_SDCentral", "id_SDWiz", "id_WindowList"})
             QVERIFY2(!busy.value(id), id);
         QVERIFY(busy.value("id_FileExit"));
     }
@@ -162,10 +174,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("startCentral");
         QTest::addColumn<int>("expectedBlock");
         QTest::addColumn<bool>("expectedCentral");
-        QTest::newRow("absent") << "<absent>" << "<absent>" << 10 << true;
-        QTest::newRow("zero block") << "0" << "False" << 1 << false;
-        QTest::newRow("negative block") << "-5" << "0" << 1 << false;
-        QTest::newRow("set") << "25" << "True" << 25 << true;
+        QTest::newRow("absent") << "<absent>"
+                                << "<absent>" << 10 << true;
+        QTest::newRow("zero block") << "0"
+                                    << "False" << 1 << false;
+        QTest::newRow("negative block") << "-5"
+                                        << "0" << 1 << false;
+        QTest::newRow("set") << "25"
+                             << "True" << 25 << true;
     }
     void startSettings() {
         QFETCH(QString, blockSize);
@@ -204,7 +220,8 @@ private Q_SLOTS:
         QTest::newRow("kept") << QStringList{"Sendoras", "Mailing Lists", "Messages"}
                               << QStringList{"Sendoras", "Mailing Lists", "Messages"};
         QTest::newRow("unknown and repeated dropped, missing appended")
-            << QStringList{"Messages", "Bogus", "Messages"} << QStringList{"Messages", "Mailing Lists", "Sendoras"};
+            << QStringList{"Messages", "Bogus", "Messages"}
+            << QStringList{"Messages", "Mailing Lists", "Sendoras"};
     }
     void listbarOrder() {
         QFETCH(QStringList, saved);
@@ -213,8 +230,7 @@ private Q_SLOTS:
         app.layOut();
         writeListbarOrder(*app.ctx, saved);
         QCOMPARE(readListbarOrder(*app.ctx, defaultListbarOrder()), restored);
-        if (!saved.isEmpty())
-            QCOMPARE(ini(app, "Listbar", "Order0"), saved.first());
+        if (!saved.isEmpty()) QCOMPARE(ini(app, "Listbar", "Order0"), saved.first());
     }
 
     void mergeTagConversionRunsOnce() {
@@ -223,25 +239,28 @@ private Q_SLOTS:
         const QString sdr = app.ctx->paths.systemDatabase();
         auto insert = [&](const QString& name) {
             jet::Database::open(sdr)->execute(
-                QStringLiteral("INSERT INTO Message (MessageName, Subject, HTMLText, MessageText, GreetingDisplay, "
-                               "[From], HTMLGreeting) VALUES (%1, \"Hi <<FirstName>>\", \"<p>&lt;&lt;City&gt;&gt; "
-                               "<<Zip>></p>\", \"<<a>> <<b>>\", \"&lt;&lt;x&gt;&gt; <<y>>\", \"<<Company>>\", "
-                               "\"Dear <<Title>>\")")
+                QStringLiteral(
+                    "INSERT INTO Message (MessageName, Subject, HTMLText, MessageText, GreetingDisplay, "
+                    "[From], HTMLGreeting) VALUES (%1, \"Hi <<FirstName>>\", \"<p>&lt;&lt;City&gt;&gt; "
+                    "<<Zip>></p>\", \"<<a>> <<b>>\", \"&lt;&lt;x&gt;&gt; <<y>>\", \"<<Company>>\", "
+                    "\"Dear <<Title>>\")")
                     .arg(jet::quote(name)));
         };
         auto row = [&](const QString& name) {
             auto db = jet::Database::open(sdr, jet::Database::OpenMode::ReadOnly);
             auto rs = db->openRecordset("SELECT * FROM Message WHERE MessageName = " + jet::quote(name));
             QStringList values;
-            for (const char* f : {"Subject", "HTMLText", "MessageText", "GreetingDisplay", "From", "HTMLGreeting"})
+            for (const char* f :
+                 {"Subject", "HTMLText", "MessageText", "GreetingDisplay", "From", "HTMLGreeting"})
                 values << rs->value(QLatin1String(f)).toString();
             return values;
         };
         insert("Old");
         app.ctx->settings.changeMergeTags = false;
         UpdateExistingMessages(*app.ctx);
-        QCOMPARE(row("Old"), (QStringList{"Hi [[FirstName]]", "<p>&#91;&#91;City&#93;&#93; [[Zip]]</p>", "[[a]] [[b]]",
-                                          "&lt;&lt;x&gt;&gt; [[y]]", "[[Company]]", "Dear [[Title]]"}));
+        QCOMPARE(row("Old"),
+                 (QStringList{"Hi [[FirstName]]", "<p>&#91;&#91;City&#93;&#93; [[Zip]]</p>", "[[a]] [[b]]",
+                              "&lt;&lt;x&gt;&gt; [[y]]", "[[Company]]", "Dear [[Title]]"}));
         QVERIFY(app.ctx->settings.changeMergeTags);
         QCOMPARE(ini(app, kAppDefaults, "ChangeMergeTags"), QStringLiteral("True"));
 

@@ -7,12 +7,11 @@
 #include "support/TestApp.h"
 
 #include <QTest>
-
 #include <functional>
 
 using namespace sendora;
-using sendora::test::TestApp;
 using sendora::test::msg;
+using sendora::test::TestApp;
 
 namespace {
 
@@ -25,13 +24,16 @@ struct Started {
     Host host;
     TestApp app{&host};
     Started() { app.start(); }
-    void execute(const QString& sql) { jet::Database::open(app.ctx->paths.systemDatabase())->execute(sql, true); }
+    void execute(const QString& sql) {
+        jet::Database::open(app.ctx->paths.systemDatabase())->execute(sql, true);
+    }
 };
 
 const QString kEnterName = "Please enter a name for your delivery options.";
-const QString kInvalidName = "Please Enter a Valid Filename. A valid filename cannot conatain the following "
-                             "characters:    \"  *  ?  /  \\  |  :  ;   the file must also begin with a letter or a "
-                             "number.";
+const QString kInvalidName =
+    "Please Enter a Valid Filename. A valid filename cannot conatain the following "
+    "characters:    \"  *  ?  /  \\  |  :  ;   the file must also begin with a letter or a "
+    "number.";
 const QString kExample = "Example: john.smith@example.com";
 
 } // namespace
@@ -42,8 +44,9 @@ private Q_SLOTS:
     void newSetStartsFromTheDefaultSet() {
         Started s;
         s.app.ctx->settings.mailServer = "relay.example.net";
-        s.execute("UPDATE Profile SET [From] = \"owner@example.net\", bTimedBlocks = -1, TimedBlockSize = 40, "
-                  "auth = -1, username = \"u\", direct_send = -1, ProfileDescription = \"d\"");
+        s.execute(
+            "UPDATE Profile SET [From] = \"owner@example.net\", bTimedBlocks = -1, TimedBlockSize = 40, "
+            "auth = -1, username = \"u\", direct_send = -1, ProfileDescription = \"d\"");
         ProfileWizard w(*s.app.ctx);
         w.prepareNew(false, QDateTime(QDate(2026, 12, 4), QTime(7, 45, 12)));
         QCOMPARE(w.fields.name, QStringLiteral("New  Dec-04-2026 07.45.12"));
@@ -56,7 +59,8 @@ private Q_SLOTS:
         QCOMPARE(w.fields.sentFlag, QStringLiteral("SENT"));
         QCOMPARE(w.fields.concurrentMailers, QStringLiteral("10"));
         QCOMPARE(w.caption(), QStringLiteral("Create a New Set of Sendora Mail Delivery Options"));
-        QCOMPARE(w.windowTitle(3), QStringLiteral("Create a New Set of Sendora Mail Delivery Options - Step 3 of 8"));
+        QCOMPARE(w.windowTitle(3),
+                 QStringLiteral("Create a New Set of Sendora Mail Delivery Options - Step 3 of 8"));
         QCOMPARE(w.nameLabel(), QStringLiteral("What do you want to call this set of Delivery Options?"));
         QVERIFY(!w.introText().contains("initialization"));
 
@@ -89,16 +93,18 @@ private Q_SLOTS:
         QVERIFY(w.prepareExisting("default delivery options"));
         QCOMPARE(w.mode(), ProfileWizard::Mode::Modify);
         QCOMPARE(w.fields.smtpServer, QStringLiteral("fallback.example.net"));
-        QCOMPARE(w.windowTitle(1), QStringLiteral("View or Modify a Set of Sendora Mail Delivery Options - Step 1 of 8"));
+        QCOMPARE(w.windowTitle(1),
+                 QStringLiteral("View or Modify a Set of Sendora Mail Delivery Options - Step 1 of 8"));
         QCOMPARE(w.nameLabel(), QStringLiteral("Current Profile Name:"));
         QVERIFY(w.cancel()); // no question outside initialization
         QVERIFY(s.app.ui.shown.isEmpty());
 
         QVERIFY(!w.prepareExisting("Gone"));
         QCOMPARE(s.app.ui.transcript(),
-                 QStringList{msg("The Mail Delivery Options named Gone is no longer available or is damaged. \r\nYou "
-                                 "can either re-create it, or delete the reference to it and try another.",
-                                 "information", "OK", "This Mail Delivery Option Set Not Available")});
+                 QStringList{
+                     msg("The Mail Delivery Options named Gone is no longer available or is damaged. \r\nYou "
+                         "can either re-create it, or delete the reference to it and try another.",
+                         "information", "OK", "This Mail Delivery Option Set Not Available")});
     }
 
     void buttonsFollowModeAndPage() {
@@ -132,61 +138,225 @@ private Q_SLOTS:
             QString focus; // empty: passes
             QStringList shown;
         } cases[] = {
-            {"modify, empty name", true, 2, [](F& f) { f.name.clear(); }, {}, "txtProfileName", {msg(kEnterName)}},
-            {"new, empty name", false, 2, [](F& f) { f.name.clear(); }, {}, "txtProfileName",
+            {"modify, empty name",
+             true,
+             2,
+             [](F& f) { f.name.clear(); },
+             {},
+             "txtProfileName",
+             {msg(kEnterName)}},
+            {"new, empty name",
+             false,
+             2,
+             [](F& f) { f.name.clear(); },
+             {},
+             "txtProfileName",
              {msg(kEnterName, "exclamation")}},
-            {"new, slash in name", false, 2, [](F& f) { f.name = "a/b"; }, {}, "txtProfileName",
+            {"new, slash in name",
+             false,
+             2,
+             [](F& f) { f.name = "a/b"; },
+             {},
+             "txtProfileName",
              {msg(kInvalidName, "exclamation")}},
-            {"modify, leading apostrophe", true, 2, [](F& f) { f.name = "'x"; }, {}, "txtProfileName",
+            {"modify, leading apostrophe",
+             true,
+             2,
+             [](F& f) { f.name = "'x"; },
+             {},
+             "txtProfileName",
              {msg(kInvalidName, "exclamation")}},
             {"modify, another existing name", true, 2, [](F& f) { f.name = "Weekly"; }, {}, "", {}},
-            {"new, existing name kept", false, 2, [](F& f) { f.name = "weekly"; }, {Answer::No}, "txtProfileName",
+            {"new, existing name kept",
+             false,
+             2,
+             [](F& f) { f.name = "weekly"; },
+             {Answer::No},
+             "txtProfileName",
              {msg("That Delivery Options name is being used. Overwrite?", "question", "YesNo")}},
-            {"new, existing name overwritten", false, 2, [](F& f) { f.name = "Weekly"; }, {Answer::Yes}, "",
+            {"new, existing name overwritten",
+             false,
+             2,
+             [](F& f) { f.name = "Weekly"; },
+             {Answer::Yes},
+             "",
              {msg("That Delivery Options name is being used. Overwrite?", "question", "YesNo")}},
-            {"empty sender", false, 3, [](F& f) { f.from = " "; }, {}, "txtFrom",
+            {"empty sender",
+             false,
+             3,
+             [](F& f) { f.from = " "; },
+             {},
+             "txtFrom",
              {msg("The 'From' address is required. Please enter a valid email address.")}},
-            {"invalid sender", false, 3, [](F& f) { f.from = "nobody"; }, {}, "txtFrom",
-             {msg("The 'From' address is invalid.  \r\nPlease re-enter using a valid email address format.  \r\n" +
+            {"invalid sender",
+             false,
+             3,
+             [](F& f) { f.from = "nobody"; },
+             {},
+             "txtFrom",
+             {msg("The 'From' address is invalid.  \r\nPlease re-enter using a valid email address format.  "
+                  "\r\n" +
                       kExample,
                   "information", "OK", "Invalid 'From' Address")}},
-            {"invalid reply", false, 3, [](F& f) { f.replyTo = "at@"; }, {}, "txtReplyTo",
-             {msg("The 'Reply To' address is invalid.  \r\nPlease re-enter using a valid email address format.  \r\n" +
+            {"invalid reply",
+             false,
+             3,
+             [](F& f) { f.replyTo = "at@"; },
+             {},
+             "txtReplyTo",
+             {msg("The 'Reply To' address is invalid.  \r\nPlease re-enter using a valid email address "
+                  "format.  \r\n" +
                       kExample,
                   "information", "OK", "Invalid 'Reply To' Address")}},
             {"no reply address", false, 3, [](F& f) { f.replyTo.clear(); }, {}, "", {}},
-            {"first n, no count", false, 5, [](F& f) { f.sendInBlocks = true; f.sendBlockSize.clear(); }, {},
-             "txtSendBlockSize", {msg("Please enter a number for 'Send to the First' addresses.")}},
-            {"all addresses, no count", false, 5, [](F& f) { f.sendInBlocks = false; f.sendBlockSize.clear(); }, {}, "",
+            {"first n, no count",
+             false,
+             5,
+             [](F& f) {
+                 f.sendInBlocks = true;
+                 f.sendBlockSize.clear();
+             },
+             {},
+             "txtSendBlockSize",
+             {msg("Please enter a number for 'Send to the First' addresses.")}},
+            {"all addresses, no count",
+             false,
+             5,
+             [](F& f) {
+                 f.sendInBlocks = false;
+                 f.sendBlockSize.clear();
+             },
+             {},
+             "",
              {}},
-            {"timed block of 0", false, 6, [](F& f) { f.timedBlocks = true; f.timedBlockSize = "0"; }, {},
-             "txtTimedBlockSize", {msg("Please enter a number for 'Send in Blocks'.")}},
-            {"timed block of 00", false, 6, [](F& f) { f.timedBlocks = true; f.timedBlockSize = "00"; }, {},
-             "txtTimedBlockSize", {msg("Please enter a number for 'Send in Blocks'.")}},
-            {"timed block empty", false, 6, [](F& f) { f.timedBlocks = true; f.timedBlockSize.clear(); }, {},
-             "txtTimedBlockSize", {msg("Please enter a number for 'Send in Blocks'.")}},
-            {"wait of 0", false, 6, [](F& f) { f.timedBlocks = true; f.timeIncrement = "0"; }, {}, "txtTimeIncrement",
+            {"timed block of 0",
+             false,
+             6,
+             [](F& f) {
+                 f.timedBlocks = true;
+                 f.timedBlockSize = "0";
+             },
+             {},
+             "txtTimedBlockSize",
+             {msg("Please enter a number for 'Send in Blocks'.")}},
+            {"timed block of 00",
+             false,
+             6,
+             [](F& f) {
+                 f.timedBlocks = true;
+                 f.timedBlockSize = "00";
+             },
+             {},
+             "txtTimedBlockSize",
+             {msg("Please enter a number for 'Send in Blocks'.")}},
+            {"timed block empty",
+             false,
+             6,
+             [](F& f) {
+                 f.timedBlocks = true;
+                 f.timedBlockSize.clear();
+             },
+             {},
+             "txtTimedBlockSize",
+             {msg("Please enter a number for 'Send in Blocks'.")}},
+            {"wait of 0",
+             false,
+             6,
+             [](F& f) {
+                 f.timedBlocks = true;
+                 f.timeIncrement = "0";
+             },
+             {},
+             "txtTimeIncrement",
              {msg("Please enter a number for 'Wait __ Minutes'.")}},
-            {"delay empty", false, 6, [](F& f) { f.insertTimeDelay = true; f.timeDelay.clear(); }, {}, "txtTimeDelay",
+            {"delay empty",
+             false,
+             6,
+             [](F& f) {
+                 f.insertTimeDelay = true;
+                 f.timeDelay.clear();
+             },
+             {},
+             "txtTimeDelay",
              {msg("Please enter a number for 'Insert a Delay'.")}},
             {"no pacing, zeros", false, 6, [](F& f) { f.timedBlockSize = f.timeDelay = "0"; }, {}, "", {}},
-            {"no server", false, 7, [](F& f) { f.smtpServer.clear(); }, {}, "txtSmtpServer",
+            {"no server",
+             false,
+             7,
+             [](F& f) { f.smtpServer.clear(); },
+             {},
+             "txtSmtpServer",
              {msg("Please enter a mail server.")}},
-            {"direct send, no server", false, 7, [](F& f) { f.smtpServer.clear(); f.directSend = true; }, {}, "", {}},
-            {"auth, no user", false, 7, [](F& f) { f.auth = true; f.password = "p"; }, {}, "txtUserName",
+            {"direct send, no server",
+             false,
+             7,
+             [](F& f) {
+                 f.smtpServer.clear();
+                 f.directSend = true;
+             },
+             {},
+             "",
+             {}},
+            {"auth, no user",
+             false,
+             7,
+             [](F& f) {
+                 f.auth = true;
+                 f.password = "p";
+             },
+             {},
+             "txtUserName",
              {msg("Please enter a username.")}},
-            {"auth, no password", false, 7, [](F& f) { f.auth = true; f.username = "u"; }, {}, "txtPassword",
+            {"auth, no password",
+             false,
+             7,
+             [](F& f) {
+                 f.auth = true;
+                 f.username = "u";
+             },
+             {},
+             "txtPassword",
              {msg("Please enter a password.")}},
             {"port 587", false, 7, [](F& f) { f.smtpPort = "587"; }, {}, "", {}},
-            {"port 70000", false, 7, [](F& f) { f.smtpPort = "70000"; }, {}, "txtSmtpPort",
+            {"port 70000",
+             false,
+             7,
+             [](F& f) { f.smtpPort = "70000"; },
+             {},
+             "txtSmtpPort",
              {msg("Please enter a port from 1 to 65535, or leave the port empty to use the SMTP port of the "
                   "settings.")}},
-            {"direct, no DNS server", false, 8, [](F& f) { f.directSend = true; f.dnsServer.clear(); }, {},
-             "txtDnsServer", {msg("Please enter a DNS server.")}},
-            {"direct, failures, no server", false, 8,
-             [](F& f) { f.directSend = f.defaultServer = true; f.dnsServer = "10.0.0.1"; f.defaultMail.clear(); }, {},
-             "txtDefaultMail", {msg("Please enter a default mail server.")}},
-            {"relay, nothing direct", false, 8, [](F& f) { f.dnsServer.clear(); f.defaultServer = true; }, {}, "", {}},
+            {"direct, no DNS server",
+             false,
+             8,
+             [](F& f) {
+                 f.directSend = true;
+                 f.dnsServer.clear();
+             },
+             {},
+             "txtDnsServer",
+             {msg("Please enter a DNS server.")}},
+            {"direct, failures, no server",
+             false,
+             8,
+             [](F& f) {
+                 f.directSend = f.defaultServer = true;
+                 f.dnsServer = "10.0.0.1";
+                 f.defaultMail.clear();
+             },
+             {},
+             "txtDefaultMail",
+             {msg("Please enter a default mail server.")}},
+            {"relay, nothing direct",
+             false,
+             8,
+             [](F& f) {
+                 f.dnsServer.clear();
+                 f.defaultServer = true;
+             },
+             {},
+             "",
+             {}},
         };
         for (const Case& c : cases) {
             ProfileWizard w(*s.app.ctx);
@@ -202,7 +372,8 @@ private Q_SLOTS:
             const ProfileWizard::Check check = w.validatePage(c.page);
             QVERIFY2(check.ok == c.focus.isEmpty(), c.tag);
             QVERIFY2(check.focus == c.focus, c.tag);
-            QVERIFY2(s.app.ui.transcript() == c.shown, qPrintable(c.tag + (": " + s.app.ui.transcript().join(" / "))));
+            QVERIFY2(s.app.ui.transcript() == c.shown,
+                     qPrintable(c.tag + (": " + s.app.ui.transcript().join(" / "))));
         }
     }
 
@@ -223,7 +394,8 @@ private Q_SLOTS:
         using D = DirectSendNumber;
         QCOMPARE(directSendOnChange(D::ConcurrentMailers, "35"), QStringLiteral("20"));
         QCOMPARE(directSendOnChange(D::ConcurrentMailers, "7"), QStringLiteral("7"));
-        QCOMPARE(directSendOnChange(D::MailerTimeout, "1"), QStringLiteral("1")); // typing goes on: no lower bound yet
+        QCOMPARE(directSendOnChange(D::MailerTimeout, "1"),
+                 QStringLiteral("1")); // typing goes on: no lower bound yet
         QCOMPARE(directSendOnLeave(D::ConcurrentMailers, "0"), QStringLiteral("1"));
         QCOMPARE(directSendOnLeave(D::ConcurrentMailers, "35"), QStringLiteral("20"));
         QCOMPARE(directSendOnLeave(D::DnsTimeout, ""), QStringLiteral("5"));
@@ -269,9 +441,10 @@ private Q_SLOTS:
         ProfileWizard again(*s.app.ctx);
         QVERIFY(again.prepareExisting(typed.name));
         const ProfileWizardFields& back = again.fields;
-        for (auto field : {&ProfileWizardFields::name, &ProfileWizardFields::description, &ProfileWizardFields::from,
-                           &ProfileWizardFields::sentFlag, &ProfileWizardFields::sentFlagToCheck,
-                           &ProfileWizardFields::smtpServer, &ProfileWizardFields::sqlFilter})
+        for (auto field :
+             {&ProfileWizardFields::name, &ProfileWizardFields::description, &ProfileWizardFields::from,
+              &ProfileWizardFields::sentFlag, &ProfileWizardFields::sentFlagToCheck,
+              &ProfileWizardFields::smtpServer, &ProfileWizardFields::sqlFilter})
             QCOMPARE(back.*field, typed.*field);
         QVERIFY(back.sendFiltered && back.sendInBlocks && back.directSend);
         QCOMPARE(back.sendBlockSize, QStringLiteral("250"));

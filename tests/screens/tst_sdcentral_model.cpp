@@ -2,9 +2,9 @@
 // removed marking, preparing with names in other letter cases, deleting, the checks before
 // a send, results coming back, the button and menu rules, and a 10,000-mailing build.
 
-#include "../mailing/MailingFixture.h"
 #include "screens/SDCentral.h"
 #include "support/DbQuery.h"
+#include "support/MailingFixture.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -26,7 +26,9 @@ struct Seeded : MailingFixture {
         makeList("Members", {"a@x.test"});
         makeList("Staff", {"b@x.test"});
         for (const char* m : {"Hello", "News"})
-            execute(QStringLiteral("INSERT INTO Message (MessageName, Subject, SendType) VALUES(\"%1\",\"s\",0)").arg(m));
+            execute(
+                QStringLiteral("INSERT INTO Message (MessageName, Subject, SendType) VALUES(\"%1\",\"s\",0)")
+                    .arg(m));
         for (const char* g : {"Spring", "Winter", "Autumn"})
             execute(QStringLiteral("INSERT INTO Sendora VALUES(\"%1\",\"\")").arg(g));
         springNews = add("Spring", "Members", "News");
@@ -35,13 +37,15 @@ struct Seeded : MailingFixture {
         winter = add("Winter", "Members", "Hello", "\"Mar 01 2024  10:00 AM\"", 7, 3);
         centre.open();
     }
-    qint64 add(const QString& g, const QString& l, const QString& m, const QString& date = "Null", int total = 0,
-               int last = -1) {
-        execute(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, DateSent, SentCount, "
-                               "LastCount) VALUES(%1,%2,%3,\"Default Delivery Options\",%4,%5,%6)")
-                    .arg(jet::quote(g), jet::quote(l), jet::quote(m), date)
-                    .arg(total)
-                    .arg(last < 0 ? QStringLiteral("Null") : QString::number(last)));
+    qint64 add(const QString& g, const QString& l, const QString& m, const QString& date = "Null",
+               int total = 0, int last = -1) {
+        execute(
+            QStringLiteral(
+                "INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, DateSent, SentCount, "
+                "LastCount) VALUES(%1,%2,%3,\"Default Delivery Options\",%4,%5,%6)")
+                .arg(jet::quote(g), jet::quote(l), jet::quote(m), date)
+                .arg(total)
+                .arg(last < 0 ? QStringLiteral("Null") : QString::number(last)));
         return test::scalar(sdr(), "SELECT Max(MailEventName) FROM MailEvent").toLongLong();
     }
     // "<indent><name>|<id>|<date>|<last>|<total>[|removed]" per outline row.
@@ -50,9 +54,11 @@ struct Seeded : MailingFixture {
         const O& o = const_cast<SDCentral&>(centre).outline();
         for (int r = 0; r < o.rowsInUse(); ++r) {
             const auto i = o.rowInfo(r);
-            out << QString(i.level * 2, u' ') + i.name + u'|' + (i.level == 2 ? QString::number(i.id) : QString()) +
-                       u'|' + i.dateSent + u'|' + (i.lastCount ? QString::number(*i.lastCount) : QString()) + u'|' +
-                       (i.sentCount ? QString::number(*i.sentCount) : QString()) + (i.removed ? "|removed" : "");
+            out << QString(i.level * 2, u' ') + i.name + u'|' +
+                       (i.level == 2 ? QString::number(i.id) : QString()) + u'|' + i.dateSent + u'|' +
+                       (i.lastCount ? QString::number(*i.lastCount) : QString()) + u'|' +
+                       (i.sentCount ? QString::number(*i.sentCount) : QString()) +
+                       (i.removed ? "|removed" : "");
         }
         return out;
     }
@@ -66,11 +72,12 @@ class TestSDCentralModel : public QObject {
 private Q_SLOTS:
     void outlineFollowsTheMailEventOrder() {
         Seeded s;
-        QCOMPARE(s.rows(), (QStringList{"Autumn||||", "Spring||||", "  Members||||",
-                                        "    Hello|" + s.id(s.springHello) + "|||0",
-                                        "    News|" + s.id(s.springNews) + "|||0", "  Staff||||",
-                                        "    Hello|" + s.id(s.springStaff) + "|||0", "Winter||||", "  Members||||",
-                                        "    Hello|" + s.id(s.winter) + "|Mar 01 2024  10:00 AM|3|7"}));
+        QCOMPARE(s.rows(),
+                 (QStringList{"Autumn||||", "Spring||||", "  Members||||",
+                              "    Hello|" + s.id(s.springHello) + "|||0",
+                              "    News|" + s.id(s.springNews) + "|||0", "  Staff||||",
+                              "    Hello|" + s.id(s.springStaff) + "|||0", "Winter||||", "  Members||||",
+                              "    Hello|" + s.id(s.winter) + "|Mar 01 2024  10:00 AM|3|7"}));
         O& o = s.centre.outline();
         // The tree agrees with the outline rows.
         QCOMPARE(o.rowCount(), 3);
@@ -92,8 +99,7 @@ private Q_SLOTS:
         s.centre.UpdateItemInSDDisplay("STAFF", O::ListLevel);
         QStringList removed;
         for (int r = 0; r < s.centre.outline().rowsInUse(); ++r)
-            if (s.centre.outline().isRemoved(r))
-                removed << QString::number(r);
+            if (s.centre.outline().isRemoved(r)) removed << QString::number(r);
         QCOMPARE(removed, (QStringList{"3", "5", "6", "9"}));
         QVERIFY(!s.centre.isSendableRow(3));
         QVERIFY(s.centre.isSendableRow(4));
@@ -104,10 +110,12 @@ private Q_SLOTS:
         QVERIFY(!s.centre.selectForNewMailing(3));
         QVERIFY(!s.centre.mailingToSend(3));
         QVERIFY(!s.centre.openMessage(3));
-        QCOMPARE(s.app.ui.transcript(),
-                 (QStringList{msg("Cannot select 'Hello' for a new mailing.  This Message has been removed from Sendora."),
-                              msg(SDCentral::kSelectMailingFirst),
-                              msg("Cannot open 'Hello'.  This Message has been removed from Sendora.")}));
+        QCOMPARE(
+            s.app.ui.transcript(),
+            (QStringList{
+                msg("Cannot select 'Hello' for a new mailing.  This Message has been removed from Sendora."),
+                msg(SDCentral::kSelectMailingFirst),
+                msg("Cannot open 'Hello'.  This Message has been removed from Sendora.")}));
     }
 
     void prepareFindsGroupAndListWithoutCase() {
@@ -123,8 +131,10 @@ private Q_SLOTS:
         QCOMPARE(s.app.ctx->settingsFile.read(kAppDefaults, "CurSendora", {}), QStringLiteral("spring"));
         QCOMPARE(s.app.ctx->settingsFile.read(kAppDefaults, "CurList", {}), QStringLiteral("MEMBERS"));
         QCOMPARE(s.app.ctx->settingsFile.read(kAppDefaults, "MailEventProfile", {}), kDefaultProfileName);
-        QCOMPARE(test::scalar(s.sdr(), QStringLiteral("SELECT SentCount FROM MailEvent WHERE MailEventName = %1").arg(id)),
-                 QVariant(0));
+        QCOMPARE(
+            test::scalar(s.sdr(),
+                         QStringLiteral("SELECT SentCount FROM MailEvent WHERE MailEventName = %1").arg(id)),
+            QVariant(0));
 
         // A new group and list go to their sorted places.
         const int fresh = s.centre.PrepareMailing("Beta", "Members", "Hello", kDefaultProfileName);
@@ -150,16 +160,18 @@ private Q_SLOTS:
         s.execute(QStringLiteral("DELETE FROM MailEvent WHERE MailEventName = %1").arg(s.springNews));
         QVERIFY(!s.centre.deleteMailing(3));
         QCOMPARE(s.centre.outline().rowInfo(3).id, s.springNews);
-        QCOMPARE(s.app.ui.transcript(),
-                 (QStringList{msg("Cannot delete the mailing.  The selected item is not a mail message."),
-                              msg("Delete the mailing for 'Hello' message?\r\n\r\nNote this deletes only the mailing "
-                                  "and not the list or message.",
-                                  "information", "OKCancel", "Delete Mailing"),
-                              msg("Delete the mailing for 'Hello' message?\r\n\r\nNote this deletes only the mailing "
-                                  "and not the list or message.",
-                                  "information", "OKCancel", "Delete Mailing"),
-                              msg("Cannot delete the mailing for 'News' message.  This mailing has already been deleted.",
-                                  "exclamation")}));
+        QCOMPARE(
+            s.app.ui.transcript(),
+            (QStringList{
+                msg("Cannot delete the mailing.  The selected item is not a mail message."),
+                msg("Delete the mailing for 'Hello' message?\r\n\r\nNote this deletes only the mailing "
+                    "and not the list or message.",
+                    "information", "OKCancel", "Delete Mailing"),
+                msg("Delete the mailing for 'Hello' message?\r\n\r\nNote this deletes only the mailing "
+                    "and not the list or message.",
+                    "information", "OKCancel", "Delete Mailing"),
+                msg("Cannot delete the mailing for 'News' message.  This mailing has already been deleted.",
+                    "exclamation")}));
         QCOMPARE(test::scalar(s.sdr(), "SELECT Count(*) FROM MailEvent").toInt(), 1);
     }
 
@@ -187,7 +199,8 @@ private Q_SLOTS:
         QVERIFY(s.centre.sentBefore(*winter));
         QVERIFY(!s.centre.sentBefore(*s.centre.mailingToSend(3)));
         QVERIFY(!s.centre.selectsDirectSend(kDefaultProfileName));
-        QCOMPARE(s.app.ui.transcript(), QStringList{msg(SDCentral::kSelectMailingFirst)}); // a deleted list: tst_sdcentral
+        QCOMPARE(s.app.ui.transcript(),
+                 QStringList{msg(SDCentral::kSelectMailingFirst)}); // a deleted list: tst_sdcentral
         QVERIFY(!s.centre.mailingToSchedule(2));
         QCOMPARE(*s.centre.mailingToSchedule(3), s.springHello);
     }
@@ -196,8 +209,9 @@ private Q_SLOTS:
         Seeded s;
         QCOMPARE(s.centre.ReturnMailResults(s.winter, 5, 1, "Apr 02 2024  09:15 AM"), 9);
         QCOMPARE(s.rows().at(9), "    Hello|" + s.id(s.winter) + "|Apr 02 2024  09:15 AM|5|12");
-        QCOMPARE(test::scalar(s.sdr(), QStringLiteral("SELECT SentCountFailed FROM MailEvent WHERE MailEventName = %1")
-                                           .arg(s.winter))
+        QCOMPARE(test::scalar(s.sdr(),
+                              QStringLiteral("SELECT SentCountFailed FROM MailEvent WHERE MailEventName = %1")
+                                  .arg(s.winter))
                      .toInt(),
                  1);
         const QStringList before = s.rows();
@@ -206,8 +220,9 @@ private Q_SLOTS:
         s.centre.close();
         s.app.ui.clear();
         QCOMPARE(s.centre.ReturnMailResults(s.winter, 1, 0, "y"), -1);
-        QCOMPARE(s.app.ui.transcript(),
-                 QStringList{msg("Could not update Mailing results into the MailEvent database.", "exclamation")});
+        QCOMPARE(
+            s.app.ui.transcript(),
+            QStringList{msg("Could not update Mailing results into the MailEvent database.", "exclamation")});
     }
 
     void selectionAndChoiceRules() {
@@ -226,10 +241,10 @@ private Q_SLOTS:
         QCOMPARE(*s.centre.selectForNewMailing(2), QStringLiteral("Members"));
         s.app.ui.clear();
         QVERIFY(!s.centre.showDeliveryOptions(2));
-        QCOMPARE(s.app.ui.transcript().last(),
-                 msg("Cannot display the Mailing Options.  The selected item does not have a valid Mailing Options "
-                     "defined for it.",
-                     "exclamation"));
+        QCOMPARE(s.app.ui.transcript().last(), msg("Cannot display the Mailing Options.  The selected item "
+                                                   "does not have a valid Mailing Options "
+                                                   "defined for it.",
+                                                   "exclamation"));
     }
 
     void sentFlagChangeWritesBothColumns() {
@@ -246,9 +261,10 @@ private Q_SLOTS:
         MailingFixture f;
         {
             auto db = jet::Database::open(f.sdr());
-            auto insert = db->prepareStatement(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, "
-                                                              "Profile, SentCount) VALUES(%1,%2,%3,\"P\",0)")
-                                                   .arg(jet::param(1), jet::param(2), jet::param(3)));
+            auto insert = db->prepareStatement(
+                QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, "
+                               "Profile, SentCount) VALUES(%1,%2,%3,\"P\",0)")
+                    .arg(jet::param(1), jet::param(2), jet::param(3)));
             db->beginTransaction();
             for (int i = 0; i < 10000; ++i) {
                 insert->bind(1, QStringLiteral("Group %1").arg(i % 40, 2, 10, QLatin1Char('0')));

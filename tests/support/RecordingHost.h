@@ -15,12 +15,16 @@ struct RecordingHost : WindowHost {
         calls << QStringLiteral("messageWindowUsingList:") + listName;
         return messageUsingList;
     }
-    void closeListWindows(const QString& caption) override { calls << QStringLiteral("closeListWindows:") + caption; }
+    void closeListWindows(const QString& caption) override {
+        calls << QStringLiteral("closeListWindows:") + caption;
+    }
     void openListWindow(const QString& caption, const QString& file) override {
         calls << QStringLiteral("openListWindow:") + caption + u'|' + file;
     }
     void listCatalogueChanged() override { calls << QStringLiteral("listCatalogueChanged"); }
-    void listSaved(const QString& name, const QString&) override { calls << QStringLiteral("listSaved:") + name; }
+    void listSaved(const QString& name, const QString&) override {
+        calls << QStringLiteral("listSaved:") + name;
+    }
     bool openDeliveryOptionsWizard(const QString& name) override {
         calls << QStringLiteral("openDeliveryOptionsWizard:") + name;
         return true;

@@ -4,8 +4,7 @@ namespace sendora::test {
 
 Answer ScriptedUserInterface::message(const QString& text, Buttons buttons, Icon icon, const QString& title) {
     shown.append({QStringLiteral("message"), text, title, buttons, icon, {}});
-    if (buttons == Buttons::OK)
-        return Answer::OK;
+    if (buttons == Buttons::OK) return Answer::OK;
     return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
 }
 
@@ -27,7 +26,8 @@ std::optional<QString> ScriptedUserInterface::saveFileName(const QString& title,
     return files.isEmpty() ? std::nullopt : files.takeFirst();
 }
 
-QStringList ScriptedUserInterface::checkList(const QString& caption, const QString& text, const QStringList& items) {
+QStringList ScriptedUserInterface::checkList(const QString& caption, const QString& text,
+                                             const QStringList& items) {
     shown.append({QStringLiteral("checklist"), text, caption, Buttons::OK, Icon::None, items});
     return checks.isEmpty() ? items : checks.takeFirst();
 }
@@ -35,15 +35,15 @@ QStringList ScriptedUserInterface::checkList(const QString& caption, const QStri
 QStringList ScriptedUserInterface::messageTexts() const {
     QStringList texts;
     for (const Shown& s : shown)
-        if (s.kind == QLatin1String("message"))
-            texts << s.text;
+        if (s.kind == QLatin1String("message")) texts << s.text;
     return texts;
 }
 
 QStringList ScriptedUserInterface::transcript() const {
     QStringList lines;
     for (const Shown& s : shown)
-        lines << QStringLiteral("%1|%2|%3|%4|%5").arg(s.kind, iconName(s.icon), buttonsName(s.buttons), s.title, s.text);
+        lines << QStringLiteral("%1|%2|%3|%4|%5")
+                     .arg(s.kind, iconName(s.icon), buttonsName(s.buttons), s.title, s.text);
     return lines;
 }
 

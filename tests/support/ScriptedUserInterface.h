@@ -30,7 +30,8 @@ public:
     QList<Shown> shown;
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
-    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override;
     std::optional<QString> openFileName(const QString& title, const QString& dir,
                                         const QList<FileFilter>& filters) override;
     std::optional<QString> saveFileName(const QString& title, const QString& dir,
@@ -45,7 +46,8 @@ public:
 
 // A message box as one transcript line.
 inline QString msg(const QString& text, const QString& icon = QStringLiteral("information"),
-                   const QString& buttons = QStringLiteral("OK"), const QString& title = QStringLiteral("Sendora")) {
+                   const QString& buttons = QStringLiteral("OK"),
+                   const QString& title = QStringLiteral("Sendora")) {
     return QStringLiteral("message|%1|%2|%3|%4").arg(icon, buttons, title, text);
 }
 

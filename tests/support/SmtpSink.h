@@ -10,7 +10,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <unistd.h>
 
 namespace sendora::test {
@@ -35,13 +34,11 @@ public:
         m_port = probe.serverPort();
         probe.close();
         QStringList args;
-        if (::geteuid() == 0)
-            args << QStringLiteral("-u") << QStringLiteral("root");
+        if (::geteuid() == 0) args << QStringLiteral("-u") << QStringLiteral("root");
         args << extraOptions << QStringLiteral("-d") << m_dumps.path() + QStringLiteral("/%H%M%S.")
              << QStringLiteral("127.0.0.1:%1").arg(m_port) << QStringLiteral("200");
         m_process.start(QLatin1String(kPath), args);
-        if (!m_process.waitForStarted(3000))
-            return false;
+        if (!m_process.waitForStarted(3000)) return false;
         return QTest::qWaitFor(
             [this] {
                 QTcpSocket s;
@@ -52,11 +49,9 @@ public:
     }
 
     void stop() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
+        if (m_process.state() == QProcess::NotRunning) return;
         m_process.terminate();
-        if (!m_process.waitForFinished(2000))
-            m_process.kill();
+        if (!m_process.waitForFinished(2000)) m_process.kill();
         m_process.waitForFinished(2000);
     }
 
@@ -68,8 +63,7 @@ public:
         const QDir dir(m_dumps.path());
         for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
             QFile f(dir.filePath(name));
-            if (f.open(QIODevice::ReadOnly))
-                all << f.readAll();
+            if (f.open(QIODevice::ReadOnly)) all << f.readAll();
         }
         return all;
     }
@@ -86,8 +80,7 @@ public:
         for (const QByteArray& line : dump.split('\n')) {
             if (line.startsWith("X-Rcpt-Args: <"))
                 out << QString::fromUtf8(line.mid(14, line.indexOf('>') - 14));
-            if (line.startsWith("Received:"))
-                break;
+            if (line.startsWith("Received:")) break;
         }
         return out;
     }

@@ -6,7 +6,6 @@
 #include "support/ScriptedUserInterface.h"
 
 #include <QTemporaryDir>
-
 #include <memory>
 
 namespace sendora::test {
@@ -30,8 +29,7 @@ struct TestApp {
     void start(bool sampleData = false) {
         ui.answers = {sampleData ? Answer::Yes : Answer::No};
         Startup s(*ctx);
-        if (!s.run())
-            qFatal("start-up failed: %s", qPrintable(s.failureText()));
+        if (!s.run()) qFatal("start-up failed: %s", qPrintable(s.failureText()));
         ui.clear();
     }
 };

@@ -1,16 +1,15 @@
-#include "app/cli/MailingCommands.h"
+#include "MailingCommands.h"
 
 #include "core/AppContext.h"
-#include "mailing/MimeRelayMessages.h"
-#include "mailing/RelayMailing.h"
-#include "mailing/SMTPSocket.h"
 #include "mailing/SendMDBList.h"
+#include "mailing/compose/ListMessageSource.h"
+#include "mailing/relay/RelaySend.h"
+#include "mailing/relay/SMTPSocket.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
-
 #include <cstdio>
 
 namespace sendora::cli {
@@ -25,8 +24,7 @@ std::optional<MailingRow> mailingArgument(AppContext& ctx, const QString& text, 
         return std::nullopt;
     }
     auto row = loadMailingRow(ctx, id);
-    if (!row)
-        err << "sendora-cli: there is no mailing number " << id << '\n';
+    if (!row) err << "sendora-cli: there is no mailing number " << id << '\n';
     return row;
 }
 
@@ -34,8 +32,8 @@ std::optional<MailingRow> mailingArgument(AppContext& ctx, const QString& text, 
 void drawProgress(QTextStream& err, qint64 done, qint64 total, qint64 passed, qint64 failed) {
     constexpr int width = 30;
     const int filled = total > 0 ? int(width * std::min(done, total) / total) : 0;
-    err << "\r[" << QString(filled, u'#') << QString(width - filled, u'.') << "] " << done << '/' << total << " sent, "
-        << failed << " failed" << (passed + failed >= total ? "" : "  ");
+    err << "\r[" << QString(filled, u'#') << QString(width - filled, u'.') << "] " << done << '/' << total
+        << " sent, " << failed << " failed" << (passed + failed >= total ? "" : "  ");
     err.flush();
 }
 
@@ -68,11 +66,9 @@ int runCompose(AppContext& ctx, const QStringList& args, QTextStream& err) {
         err << "Usage: sendora-cli compose MAILING_ID --to ADDRESS\n";
         return 2;
     }
-    if (!openExistingFolder(ctx, err))
-        return 2;
+    if (!openExistingFolder(ctx, err)) return 2;
     const auto row = mailingArgument(ctx, id, err);
-    if (!row)
-        return 2;
+    if (!row) return 2;
 
     MailEvent options;
     GetMEPFromDB(ctx, options, row->profile);
@@ -81,18 +77,16 @@ int runCompose(AppContext& ctx, const QStringList& args, QTextStream& err) {
     cursor.AddrListName = row->list;
     cursor.MsgName = row->message;
     cursor.MailOptionsName = row->profile;
-    if (!cursor.openMessageAndList())
-        return 1;
+    if (!cursor.openMessageAndList()) return 1;
     QString sender = options.From.trimmed();
     sender.removeIf([](QChar c) { return c.unicode() < 33; });
-    MimeRelayMessages messages(ctx, cursor);
+    ListMessageSource messages(ctx, cursor);
     if (!messages.prepare(sender, options.ReplyTo.trimmed(), QDateTime::currentDateTime(),
                           [&err](const QString& line) { err << line << '\n'; }))
         return 1;
     const QByteArray data = messages.messageFor(to.trimmed());
     QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly))
-        return 1;
+    if (!out.open(stdout, QIODevice::WriteOnly)) return 1;
     out.write(data);
     out.flush();
     return 0;
@@ -103,16 +97,14 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
         err << "Usage: sendora-cli send MAILING_ID\n";
         return 2;
     }
-    if (!openExistingFolder(ctx, err))
-        return 2;
+    if (!openExistingFolder(ctx, err)) return 2;
     const auto row = mailingArgument(ctx, args.first(), err);
-    if (!row)
-        return 2;
+    if (!row) return 2;
 
-    RelayMailing mailing(ctx, *row);
+    RelaySend mailing(ctx, *row);
     int code = 1;
     bool ended = false;
-    QObject::connect(&mailing, &RelayMailing::finished, [&](bool completed) {
+    QObject::connect(&mailing, &RelaySend::finished, [&](bool completed) {
         code = completed ? 0 : 1;
         ended = true;
         SMTPSocket* s = mailing.session();
@@ -124,11 +116,9 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
         QTimer::singleShot(5000, qApp, &QCoreApplication::quit);
         QObject::connect(&s->socket(), &mail::MailSocket::Disconnected, qApp, &QCoreApplication::quit,
                          Qt::QueuedConnection);
-        if (!s->socket().IsOpen())
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        if (!s->socket().IsOpen()) QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     });
-    if (!mailing.start())
-        return 1;
+    if (!mailing.start()) return 1;
     SMTPSocket* s = mailing.session();
     QObject::connect(s, &SMTPSocket::CounterUpdate, [&](qint32 passed, qint32 failed) {
         drawProgress(err, passed + failed, mailing.recipientCount(), passed, failed);
@@ -138,8 +128,7 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
             text.startsWith(QLatin1String("Reason")) || text.startsWith(QLatin1String("Server timed out")))
             err << '\n' << text << '\n';
     });
-    if (!ended)
-        QCoreApplication::exec();
+    if (!ended) QCoreApplication::exec();
     return code;
 }
 

@@ -1,4 +1,4 @@
-#include "app/cli/ParserCommands.h"
+#include "ParserCommands.h"
 
 #include "import/AddressExtractor.h"
 #include "import/AddressRules.h"
@@ -7,8 +7,7 @@
 
 namespace sendora::cli {
 
-int runCheckAddress(const QStringList& args, QTextStream& out)
-{
+int runCheckAddress(const QStringList& args, QTextStream& out) {
     for (const QString& address : args) {
         QString line;
         AddressExtractor::appendEscaped(line, address);
@@ -19,8 +18,7 @@ int runCheckAddress(const QStringList& args, QTextStream& out)
     return 0;
 }
 
-int runExtract(const QStringList& args, QTextStream& in, QTextStream& out, QTextStream& err)
-{
+int runExtract(const QStringList& args, QTextStream& in, QTextStream& out, QTextStream& err) {
     QString type;
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString value;
@@ -29,7 +27,8 @@ int runExtract(const QStringList& args, QTextStream& in, QTextStream& out, QText
         else if (args[i].startsWith(u"--class="))
             value = args[i].mid(8);
         else {
-            err << "extract: unexpected argument " << args[i] << "\nusage: extract [--class text|mailbox|binary]\n";
+            err << "extract: unexpected argument " << args[i]
+                << "\nusage: extract [--class text|mailbox|binary]\n";
             err.flush();
             return 2;
         }

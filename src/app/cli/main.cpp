@@ -2,8 +2,8 @@
 // run the same code the GUI runs; messages go to stderr, questions are answered by
 // --yes (the default) or --no.
 
-#include "app/cli/MailingCommands.h"
-#include "app/cli/ParserCommands.h"
+#include "MailingCommands.h"
+#include "ParserCommands.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/TerminalUserInterface.h"
@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
-
 #include <cstdio>
 
 namespace {
@@ -68,7 +67,8 @@ bool parse(const QStringList& argv, Options& o, QTextStream& err) {
 }
 
 int runInit(const Options& o, QTextStream& err) {
-    const QString folder = sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath());
+    const QString folder =
+        sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath());
     sendora::TerminalUserInterface ui(err, o.yes);
     sendora::AppContext ctx(folder, &ui, nullptr);
     sendora::Startup startup(ctx);
@@ -90,8 +90,7 @@ int main(int argc, char** argv) {
     QTextStream in(stdin);
 
     Options o;
-    if (!parse(QCoreApplication::arguments(), o, err))
-        return 2;
+    if (!parse(QCoreApplication::arguments(), o, err)) return 2;
     if (o.command == QLatin1String("--version")) {
         out << "Sendora " << sendora::GetVersionText(true) << '\n';
         return 0;
@@ -100,19 +99,17 @@ int main(int argc, char** argv) {
         (o.command.isEmpty() ? err : out) << kUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
-    if (o.command == QLatin1String("init"))
-        return runInit(o, err);
+    if (o.command == QLatin1String("init")) return runInit(o, err);
     if (o.command == QLatin1String("compose") || o.command == QLatin1String("send")) {
-        const QString folder = sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath());
+        const QString folder =
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath());
         sendora::TerminalUserInterface ui(err, o.yes);
         sendora::AppContext ctx(folder, &ui, nullptr);
         return o.command == QLatin1String("compose") ? sendora::cli::runCompose(ctx, o.args, err)
                                                      : sendora::cli::runSend(ctx, o.args, err);
     }
-    if (o.command == QLatin1String("check-address"))
-        return sendora::cli::runCheckAddress(o.args, out);
-    if (o.command == QLatin1String("extract"))
-        return sendora::cli::runExtract(o.args, in, out, err);
+    if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
+    if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);
     err << "sendora-cli: unknown command " << o.command << "\n" << kUsage;
     return 2;
 }

@@ -35,7 +35,6 @@ int main(int argc, char** argv) {
     ui.setParent(&window);
 
     sendora::Startup startup(ctx);
-    if (!startup.run())
-        return 1;
+    if (!startup.run()) return 1;
     return app.exec();
 }

@@ -2,12 +2,11 @@
 
 #include "components/jet/JetInternal.h"
 
-#include <sqlite3.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <sqlite3.h>
 
 namespace jet {
 
@@ -19,16 +18,14 @@ namespace {
 constexpr int kStatementCacheLimit = 128;
 constexpr int kPlanCacheLimit = 512;
 
-QString capture(const QString& msg, const char* pattern)
-{
+QString capture(const QString& msg, const char* pattern) {
     const QRegularExpression re(QString::fromLatin1(pattern));
     const auto m = re.match(msg);
     return m.hasMatch() ? m.captured(1) : QString();
 }
 } // namespace
 
-void throwSqlite(sqlite3* db, int rc, const QString& context)
-{
+void throwSqlite(sqlite3* db, int rc, const QString& context) {
     const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     const QString where = context.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(context.left(300));
     if (msg.startsWith(QLatin1String("JET3315:")))
@@ -36,22 +33,26 @@ void throwSqlite(sqlite3* db, int rc, const QString& context)
     switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
         if (msg.contains(QLatin1String("UNIQUE")) || msg.contains(QLatin1String("PRIMARY KEY")))
-            throw Error(ErrDuplicateKey, QStringLiteral("The changes you requested to the table were not successful "
-                                                        "because they would create duplicate values in the index, "
-                                                        "primary key, or relationship (%1).")
-                                             .arg(msg.section(QLatin1Char(':'), 1).trimmed()));
+            throw Error(ErrDuplicateKey,
+                        QStringLiteral("The changes you requested to the table were not successful "
+                                       "because they would create duplicate values in the index, "
+                                       "primary key, or relationship (%1).")
+                            .arg(msg.section(QLatin1Char(':'), 1).trimmed()));
         if (msg.contains(QLatin1String("NOT NULL")))
-            throw Error(3314, QStringLiteral("The field '%1' cannot contain a Null value because the Required "
-                                             "property for this field is set to True.")
-                                  .arg(msg.section(QLatin1Char(':'), 1).trimmed()));
+            throw Error(3314,
+                        QStringLiteral("The field '%1' cannot contain a Null value because the Required "
+                                       "property for this field is set to True.")
+                            .arg(msg.section(QLatin1Char(':'), 1).trimmed()));
         throw Error(3317, QStringLiteral("One or more values are prohibited by a rule: %1.").arg(msg));
     case SQLITE_FULL:
         throw Error(ErrDiskFull, QStringLiteral("The disk is full%1.").arg(where));
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw Error(ErrLocked, QStringLiteral("Could not update; currently locked by another session%1.").arg(where));
+        throw Error(ErrLocked,
+                    QStringLiteral("Could not update; currently locked by another session%1.").arg(where));
     case SQLITE_READONLY:
-        throw Error(ErrReadOnly, QStringLiteral("Cannot update. Database or object is read-only%1.").arg(where));
+        throw Error(ErrReadOnly,
+                    QStringLiteral("Cannot update. Database or object is read-only%1.").arg(where));
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         throw Error(ErrNotADatabase, QStringLiteral("Unrecognized database format%1.").arg(where));
@@ -64,14 +65,16 @@ void throwSqlite(sqlite3* db, int rc, const QString& context)
     }
     QString name;
     if (!(name = capture(msg, R"(^no such table: (?:main\.)?(.+)$)")).isEmpty())
-        throw Error(ErrTableNotFound, QStringLiteral("The database engine cannot find the input table or query '%1'. "
-                                                     "Make sure it exists and that its name is spelled correctly.")
-                                          .arg(name));
+        throw Error(ErrTableNotFound,
+                    QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                   "Make sure it exists and that its name is spelled correctly.")
+                        .arg(name));
     if (!(name = capture(msg, R"(^no such column: (.+)$)")).isEmpty())
-        throw Error(ErrTooFewParameters, QStringLiteral("Too few parameters. Expected 1. Unknown field name: '%1'%2.")
-                                             .arg(name, where));
-    if (!(name = capture(msg, R"re(^table "?(.+?)"? already exists$)re")).isEmpty()
-        || !(name = capture(msg, R"(^there is already another table or index with this name: (.+)$)")).isEmpty())
+        throw Error(
+            ErrTooFewParameters,
+            QStringLiteral("Too few parameters. Expected 1. Unknown field name: '%1'%2.").arg(name, where));
+    if (!(name = capture(msg, R"re(^table "?(.+?)"? already exists$)re")).isEmpty() ||
+        !(name = capture(msg, R"(^there is already another table or index with this name: (.+)$)")).isEmpty())
         throw Error(ErrTableExists, QStringLiteral("Table '%1' already exists.").arg(name));
     if (!(name = capture(msg, R"(^duplicate column name: (.+)$)")).isEmpty())
         throw Error(ErrFieldExists, QStringLiteral("Field '%1' already exists in the table.").arg(name));
@@ -85,58 +88,48 @@ void throwSqlite(sqlite3* db, int rc, const QString& context)
         throw Error(3280, QStringLiteral("Cannot delete a field that is part of an index or is needed by the "
                                          "system: %1.")
                               .arg(msg));
-    if (msg.contains(QLatin1String("syntax error")) || msg.contains(QLatin1String("incomplete input"))
-        || msg.contains(QLatin1String("wrong number of arguments")) || msg.contains(QLatin1String("ambiguous")))
+    if (msg.contains(QLatin1String("syntax error")) || msg.contains(QLatin1String("incomplete input")) ||
+        msg.contains(QLatin1String("wrong number of arguments")) || msg.contains(QLatin1String("ambiguous")))
         throw Error(ErrSyntax, QStringLiteral("Syntax error in query expression: %1%2.").arg(msg, where));
     throw Error(ErrGeneric, msg + where);
 }
 
 // ---- DatabaseCore -------------------------------------------------------------------
 
-void DatabaseCore::ensureOpen() const
-{
-    if (!db)
-        throw Error(3420, QStringLiteral("Object invalid or no longer set: the database is closed."));
+void DatabaseCore::ensureOpen() const {
+    if (!db) throw Error(3420, QStringLiteral("Object invalid or no longer set: the database is closed."));
 }
 
-QString DatabaseCore::aliasFor(const QString& file) const
-{
+QString DatabaseCore::aliasFor(const QString& file) const {
     const QString abs = QFileInfo(file).absoluteFilePath();
     auto it = fileAlias.constFind(abs);
-    if (it != fileAlias.constEnd())
-        return *it;
+    if (it != fileAlias.constEnd()) return *it;
     const QString alias = QStringLiteral("jetfile%1").arg(fileAlias.size() + 1);
     fileAlias.insert(abs, alias);
     aliasFile.insert(alias, abs);
     return alias;
 }
 
-TranslateContext DatabaseCore::context() const
-{
+TranslateContext DatabaseCore::context() const {
     TranslateContext ctx;
     ctx.aliasForFile = [this](const QString& file) { return aliasFor(file); };
     ctx.links = links;
     return ctx;
 }
 
-std::shared_ptr<const Plan> DatabaseCore::plan(const QString& jetSql) const
-{
+std::shared_ptr<const Plan> DatabaseCore::plan(const QString& jetSql) const {
     auto it = planCache.constFind(jetSql);
-    if (it != planCache.constEnd())
-        return *it;
+    if (it != planCache.constEnd()) return *it;
     auto p = std::make_shared<const Plan>(translateStatement(jetSql, context()));
-    if (planCache.size() >= kPlanCacheLimit)
-        planCache.clear();
+    if (planCache.size() >= kPlanCacheLimit) planCache.clear();
     planCache.insert(jetSql, p);
     return p;
 }
 
-void DatabaseCore::attach(const QStringList& aliases)
-{
+void DatabaseCore::attach(const QStringList& aliases) {
     for (const QString& alias : aliases) {
         int& refs = attachRefs[alias];
-        if (refs++ > 0)
-            continue;
+        if (refs++ > 0) continue;
         const QString file = aliasFile.value(alias);
         if (!QFileInfo(file).isFile()) {
             attachRefs.remove(alias);
@@ -159,8 +152,7 @@ void DatabaseCore::attach(const QStringList& aliases)
         sqlite3_stmt* check = nullptr;
         const QString probe = QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(sqlIdent(alias));
         rc = sqlite3_prepare_v2(db, probe.toUtf8().constData(), -1, &check, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_step(check);
+        if (rc == SQLITE_OK) rc = sqlite3_step(check);
         sqlite3_finalize(check);
         if (rc != SQLITE_ROW) {
             release({alias});
@@ -169,38 +161,32 @@ void DatabaseCore::attach(const QStringList& aliases)
     }
 }
 
-void DatabaseCore::release(const QStringList& aliases)
-{
+void DatabaseCore::release(const QStringList& aliases) {
     for (const QString& alias : aliases) {
         auto it = attachRefs.find(alias);
-        if (it == attachRefs.end() || --*it > 0)
-            continue;
+        if (it == attachRefs.end() || --*it > 0) continue;
         attachRefs.erase(it);
-        if (!db)
-            continue;
+        if (!db) continue;
         const QByteArray sql = (QStringLiteral("DETACH DATABASE ") + sqlIdent(alias)).toUtf8();
         sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
     }
 }
 
-sqlite3_stmt* DatabaseCore::prepare(const QString& sql, bool cached, const QString& context)
-{
+sqlite3_stmt* DatabaseCore::prepare(const QString& sql, bool cached, const QString& context) {
     ensureOpen();
     if (cached) {
-        if (sqlite3_stmt* st = stmtCache.value(sql))
-            return st;
+        if (sqlite3_stmt* st = stmtCache.value(sql)) return st;
     }
     sqlite3_stmt* st = nullptr;
     const QByteArray utf8 = sql.toUtf8();
     const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v3(db, utf8.constData(), int(utf8.size()), cached ? SQLITE_PREPARE_PERSISTENT : 0,
-                                      &st, &tail);
+    const int rc = sqlite3_prepare_v3(db, utf8.constData(), int(utf8.size()),
+                                      cached ? SQLITE_PREPARE_PERSISTENT : 0, &st, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st);
         throwSqlite(db, rc, context.isEmpty() ? sql : context);
     }
-    if (!st)
-        throw Error(ErrSyntax, QStringLiteral("Empty SQL statement."));
+    if (!st) throw Error(ErrSyntax, QStringLiteral("Empty SQL statement."));
     if (tail && QByteArray(tail).trimmed().size() > 0) {
         sqlite3_finalize(st);
         throw Error(3145, QStringLiteral("Characters found after end of SQL statement."));
@@ -216,8 +202,7 @@ sqlite3_stmt* DatabaseCore::prepare(const QString& sql, bool cached, const QStri
     return st;
 }
 
-void DatabaseCore::done(sqlite3_stmt* stmt, bool cached)
-{
+void DatabaseCore::done(sqlite3_stmt* stmt, bool cached) {
     if (cached) {
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
@@ -226,18 +211,15 @@ void DatabaseCore::done(sqlite3_stmt* stmt, bool cached)
     }
 }
 
-int DatabaseCore::step(sqlite3_stmt* stmt, const QString& context)
-{
+int DatabaseCore::step(sqlite3_stmt* stmt, const QString& context) {
     const int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
-        return rc;
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
     const int err = sqlite3_extended_errcode(db);
     sqlite3_reset(stmt);
     throwSqlite(db, err ? err : rc, context);
 }
 
-void DatabaseCore::exec(const QString& sql, const QString& context)
-{
+void DatabaseCore::exec(const QString& sql, const QString& context) {
     sqlite3_stmt* st = prepare(sql, false, context.isEmpty() ? sql : context);
     try {
         while (step(st, context.isEmpty() ? sql : context) == SQLITE_ROW) {
@@ -249,8 +231,7 @@ void DatabaseCore::exec(const QString& sql, const QString& context)
     sqlite3_finalize(st);
 }
 
-QStringList DatabaseCore::queryStrings(const QString& sql)
-{
+QStringList DatabaseCore::queryStrings(const QString& sql) {
     QStringList out;
     sqlite3_stmt* st = prepare(sql, false, sql);
     try {
@@ -266,24 +247,20 @@ QStringList DatabaseCore::queryStrings(const QString& sql)
     return out;
 }
 
-void DatabaseCore::clearCaches()
-{
+void DatabaseCore::clearCaches() {
     for (sqlite3_stmt* st : std::as_const(stmtCache))
         sqlite3_finalize(st);
     stmtCache.clear();
     planCache.clear();
 }
 
-void DatabaseCore::closeAll()
-{
-    if (!db)
-        return;
+void DatabaseCore::closeAll() {
+    if (!db) return;
     for (RecordsetCore* rs : QSet<RecordsetCore*>(recordsets))
         rs->detach();
     recordsets.clear();
     clearCaches();
-    if (txDepth > 0)
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (txDepth > 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     txDepth = 0;
     for (auto it = attachRefs.begin(); it != attachRefs.end(); ++it) {
         const QByteArray sql = (QStringLiteral("DETACH DATABASE ") + sqlIdent(it.key())).toUtf8();
@@ -296,33 +273,31 @@ void DatabaseCore::closeAll()
     db = nullptr;
 }
 
-Savepoint::Savepoint(DatabaseCore& d) : m_d(d) { m_d.exec(QStringLiteral("SAVEPOINT jet_step")); }
+Savepoint::Savepoint(DatabaseCore& d) : m_d(d) {
+    m_d.exec(QStringLiteral("SAVEPOINT jet_step"));
+}
 
-Savepoint::~Savepoint()
-{
+Savepoint::~Savepoint() {
     if (m_open && m_d.db) {
         sqlite3_exec(m_d.db, "ROLLBACK TO jet_step", nullptr, nullptr, nullptr);
         sqlite3_exec(m_d.db, "RELEASE jet_step", nullptr, nullptr, nullptr);
     }
 }
 
-void Savepoint::release()
-{
+void Savepoint::release() {
     m_d.exec(QStringLiteral("RELEASE jet_step"));
     m_open = false;
 }
 
 // ---- execution ----------------------------------------------------------------------
 
-QString withOrIgnore(const QString& sql)
-{
+QString withOrIgnore(const QString& sql) {
     // "INSERT INTO ..." / "UPDATE ..." -> "... OR IGNORE ..."
     const int space = int(sql.indexOf(QLatin1Char(' ')));
     return sql.left(space) + QStringLiteral(" OR IGNORE") + sql.mid(space);
 }
 
-void DatabaseCore::withAttached(const QStringList& aliases, const std::function<void()>& work)
-{
+void DatabaseCore::withAttached(const QStringList& aliases, const std::function<void()>& work) {
     // Other files stay attached only while a statement needs them.
     attach(aliases);
     try {
@@ -334,8 +309,7 @@ void DatabaseCore::withAttached(const QStringList& aliases, const std::function<
     release(aliases);
 }
 
-void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnError)
-{
+void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnError) {
     ensureOpen();
     affected = 0;
     switch (plan.kind) {
@@ -370,32 +344,42 @@ void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnE
                 selectInto(plan, jetSql);
         });
         return;
-    case Kind::CreateTable: createTable(plan); break;
-    case Kind::CreateIndex: createIndex(plan); break;
-    case Kind::DropTable: dropTable(plan); break;
-    case Kind::DropIndex: dropIndex(plan); break;
-    case Kind::AlterTable: alterTable(plan); break;
+    case Kind::CreateTable:
+        createTable(plan);
+        break;
+    case Kind::CreateIndex:
+        createIndex(plan);
+        break;
+    case Kind::DropTable:
+        dropTable(plan);
+        break;
+    case Kind::DropIndex:
+        dropIndex(plan);
+        break;
+    case Kind::AlterTable:
+        alterTable(plan);
+        break;
     }
     planCache.clear(); // translations can depend on the schema no more than on links, but be safe
 }
 
-void DatabaseCore::insertByName(const Plan& plan, const QString& jetSql, bool failOnError)
-{
+void DatabaseCore::insertByName(const Plan& plan, const QString& jetSql, bool failOnError) {
     // Jet appends by column name: pair the names both sides share, leave the rest to defaults.
     sqlite3_stmt* st = prepare(plan.selectSql, false, jetSql);
     QStringList source;
     for (int i = 0; i < sqlite3_column_count(st); ++i)
         source << QString::fromUtf8(sqlite3_column_name(st, i));
     sqlite3_finalize(st);
-    const QStringList target = queryStrings(QStringLiteral("SELECT name FROM pragma_table_info(%1, %2)")
-                                                .arg(sqlString(plan.targetTable), sqlString(plan.targetSchema)));
+    const QStringList target =
+        queryStrings(QStringLiteral("SELECT name FROM pragma_table_info(%1, %2)")
+                         .arg(sqlString(plan.targetTable), sqlString(plan.targetSchema)));
     if (target.isEmpty())
-        throw Error(ErrTableNotFound, QStringLiteral("The database engine cannot find the output table '%1'.")
-                                          .arg(plan.targetTable));
+        throw Error(
+            ErrTableNotFound,
+            QStringLiteral("The database engine cannot find the output table '%1'.").arg(plan.targetTable));
     QStringList into, from, seen;
     for (const QString& s : std::as_const(source)) {
-        if (seen.contains(s, Qt::CaseInsensitive))
-            continue;
+        if (seen.contains(s, Qt::CaseInsensitive)) continue;
         for (const QString& t : target) {
             if (t.compare(s, Qt::CaseInsensitive) == 0) {
                 into << sqlIdent(t);
@@ -405,14 +389,13 @@ void DatabaseCore::insertByName(const Plan& plan, const QString& jetSql, bool fa
             }
         }
     }
-    if (into.isEmpty())
-        return;
+    if (into.isEmpty()) return;
     const QString table = plan.targetSchema == QLatin1String("main")
                               ? sqlIdent(plan.targetTable)
                               : sqlIdent(plan.targetSchema) + QLatin1Char('.') + sqlIdent(plan.targetTable);
     const QString sql = QStringLiteral("INSERT %1INTO %2 (%3) SELECT %4 FROM (%5)")
-                            .arg(failOnError ? QString() : QStringLiteral("OR IGNORE "), table, into.join(QLatin1Char(',')),
-                                 from.join(QLatin1Char(',')), plan.selectSql);
+                            .arg(failOnError ? QString() : QStringLiteral("OR IGNORE "), table,
+                                 into.join(QLatin1Char(',')), from.join(QLatin1Char(',')), plan.selectSql);
     sqlite3_stmt* ins = prepare(sql, false, jetSql);
     try {
         step(ins, jetSql);
@@ -424,8 +407,7 @@ void DatabaseCore::insertByName(const Plan& plan, const QString& jetSql, bool fa
     sqlite3_finalize(ins);
 }
 
-void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql)
-{
+void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql) {
     if (tableExists(plan.targetSchema, plan.targetTable))
         throw Error(ErrTableExists, QStringLiteral("Table '%1' already exists.").arg(plan.targetTable));
     TableModel m;
@@ -442,17 +424,19 @@ void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql)
         const char* decl = sqlite3_column_decltype(st, i);
         if (decl) {
             const TypeInfo t = typeFromDecl(QString::fromUtf8(decl));
-            c.type = t.type == FieldType::Counter ? FieldType::Long : t.type; // Jet copies counters as numbers
+            c.type =
+                t.type == FieldType::Counter ? FieldType::Long : t.type; // Jet copies counters as numbers
             c.size = t.size;
             const char* origin = sqlite3_column_origin_name(st, i);
             if (c.type == FieldType::Integer && origin) {
                 // an INTEGER PRIMARY KEY AUTOINCREMENT source is a counter
-                const QString sql = queryStrings(QStringLiteral("SELECT sql FROM %1.sqlite_master WHERE type='table' AND name=%2")
-                                                     .arg(sqlIdent(QString::fromUtf8(sqlite3_column_database_name(st, i))),
-                                                          sqlString(QString::fromUtf8(sqlite3_column_table_name(st, i)))))
-                                        .value(0);
-                if (sql.contains(QLatin1String("AUTOINCREMENT")))
-                    c.type = FieldType::Long;
+                const QString sql =
+                    queryStrings(
+                        QStringLiteral("SELECT sql FROM %1.sqlite_master WHERE type='table' AND name=%2")
+                            .arg(sqlIdent(QString::fromUtf8(sqlite3_column_database_name(st, i))),
+                                 sqlString(QString::fromUtf8(sqlite3_column_table_name(st, i)))))
+                        .value(0);
+                if (sql.contains(QLatin1String("AUTOINCREMENT"))) c.type = FieldType::Long;
             }
         } else {
             c.type = FieldType::Double; // calculated column: numeric unless it holds text
@@ -463,9 +447,11 @@ void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql)
     sqlite3_finalize(st);
     Savepoint sp(*this);
     exec(createSql(m), jetSql);
-    const QString table = m.schema == QLatin1String("main") ? sqlIdent(m.name)
-                                                             : sqlIdent(m.schema) + QLatin1Char('.') + sqlIdent(m.name);
-    sqlite3_stmt* ins = prepare(QStringLiteral("INSERT INTO %1 %2").arg(table, plan.selectSql), false, jetSql);
+    const QString table = m.schema == QLatin1String("main")
+                              ? sqlIdent(m.name)
+                              : sqlIdent(m.schema) + QLatin1Char('.') + sqlIdent(m.name);
+    sqlite3_stmt* ins =
+        prepare(QStringLiteral("INSERT INTO %1 %2").arg(table, plan.selectSql), false, jetSql);
     try {
         step(ins, jetSql);
     } catch (...) {
@@ -478,8 +464,7 @@ void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql)
     sp.release();
 }
 
-void DatabaseCore::exportText(const Plan& plan)
-{
+void DatabaseCore::exportText(const Plan& plan) {
     // SELECT ... INTO [Text;database=<folder>].[<file>]: a header line, then one line per row,
     // text in double quotes, fields separated by commas, lines ending CR LF.
     const QString file = QDir(plan.targetSchema.mid(5)).filePath(plan.targetTable);
@@ -489,7 +474,9 @@ void DatabaseCore::exportText(const Plan& plan)
     if (!out.open(QIODevice::WriteOnly))
         throw Error(3051, QStringLiteral("Cannot open the file '%1': %2.").arg(file, out.errorString()));
     sqlite3_stmt* st = prepare(plan.selectSql, false, plan.selectSql);
-    auto quoted = [](QString s) { return QLatin1Char('"') + s.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'); };
+    auto quoted = [](QString s) {
+        return QLatin1Char('"') + s.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    };
     try {
         QStringList header;
         for (int i = 0; i < sqlite3_column_count(st); ++i)
@@ -499,11 +486,13 @@ void DatabaseCore::exportText(const Plan& plan)
             QStringList line;
             for (int i = 0; i < sqlite3_column_count(st); ++i) {
                 const int type = sqlite3_column_type(st, i);
-                const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+                const QString v =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
                 line << (type == SQLITE_NULL ? QString() : type == SQLITE_TEXT ? quoted(v) : v);
             }
             if (out.write((line.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8()) < 0)
-                throw Error(ErrDiskFull, QStringLiteral("Cannot write '%1': %2.").arg(file, out.errorString()));
+                throw Error(ErrDiskFull,
+                            QStringLiteral("Cannot write '%1': %2.").arg(file, out.errorString()));
             ++affected;
         }
     } catch (...) {
@@ -518,8 +507,7 @@ void DatabaseCore::exportText(const Plan& plan)
 // ---- Database -----------------------------------------------------------------------
 
 namespace {
-void configure(sqlite3* db, bool readOnly)
-{
+void configure(sqlite3* db, bool readOnly) {
     sqlite3_busy_timeout(db, 5000);
     sqlite3_extended_result_codes(db, 1);
     if (!readOnly) {
@@ -534,14 +522,15 @@ void configure(sqlite3* db, bool readOnly)
 
 Database::Database() : d(std::make_unique<Impl>()) {}
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
-std::unique_ptr<Database> Database::create(const QString& path)
-{
-    if (QFileInfo::exists(path))
-        throw Error(3204, QStringLiteral("Database '%1' already exists.").arg(path));
+std::unique_ptr<Database> Database::create(const QString& path) {
+    if (QFileInfo::exists(path)) throw Error(3204, QStringLiteral("Database '%1' already exists.").arg(path));
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc =
+        sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(db);
         throw Error(3044, QStringLiteral("'%1' is not a valid path.").arg(path));
@@ -555,16 +544,15 @@ std::unique_ptr<Database> Database::create(const QString& path)
     return out;
 }
 
-std::unique_ptr<Database> Database::open(const QString& path, OpenMode mode)
-{
+std::unique_ptr<Database> Database::open(const QString& path, OpenMode mode) {
     const QFileInfo fi(path);
-    if (!fi.exists())
-        throw Error(ErrFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!fi.exists()) throw Error(ErrFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
     if (!fi.isFile() || fi.size() == 0)
         throw Error(ErrNotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
     const bool ro = mode == OpenMode::ReadOnly;
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, ro ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
+                             ro ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
@@ -585,56 +573,54 @@ std::unique_ptr<Database> Database::open(const QString& path, OpenMode mode)
     return out;
 }
 
-QString Database::path() const { return d->path; }
+QString Database::path() const {
+    return d->path;
+}
 
-void Database::execute(const QString& jetSql, bool failOnError)
-{
+void Database::execute(const QString& jetSql, bool failOnError) {
     d->ensureOpen();
     const auto plan = d->plan(jetSql);
     d->execute(*plan, jetSql, failOnError);
 }
 
-qint64 Database::recordsAffected() const { return d->affected; }
+qint64 Database::recordsAffected() const {
+    return d->affected;
+}
 
-QStringList Database::tableNames() const
-{
+QStringList Database::tableNames() const {
     d->ensureOpen();
-    QStringList names = d->queryStrings(QStringLiteral(
-        "SELECT name FROM sqlite_master WHERE type='table' AND substr(name,1,7) <> 'sqlite_' "
-        "AND substr(name,1,5) <> '__jet' ORDER BY name"));
+    QStringList names = d->queryStrings(
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND substr(name,1,7) <> 'sqlite_' "
+                       "AND substr(name,1,5) <> '__jet' ORDER BY name"));
     for (const QString& link : std::as_const(d->linkNames))
-        if (!names.contains(link, Qt::CaseInsensitive))
-            names << link;
+        if (!names.contains(link, Qt::CaseInsensitive)) names << link;
     return names;
 }
 
-bool Database::hasTable(const QString& table) const
-{
+bool Database::hasTable(const QString& table) const {
     d->ensureOpen();
-    if (d->links.contains(table.toLower()))
-        return true;
+    if (d->links.contains(table.toLower())) return true;
     return d->tableExists(QStringLiteral("main"), table);
 }
 
-std::vector<FieldDef> Database::fields(const QString& table) const { return d->fields(table); }
+std::vector<FieldDef> Database::fields(const QString& table) const {
+    return d->fields(table);
+}
 
-bool Database::hasField(const QString& table, const QString& field) const
-{
-    if (!hasTable(table))
-        return false;
+bool Database::hasField(const QString& table, const QString& field) const {
+    if (!hasTable(table)) return false;
     for (const FieldDef& f : d->fields(table))
-        if (f.name.compare(field, Qt::CaseInsensitive) == 0)
-            return true;
+        if (f.name.compare(field, Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
-std::vector<IndexDef> Database::indexes(const QString& table) const { return d->indexes(table); }
+std::vector<IndexDef> Database::indexes(const QString& table) const {
+    return d->indexes(table);
+}
 
-void Database::linkTable(const QString& localName, const QString& file, const QString& remoteTable)
-{
+void Database::linkTable(const QString& localName, const QString& file, const QString& remoteTable) {
     d->ensureOpen();
-    if (d->txDepth > 0)
-        throw Error(ErrGeneric, QStringLiteral("Cannot link a table inside a transaction."));
+    if (d->txDepth > 0) throw Error(ErrGeneric, QStringLiteral("Cannot link a table inside a transaction."));
     if (!QFileInfo(file).isFile())
         throw Error(ErrFileNotFound, QStringLiteral("Could not find file '%1'.").arg(file));
     unlinkTable(localName);
@@ -642,19 +628,18 @@ void Database::linkTable(const QString& localName, const QString& file, const QS
     d->attach({alias});
     if (!d->tableExists(alias, remoteTable)) {
         d->release({alias});
-        throw Error(ErrTableNotFound, QStringLiteral("The database engine cannot find the input table '%1' in '%2'.")
-                                          .arg(remoteTable, file));
+        throw Error(ErrTableNotFound,
+                    QStringLiteral("The database engine cannot find the input table '%1' in '%2'.")
+                        .arg(remoteTable, file));
     }
     d->links.insert(localName.toLower(), qMakePair(alias, remoteTable));
     d->linkNames.insert(localName.toLower(), localName);
     d->clearCaches();
 }
 
-void Database::unlinkTable(const QString& localName)
-{
+void Database::unlinkTable(const QString& localName) {
     const auto it = d->links.find(localName.toLower());
-    if (it == d->links.end())
-        return;
+    if (it == d->links.end()) return;
     const QString alias = it->first;
     d->links.erase(it);
     d->linkNames.remove(localName.toLower());
@@ -662,27 +647,31 @@ void Database::unlinkTable(const QString& localName)
     d->release({alias});
 }
 
-void Database::beginTransaction()
-{
+void Database::beginTransaction() {
     d->ensureOpen();
-    d->exec(d->txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("SAVEPOINT jet_tx%1").arg(d->txDepth));
+    d->exec(d->txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
+                            : QStringLiteral("SAVEPOINT jet_tx%1").arg(d->txDepth));
     ++d->txDepth;
 }
 
-void Database::commit()
-{
+void Database::commit() {
     d->ensureOpen();
     if (d->txDepth == 0)
-        throw Error(3034, QStringLiteral("You tried to commit or rollback a transaction without first beginning a transaction."));
+        throw Error(
+            3034,
+            QStringLiteral(
+                "You tried to commit or rollback a transaction without first beginning a transaction."));
     --d->txDepth;
     d->exec(d->txDepth == 0 ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE jet_tx%1").arg(d->txDepth));
 }
 
-void Database::rollback()
-{
+void Database::rollback() {
     d->ensureOpen();
     if (d->txDepth == 0)
-        throw Error(3034, QStringLiteral("You tried to commit or rollback a transaction without first beginning a transaction."));
+        throw Error(
+            3034,
+            QStringLiteral(
+                "You tried to commit or rollback a transaction without first beginning a transaction."));
     --d->txDepth;
     if (d->txDepth == 0) {
         d->exec(QStringLiteral("ROLLBACK"));
@@ -693,30 +682,32 @@ void Database::rollback()
     d->clearCaches();
 }
 
-void Database::close() { d->closeAll(); }
+void Database::close() {
+    d->closeAll();
+}
 
-bool Database::isOpen() const { return d->db != nullptr; }
+bool Database::isOpen() const {
+    return d->db != nullptr;
+}
 
-QString Database::translate(const QString& jetSql) const
-{
+QString Database::translate(const QString& jetSql) const {
     d->ensureOpen();
     return d->plan(jetSql)->sql;
 }
 
-sqlite3* Database::handle() const { return d->db; }
+sqlite3* Database::handle() const {
+    return d->db;
+}
 
-bool removeDatabase(const QString& path)
-{
+bool removeDatabase(const QString& path) {
     QFile::remove(path + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
-    if (!QFile::exists(path))
-        return true;
+    if (!QFile::exists(path)) return true;
     QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
     return QFile::remove(path);
 }
 
-void Database::copyTo(const QString& target)
-{
+void Database::copyTo(const QString& target) {
     // VACUUM INTO writes a consistent snapshot, committed rows still in the WAL included,
     // which a plain file copy of a database in use would miss.
     sqlite3_stmt* st = d->prepare(QStringLiteral("VACUUM INTO ?"), false, target);

@@ -7,40 +7,31 @@
 namespace jet::detail {
 namespace {
 
-QString textArg(sqlite3_value* v)
-{
+QString textArg(sqlite3_value* v) {
     const auto* p = reinterpret_cast<const char16_t*>(sqlite3_value_text16(v));
     return p ? QString::fromUtf16(p, sqlite3_value_bytes16(v) / 2) : QString();
 }
 
-void resultText(sqlite3_context* ctx, const QString& s)
-{
+void resultText(sqlite3_context* ctx, const QString& s) {
     sqlite3_result_text16(ctx, s.utf16(), int(s.size() * 2), SQLITE_TRANSIENT);
 }
 
-bool anyNull(int argc, sqlite3_value** argv)
-{
+bool anyNull(int argc, sqlite3_value** argv) {
     for (int i = 0; i < argc; ++i)
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
-            return true;
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
     return false;
 }
 
-inline char32_t fold(char32_t c)
-{
-    if (c < 128)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+inline char32_t fold(char32_t c) {
+    if (c < 128) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     return QChar::toCaseFolded(c);
 }
 
 // One pattern element against one character; returns the element's length, 0 on mismatch.
-int matchOne(const char32_t* p, const char32_t* pe, char32_t sc)
-{
+int matchOne(const char32_t* p, const char32_t* pe, char32_t sc) {
     const char32_t pc = *p;
-    if (pc == U'?')
-        return 1;
-    if (pc == U'#')
-        return QChar::isDigit(sc) ? 1 : 0;
+    if (pc == U'?') return 1;
+    if (pc == U'#') return QChar::isDigit(sc) ? 1 : 0;
     if (pc == U'[') {
         const char32_t* q = p + 1;
         bool negate = false;
@@ -57,8 +48,7 @@ int matchOne(const char32_t* p, const char32_t* pe, char32_t sc)
         const char32_t c = fold(sc);
         for (const char32_t* m = q; m < close; ++m) {
             if (m + 2 < close && m[1] == U'-') {
-                if (c >= fold(m[0]) && c <= fold(m[2]))
-                    in = true;
+                if (c >= fold(m[0]) && c <= fold(m[2])) in = true;
                 m += 2;
             } else if (fold(*m) == c) {
                 in = true;
@@ -72,8 +62,7 @@ int matchOne(const char32_t* p, const char32_t* pe, char32_t sc)
 // Jet pattern matching: * any run, ? one character, # one digit, [abc] [a-z] [!abc] classes;
 // every other character (including % and _) stands for itself; letter case is ignored.
 // Backtracks only to the last *, so any pattern runs in O(pattern x text).
-bool matchPattern(const char32_t* p, const char32_t* pe, const char32_t* s, const char32_t* se)
-{
+bool matchPattern(const char32_t* p, const char32_t* pe, const char32_t* s, const char32_t* se) {
     const char32_t* starP = nullptr;
     const char32_t* starS = nullptr;
     while (s < se) {
@@ -89,8 +78,7 @@ bool matchPattern(const char32_t* p, const char32_t* pe, const char32_t* s, cons
                 continue;
             }
         }
-        if (!starP)
-            return false;
+        if (!starP) return false;
         p = starP;
         s = ++starS;
     }
@@ -99,8 +87,7 @@ bool matchPattern(const char32_t* p, const char32_t* pe, const char32_t* s, cons
     return p == pe;
 }
 
-void likeFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
+void likeFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     // SQLite calls like(pattern, text) for "text LIKE pattern"
     if (anyNull(argc, argv)) {
         sqlite3_result_null(ctx);
@@ -109,8 +96,7 @@ void likeFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     sqlite3_result_int(ctx, jetLike(textArg(argv[0]), textArg(argv[1])) ? 1 : 0);
 }
 
-void midFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
+void midFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) {
         sqlite3_result_null(ctx);
         return;
@@ -129,8 +115,7 @@ void midFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     resultText(ctx, start > s.size() ? QString() : s.mid(start - 1, qMin<qint64>(len, s.size())));
 }
 
-void instrFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
+void instrFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     // InStr([start,] text, sought): 1-based position, 0 when absent, letter case ignored
     if (anyNull(argc, argv)) {
         sqlite3_result_null(ctx);
@@ -155,22 +140,18 @@ void instrFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     sqlite3_result_int64(ctx, text.indexOf(sought, start - 1, Qt::CaseInsensitive) + 1);
 }
 
-void isNullFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
+void isNullFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? True : False);
 }
 
-void lenFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
+void lenFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         sqlite3_result_null(ctx);
     else
         sqlite3_result_int64(ctx, textArg(argv[0]).size());
 }
 
-template <int Side>
-void sideFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
+template <int Side> void sideFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (anyNull(argc, argv)) {
         sqlite3_result_null(ctx);
         return;
@@ -184,17 +165,19 @@ void sideFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     resultText(ctx, Side == 0 ? s.left(n) : s.right(n));
 }
 
-template <int Mode>
-void caseFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
+template <int Mode> void caseFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
     }
     const QString s = textArg(argv[0]);
     switch (Mode) {
-    case 0: resultText(ctx, s.toLower()); break;
-    case 1: resultText(ctx, s.toUpper()); break;
+    case 0:
+        resultText(ctx, s.toLower());
+        break;
+    case 1:
+        resultText(ctx, s.toUpper());
+        break;
     default: {
         // Jet's Trim family removes blanks only
         int b = 0, e = int(s.size());
@@ -209,23 +192,19 @@ void caseFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
 }
 
-void nowFunc(sqlite3_context* ctx, int, sqlite3_value**)
-{
+void nowFunc(sqlite3_context* ctx, int, sqlite3_value**) {
     resultText(ctx, isoDateTime(QDateTime::currentDateTime()));
 }
 
-void dateFunc(sqlite3_context* ctx, int, sqlite3_value**)
-{
+void dateFunc(sqlite3_context* ctx, int, sqlite3_value**) {
     resultText(ctx, isoDateTime(QDateTime(QDate::currentDate(), QTime(0, 0))));
 }
 
-void timeFunc(sqlite3_context* ctx, int, sqlite3_value**)
-{
+void timeFunc(sqlite3_context* ctx, int, sqlite3_value**) {
     resultText(ctx, isoDateTime(QDateTime(QDate(1899, 12, 30), QTime::currentTime())));
 }
 
-void nzFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
+void nzFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) != SQLITE_NULL)
         sqlite3_result_value(ctx, argv[0]);
     else if (argc > 1)
@@ -234,28 +213,24 @@ void nzFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         sqlite3_result_int(ctx, 0);
 }
 
-void cstrFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
+void cstrFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         sqlite3_result_null(ctx);
     else
         resultText(ctx, textArg(argv[0]));
 }
 
-void valFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
+void valFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     // Val reads the leading number and ignores the rest
     const QString s = textArg(argv[0]).trimmed();
     int end = 0;
-    while (end < s.size() && (s[end].isDigit() || s[end] == QLatin1Char('.')
-                              || (end == 0 && (s[end] == QLatin1Char('-') || s[end] == QLatin1Char('+')))))
+    while (end < s.size() && (s[end].isDigit() || s[end] == QLatin1Char('.') ||
+                              (end == 0 && (s[end] == QLatin1Char('-') || s[end] == QLatin1Char('+')))))
         ++end;
     sqlite3_result_double(ctx, s.left(end).toDouble());
 }
 
-template <int Part>
-void datePartFunc(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
+template <int Part> void datePartFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const auto dt = parseJetDate(textArg(argv[0]));
     if (!dt) {
         sqlite3_result_null(ctx);
@@ -274,8 +249,7 @@ struct FunctionDef {
 
 } // namespace
 
-bool jetLike(const QString& pattern, const QString& text)
-{
+bool jetLike(const QString& pattern, const QString& text) {
     const QList<uint> p = pattern.toUcs4();
     const QList<uint> s = text.toUcs4();
     static_assert(sizeof(uint) == sizeof(char32_t));
@@ -284,8 +258,7 @@ bool jetLike(const QString& pattern, const QString& text)
     return matchPattern(pp, pp + p.size(), sp, sp + s.size());
 }
 
-void registerFunctions(sqlite3* db)
-{
+void registerFunctions(sqlite3* db) {
     static const FunctionDef defs[] = {
         {"like", 2, likeFunc, true},
         {"mid", 2, midFunc, true},

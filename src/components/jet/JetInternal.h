@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,7 +21,9 @@ enum class Tok { Word, Ident, String, Number, Date, Punct };
 struct Token {
     Tok type;
     QString text; // Word/Number/Punct: as written; Ident/String/Date: unescaped content
-    bool is(const char* word) const { return type == Tok::Word && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0; }
+    bool is(const char* word) const {
+        return type == Tok::Word && text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
     bool isPunct(const char* p) const { return type == Tok::Punct && text == QLatin1String(p); }
     bool isName() const { return type == Tok::Word || type == Tok::Ident; }
 };
@@ -74,27 +75,36 @@ QString withOrIgnore(const QString& sql);
 // ---- translation --------------------------------------------------------------------
 
 enum class Kind {
-    Select, SelectInto, Insert, InsertByName, Update, Delete,
-    CreateTable, CreateIndex, DropTable, DropIndex, AlterTable
+    Select,
+    SelectInto,
+    Insert,
+    InsertByName,
+    Update,
+    Delete,
+    CreateTable,
+    CreateIndex,
+    DropTable,
+    DropIndex,
+    AlterTable
 };
 
 enum class AlterOp { AddColumn, DropColumn, AddPrimaryKey, AddUnique, DropConstraint, AlterColumn };
 
 struct Plan {
     Kind kind = Kind::Select;
-    QString sql;          // SQLite text of the main statement
-    QStringList aliases;  // attached schemas the statement needs
+    QString sql;         // SQLite text of the main statement
+    QStringList aliases; // attached schemas the statement needs
 
     // Select: editable single-table form with the rowid as first column
     QString rowidSql;
     QString baseSchema = QStringLiteral("main");
     QString baseTable;
-    QString baseAlias;    // name the table goes by in the statement
+    QString baseAlias; // name the table goes by in the statement
 
     // SelectInto / Insert targets
     QString targetSchema = QStringLiteral("main");
     QString targetTable;
-    QString selectSql;    // the SELECT part
+    QString selectSql;      // the SELECT part
     bool hasVerbOr = false; // statement starts with INSERT/UPDATE that may take OR IGNORE
 
     // DDL
@@ -102,10 +112,13 @@ struct Plan {
     std::vector<ColumnDef> columns;
     QString pkName;
     QStringList pkColumns;
-    struct Unique { QString name; QStringList columns; };
+    struct Unique {
+        QString name;
+        QStringList columns;
+    };
     std::vector<Unique> uniques;
     AlterOp alterOp = AlterOp::AddColumn;
-    QString objectName;   // index/constraint/column name
+    QString objectName; // index/constraint/column name
     bool unique = false;
     bool primary = false;
 };
@@ -135,13 +148,13 @@ struct DatabaseCore {
     bool readOnly = false;
     qint64 affected = 0;
     int txDepth = 0;
-    QHash<QString, sqlite3_stmt*> stmtCache;             // translated SQL -> statement
+    QHash<QString, sqlite3_stmt*> stmtCache;                       // translated SQL -> statement
     mutable QHash<QString, std::shared_ptr<const Plan>> planCache; // Jet SQL -> translation
-    mutable QHash<QString, QString> fileAlias;           // absolute file -> schema alias
+    mutable QHash<QString, QString> fileAlias;                     // absolute file -> schema alias
     mutable QHash<QString, QString> aliasFile;
-    QHash<QString, int> attachRefs;                      // alias -> users (attached while > 0)
-    QHash<QString, QPair<QString, QString>> links;       // lower local name -> (alias, remote)
-    QHash<QString, QString> linkNames;                   // lower local name -> name as given
+    QHash<QString, int> attachRefs;                // alias -> users (attached while > 0)
+    QHash<QString, QPair<QString, QString>> links; // lower local name -> (alias, remote)
+    QHash<QString, QString> linkNames;             // lower local name -> name as given
     QSet<RecordsetCore*> recordsets;
 
     void ensureOpen() const;
@@ -208,23 +221,23 @@ private:
 // rowid of that row when the recordset reads a single table (so edits address it).
 struct RecordsetCore {
     DatabaseCore* d = nullptr;
-    QString sql;           // statement as run
-    QStringList aliases;   // attached files held while open
-    bool editable = false; // first column is the rowid
+    QString sql;            // statement as run
+    QStringList aliases;    // attached files held while open
+    bool editable = false;  // first column is the rowid
     bool updatable = false; // editable and at least one field comes from the table
-    QString tableSql;      // schema-qualified table for edits
-    QString alias;         // name the table goes by in the statement
+    QString tableSql;       // schema-qualified table for edits
+    QString alias;          // name the table goes by in the statement
     QString schema, table;
 
     sqlite3_stmt* stmt = nullptr;
     bool stmtHasMatch = false;
-    QString matchSql;      // translated criterion of the active find statement
-    qint64 stmtPos = -1;   // row index the statement stands on; -2 when out of step
+    QString matchSql;    // translated criterion of the active find statement
+    qint64 stmtPos = -1; // row index the statement stands on; -2 when out of step
     bool stmtDone = false;
 
-    qint64 pos = -1;       // current row index
+    qint64 pos = -1; // current row index
     bool eof = true, bof = true;
-    qint64 reached = 0;    // rows reached so far
+    qint64 reached = 0; // rows reached so far
     bool countExact = false;
     bool deleted = false;
     bool noMatch = false;
@@ -233,7 +246,7 @@ struct RecordsetCore {
 
     QStringList names;
     std::vector<FieldType> types;
-    QStringList origins;   // base-table column behind each field, empty when calculated
+    QStringList origins; // base-table column behind each field, empty when calculated
     QHash<QString, int> byName;
 
     enum class Mode { None, Add, Edit } mode = Mode::None;

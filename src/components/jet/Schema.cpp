@@ -11,9 +11,8 @@
 
 #include "components/jet/JetInternal.h"
 
-#include <sqlite3.h>
-
 #include <QRegularExpression>
+#include <sqlite3.h>
 
 namespace jet {
 
@@ -25,27 +24,25 @@ namespace {
 const QString kProps = QStringLiteral("__jet_props");
 const QString kRebuild = QStringLiteral("__jet_rebuild");
 
-QString qualified(const QString& schema, const QString& name)
-{
-    return schema == QLatin1String("main") ? sqlIdent(name) : sqlIdent(schema) + QLatin1Char('.') + sqlIdent(name);
+QString qualified(const QString& schema, const QString& name) {
+    return schema == QLatin1String("main") ? sqlIdent(name)
+                                           : sqlIdent(schema) + QLatin1Char('.') + sqlIdent(name);
 }
 
-QString master(const QString& schema) { return sqlIdent(schema) + QStringLiteral(".sqlite_master"); }
-
-bool foldedCounter(const DatabaseCore::TableModel& m, const ColumnDef& c)
-{
-    return c.type == FieldType::Counter && m.pkColumns.size() == 1 && m.pkColumns[0].compare(c.name, Qt::CaseInsensitive) == 0;
+QString master(const QString& schema) {
+    return sqlIdent(schema) + QStringLiteral(".sqlite_master");
 }
 
-QString columnSql(const ColumnDef& c, bool inPk)
-{
+bool foldedCounter(const DatabaseCore::TableModel& m, const ColumnDef& c) {
+    return c.type == FieldType::Counter && m.pkColumns.size() == 1 &&
+           m.pkColumns[0].compare(c.name, Qt::CaseInsensitive) == 0;
+}
+
+QString columnSql(const ColumnDef& c, bool inPk) {
     QString s = sqlIdent(c.name);
-    if (c.size >= 0 || c.type != FieldType::Double)
-        s += QLatin1Char(' ') + declFor(c.type, c.size);
-    if (c.notNull || inPk)
-        s += QStringLiteral(" NOT NULL");
-    if (isTextType(c.type))
-        s += QStringLiteral(" COLLATE NOCASE");
+    if (c.size >= 0 || c.type != FieldType::Double) s += QLatin1Char(' ') + declFor(c.type, c.size);
+    if (c.notNull || inPk) s += QStringLiteral(" NOT NULL");
+    if (isTextType(c.type)) s += QStringLiteral(" COLLATE NOCASE");
     if (!c.defaultSql.isEmpty())
         s += QStringLiteral(" DEFAULT ") + c.defaultSql;
     else if (c.type == FieldType::YesNo)
@@ -53,52 +50,54 @@ QString columnSql(const ColumnDef& c, bool inPk)
     return s;
 }
 
-Error fieldMissing(const QString& table, const QString& field)
-{
-    return Error(ErrItemNotInCollection, QStringLiteral("Field '%1' does not exist in table '%2'.").arg(field, table));
+Error fieldMissing(const QString& table, const QString& field) {
+    return Error(ErrItemNotInCollection,
+                 QStringLiteral("Field '%1' does not exist in table '%2'.").arg(field, table));
 }
 
-Error tableMissing(const QString& table)
-{
-    return Error(ErrTableNotFound, QStringLiteral("The database engine cannot find the input table or query '%1'. "
-                                                  "Make sure it exists and that its name is spelled correctly.")
-                                       .arg(table));
+Error tableMissing(const QString& table) {
+    return Error(ErrTableNotFound,
+                 QStringLiteral("The database engine cannot find the input table or query '%1'. "
+                                "Make sure it exists and that its name is spelled correctly.")
+                     .arg(table));
 }
 } // namespace
 
-QPair<QString, QString> DatabaseCore::resolveTable(const QString& table) const
-{
+QPair<QString, QString> DatabaseCore::resolveTable(const QString& table) const {
     const auto it = links.constFind(table.toLower());
-    if (it != links.constEnd())
-        return *it;
+    if (it != links.constEnd()) return *it;
     return qMakePair(QStringLiteral("main"), table);
 }
 
-bool DatabaseCore::tableExists(const QString& schema, const QString& table)
-{
-    return !queryStrings(QStringLiteral("SELECT name FROM %1 WHERE type IN ('table','view') AND name = %2 COLLATE NOCASE")
-                             .arg(master(schema), sqlString(table)))
+bool DatabaseCore::tableExists(const QString& schema, const QString& table) {
+    return !queryStrings(
+                QStringLiteral(
+                    "SELECT name FROM %1 WHERE type IN ('table','view') AND name = %2 COLLATE NOCASE")
+                    .arg(master(schema), sqlString(table)))
                 .isEmpty();
 }
 
-DatabaseCore::TableModel DatabaseCore::model(const QString& schema, const QString& table)
-{
+DatabaseCore::TableModel DatabaseCore::model(const QString& schema, const QString& table) {
     TableModel m;
     m.schema = schema;
-    const QStringList names = queryStrings(QStringLiteral("SELECT name FROM %1 WHERE type='table' AND name = %2 COLLATE NOCASE")
-                                               .arg(master(schema), sqlString(table)));
-    if (names.isEmpty())
-        throw tableMissing(table);
+    const QStringList names =
+        queryStrings(QStringLiteral("SELECT name FROM %1 WHERE type='table' AND name = %2 COLLATE NOCASE")
+                         .arg(master(schema), sqlString(table)));
+    if (names.isEmpty()) throw tableMissing(table);
     m.name = names[0];
     const QString sql = queryStrings(QStringLiteral("SELECT sql FROM %1 WHERE type='table' AND name = %2")
                                          .arg(master(schema), sqlString(m.name)))
                             .value(0);
-    const QString info = QStringLiteral("SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(%1, %2) ORDER BY cid")
-                             .arg(sqlString(m.name), sqlString(schema));
+    const QString info =
+        QStringLiteral(
+            "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(%1, %2) ORDER BY cid")
+            .arg(sqlString(m.name), sqlString(schema));
     sqlite3_stmt* st = prepare(info, false, info);
     QMap<int, QString> pk;
     while (step(st, info) == SQLITE_ROW) {
-        auto text = [st](int i) { return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); };
+        auto text = [st](int i) {
+            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+        };
         ColumnDef c;
         c.name = text(0);
         const QString decl = text(1);
@@ -111,22 +110,22 @@ DatabaseCore::TableModel DatabaseCore::model(const QString& schema, const QStrin
             c.size = t.size;
         }
         c.notNull = sqlite3_column_int(st, 2) != 0;
-        if (sqlite3_column_type(st, 3) != SQLITE_NULL)
-            c.defaultSql = text(3);
-        if (const int k = sqlite3_column_int(st, 4))
-            pk.insert(k, c.name);
-        if (decl.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 && sqlite3_column_int(st, 4) == 1) {
-            const QRegularExpression re(QRegularExpression::escape(sqlIdent(c.name)) + QStringLiteral(R"(\s+INTEGER[^,]*AUTOINCREMENT)"),
+        if (sqlite3_column_type(st, 3) != SQLITE_NULL) c.defaultSql = text(3);
+        if (const int k = sqlite3_column_int(st, 4)) pk.insert(k, c.name);
+        if (decl.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 &&
+            sqlite3_column_int(st, 4) == 1) {
+            const QRegularExpression re(QRegularExpression::escape(sqlIdent(c.name)) +
+                                            QStringLiteral(R"(\s+INTEGER[^,]*AUTOINCREMENT)"),
                                         QRegularExpression::CaseInsensitiveOption);
-            if (re.match(sql).hasMatch())
-                c.type = FieldType::Counter;
+            if (re.match(sql).hasMatch()) c.type = FieldType::Counter;
         }
         m.columns.push_back(c);
     }
     sqlite3_finalize(st);
     m.pkColumns = pk.values();
-    static const QRegularExpression pkName(QStringLiteral(R"re(CONSTRAINT\s+"((?:[^"]|"")*)"\s+PRIMARY\s+KEY)re"),
-                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression pkName(
+        QStringLiteral(R"re(CONSTRAINT\s+"((?:[^"]|"")*)"\s+PRIMARY\s+KEY)re"),
+        QRegularExpression::CaseInsensitiveOption);
     const auto match = pkName.match(sql);
     if (!m.pkColumns.isEmpty())
         m.pkName = match.hasMatch() ? match.captured(1).replace(QLatin1String("\"\""), QLatin1String("\""))
@@ -134,8 +133,7 @@ DatabaseCore::TableModel DatabaseCore::model(const QString& schema, const QStrin
     return m;
 }
 
-QString DatabaseCore::createSql(const TableModel& m) const
-{
+QString DatabaseCore::createSql(const TableModel& m) const {
     QStringList parts;
     bool folded = false;
     for (const ColumnDef& c : m.columns) {
@@ -152,13 +150,14 @@ QString DatabaseCore::createSql(const TableModel& m) const
         QStringList cols;
         for (const QString& c : m.pkColumns)
             cols << sqlIdent(c);
-        parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)").arg(sqlIdent(m.pkName), cols.join(QLatin1Char(',')));
+        parts << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
+                     .arg(sqlIdent(m.pkName), cols.join(QLatin1Char(',')));
     }
-    return QStringLiteral("CREATE TABLE %1 (%2)").arg(qualified(m.schema, m.name), parts.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(qualified(m.schema, m.name), parts.join(QStringLiteral(", ")));
 }
 
-void DatabaseCore::rebuild(const TableModel& m)
-{
+void DatabaseCore::rebuild(const TableModel& m) {
     const TableModel old = model(m.schema, m.name);
     Savepoint sp(*this);
     TableModel tmp = m;
@@ -168,11 +167,11 @@ void DatabaseCore::rebuild(const TableModel& m)
     QStringList common;
     for (const ColumnDef& c : m.columns)
         for (const ColumnDef& o : old.columns)
-            if (o.name.compare(c.name, Qt::CaseInsensitive) == 0)
-                common << sqlIdent(c.name);
+            if (o.name.compare(c.name, Qt::CaseInsensitive) == 0) common << sqlIdent(c.name);
     if (!common.isEmpty())
         exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
-                 .arg(qualified(m.schema, kRebuild), common.join(QLatin1Char(',')), qualified(m.schema, old.name)));
+                 .arg(qualified(m.schema, kRebuild), common.join(QLatin1Char(',')),
+                      qualified(m.schema, old.name)));
     const QStringList indexSql = queryStrings(
         QStringLiteral("SELECT sql FROM %1 WHERE type='index' AND tbl_name = %2 AND sql IS NOT NULL")
             .arg(master(m.schema), sqlString(old.name)));
@@ -181,7 +180,8 @@ void DatabaseCore::rebuild(const TableModel& m)
     for (const QString& sql : indexSql) {
         QString s = sql;
         if (m.schema != QLatin1String("main")) // index names take the schema, not the table
-            s.replace(QRegularExpression(QStringLiteral(R"(^CREATE\s+(UNIQUE\s+)?INDEX\s+)"), QRegularExpression::CaseInsensitiveOption),
+            s.replace(QRegularExpression(QStringLiteral(R"(^CREATE\s+(UNIQUE\s+)?INDEX\s+)"),
+                                         QRegularExpression::CaseInsensitiveOption),
                       QStringLiteral("CREATE \\1INDEX ") + sqlIdent(m.schema) + QLatin1Char('.'));
         exec(s);
     }
@@ -190,74 +190,81 @@ void DatabaseCore::rebuild(const TableModel& m)
     clearCaches();
 }
 
-void DatabaseCore::ensureProps(const QString& schema)
-{
-    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (tbl TEXT NOT NULL COLLATE NOCASE, fld TEXT NOT NULL COLLATE NOCASE, "
+void DatabaseCore::ensureProps(const QString& schema) {
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (tbl TEXT NOT NULL COLLATE NOCASE, fld TEXT NOT NULL "
+                        "COLLATE NOCASE, "
                         "prop TEXT NOT NULL COLLATE NOCASE, value, PRIMARY KEY (tbl, fld, prop))")
              .arg(qualified(schema, kProps)));
 }
 
-QHash<QString, bool> DatabaseCore::zeroLengthProps(const QString& schema, const QString& table)
-{
+QHash<QString, bool> DatabaseCore::zeroLengthProps(const QString& schema, const QString& table) {
     QHash<QString, bool> out;
-    if (!tableExists(schema, kProps))
-        return out;
-    for (const QString& row : queryStrings(QStringLiteral("SELECT fld || char(1) || value FROM %1 WHERE tbl = %2 AND prop = 'AllowZeroLength'")
-                                               .arg(qualified(schema, kProps), sqlString(table))))
+    if (!tableExists(schema, kProps)) return out;
+    for (const QString& row : queryStrings(
+             QStringLiteral(
+                 "SELECT fld || char(1) || value FROM %1 WHERE tbl = %2 AND prop = 'AllowZeroLength'")
+                 .arg(qualified(schema, kProps), sqlString(table))))
         out.insert(row.section(QChar(1), 0, 0).toLower(), row.section(QChar(1), 1).toInt() != 0);
     return out;
 }
 
-void DatabaseCore::setProp(const QString& schema, const QString& table, const QString& field, bool allowZeroLength)
-{
+void DatabaseCore::setProp(const QString& schema, const QString& table, const QString& field,
+                           bool allowZeroLength) {
     ensureProps(schema);
-    exec(QStringLiteral("INSERT OR REPLACE INTO %1 (tbl, fld, prop, value) VALUES (%2, %3, 'AllowZeroLength', %4)")
-             .arg(qualified(schema, kProps), sqlString(table), sqlString(field), allowZeroLength ? QStringLiteral("1")
-                                                                                                 : QStringLiteral("0")));
+    exec(QStringLiteral(
+             "INSERT OR REPLACE INTO %1 (tbl, fld, prop, value) VALUES (%2, %3, 'AllowZeroLength', %4)")
+             .arg(qualified(schema, kProps), sqlString(table), sqlString(field),
+                  allowZeroLength ? QStringLiteral("1") : QStringLiteral("0")));
 }
 
-void DatabaseCore::refreshTriggers(const QString& schema, const QString& table)
-{
-    const QStringList old = queryStrings(
-        QStringLiteral("SELECT name FROM %1 WHERE type='trigger' AND tbl_name = %2 COLLATE NOCASE AND substr(name,1,6) = '__jet_'")
-            .arg(master(schema), sqlString(table)));
+void DatabaseCore::refreshTriggers(const QString& schema, const QString& table) {
+    const QStringList old =
+        queryStrings(QStringLiteral("SELECT name FROM %1 WHERE type='trigger' AND tbl_name = %2 COLLATE "
+                                    "NOCASE AND substr(name,1,6) = '__jet_'")
+                         .arg(master(schema), sqlString(table)));
     for (const QString& t : old)
         exec(QStringLiteral("DROP TRIGGER ") + qualified(schema, t));
-    if (!tableExists(schema, table))
-        return;
+    if (!tableExists(schema, table)) return;
     const TableModel m = model(schema, table);
     const QHash<QString, bool> azl = zeroLengthProps(schema, table);
     QStringList sets, conds, cols;
     for (const ColumnDef& c : m.columns) {
         const QString q = sqlIdent(c.name);
         if (c.type == FieldType::YesNo) {
-            sets << QStringLiteral("%1 = CASE WHEN %1 IS NULL OR %1 = 0 OR %1 = '' THEN 0 ELSE -1 END").arg(q);
+            sets
+                << QStringLiteral("%1 = CASE WHEN %1 IS NULL OR %1 = 0 OR %1 = '' THEN 0 ELSE -1 END").arg(q);
             conds << QStringLiteral("NEW.%1 IS NULL OR NEW.%1 NOT IN (0, -1)").arg(q);
             cols << q;
-        } else if (!isTextType(c.type) && c.type != FieldType::Binary && !foldedCounter(m, c) && c.size >= 0) {
+        } else if (!isTextType(c.type) && c.type != FieldType::Binary && !foldedCounter(m, c) &&
+                   c.size >= 0) {
             sets << QStringLiteral("%1 = NULLIF(%1, '')").arg(q);
             conds << QStringLiteral("NEW.%1 = ''").arg(q);
             cols << q;
         } else if (isTextType(c.type) && !azl.value(c.name.toLower(), true)) {
-            const QString raise = QStringLiteral("SELECT RAISE(ABORT, %1);").arg(sqlString(QStringLiteral("JET3315:") + m.name + QLatin1Char('.') + c.name));
+            const QString raise =
+                QStringLiteral("SELECT RAISE(ABORT, %1);")
+                    .arg(sqlString(QStringLiteral("JET3315:") + m.name + QLatin1Char('.') + c.name));
             exec(QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN NEW.%3 = '' BEGIN %4 END")
-                     .arg(qualified(schema, QStringLiteral("__jet_zl_ins_%1_%2").arg(m.name, c.name)), sqlIdent(m.name), q, raise));
+                     .arg(qualified(schema, QStringLiteral("__jet_zl_ins_%1_%2").arg(m.name, c.name)),
+                          sqlIdent(m.name), q, raise));
             exec(QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE OF %3 ON %2 WHEN NEW.%3 = '' BEGIN %4 END")
-                     .arg(qualified(schema, QStringLiteral("__jet_zl_upd_%1_%2").arg(m.name, c.name)), sqlIdent(m.name), q, raise));
+                     .arg(qualified(schema, QStringLiteral("__jet_zl_upd_%1_%2").arg(m.name, c.name)),
+                          sqlIdent(m.name), q, raise));
         }
     }
-    if (sets.isEmpty())
-        return;
-    const QString body = QStringLiteral("BEGIN UPDATE %1 SET %2 WHERE rowid = NEW.rowid; END").arg(sqlIdent(m.name), sets.join(QStringLiteral(", ")));
+    if (sets.isEmpty()) return;
+    const QString body = QStringLiteral("BEGIN UPDATE %1 SET %2 WHERE rowid = NEW.rowid; END")
+                             .arg(sqlIdent(m.name), sets.join(QStringLiteral(", ")));
     const QString when = QLatin1Char('(') + conds.join(QStringLiteral(") OR (")) + QLatin1Char(')');
     exec(QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 WHEN %3 %4")
-             .arg(qualified(schema, QStringLiteral("__jet_norm_ins_") + m.name), sqlIdent(m.name), when, body));
+             .arg(qualified(schema, QStringLiteral("__jet_norm_ins_") + m.name), sqlIdent(m.name), when,
+                  body));
     exec(QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF %2 ON %3 WHEN %4 %5")
-             .arg(qualified(schema, QStringLiteral("__jet_norm_upd_") + m.name), cols.join(QLatin1Char(',')), sqlIdent(m.name), when, body));
+             .arg(qualified(schema, QStringLiteral("__jet_norm_upd_") + m.name), cols.join(QLatin1Char(',')),
+                  sqlIdent(m.name), when, body));
 }
 
-void DatabaseCore::createTable(const Plan& plan)
-{
+void DatabaseCore::createTable(const Plan& plan) {
     if (links.contains(plan.table.toLower()) || tableExists(QStringLiteral("main"), plan.table))
         throw Error(ErrTableExists, QStringLiteral("Table '%1' already exists.").arg(plan.table));
     TableModel m;
@@ -272,8 +279,7 @@ void DatabaseCore::createTable(const Plan& plan)
                 m.pkColumns << c.name;
                 found = true;
             }
-        if (!found)
-            throw fieldMissing(plan.table, pk);
+        if (!found) throw fieldMissing(plan.table, pk);
     }
     Savepoint sp(*this);
     exec(createSql(m));
@@ -281,14 +287,14 @@ void DatabaseCore::createTable(const Plan& plan)
         QStringList cols;
         for (const QString& c : u.columns)
             cols << sqlIdent(c);
-        exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)").arg(sqlIdent(u.name), sqlIdent(m.name), cols.join(QLatin1Char(','))));
+        exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                 .arg(sqlIdent(u.name), sqlIdent(m.name), cols.join(QLatin1Char(','))));
     }
     refreshTriggers(m.schema, m.name);
     sp.release();
 }
 
-void DatabaseCore::addPrimaryKey(const QString& table, const QString& name, const QStringList& columns)
-{
+void DatabaseCore::addPrimaryKey(const QString& table, const QString& name, const QStringList& columns) {
     TableModel m = model(QStringLiteral("main"), table);
     if (!m.pkColumns.isEmpty())
         throw Error(3283, QStringLiteral("Primary key already exists in table '%1'.").arg(m.name));
@@ -300,32 +306,31 @@ void DatabaseCore::addPrimaryKey(const QString& table, const QString& name, cons
                 m.pkColumns << c.name;
                 found = true;
             }
-        if (!found)
-            throw fieldMissing(m.name, pk);
+        if (!found) throw fieldMissing(m.name, pk);
     }
     rebuild(m);
 }
 
-void DatabaseCore::alterTable(const Plan& plan)
-{
+void DatabaseCore::alterTable(const Plan& plan) {
     if (links.contains(plan.table.toLower()))
-        throw Error(3613, QStringLiteral("Cannot modify the design of the linked table '%1'.").arg(plan.table));
+        throw Error(3613,
+                    QStringLiteral("Cannot modify the design of the linked table '%1'.").arg(plan.table));
     const QString schema = QStringLiteral("main");
     TableModel m = model(schema, plan.table);
     auto find = [&m](const QString& field) -> ColumnDef* {
         for (ColumnDef& c : m.columns)
-            if (c.name.compare(field, Qt::CaseInsensitive) == 0)
-                return &c;
+            if (c.name.compare(field, Qt::CaseInsensitive) == 0) return &c;
         return nullptr;
     };
     switch (plan.alterOp) {
     case AlterOp::AddColumn: {
         const ColumnDef& c = plan.columns.front();
         if (find(c.name))
-            throw Error(ErrFieldExists, QStringLiteral("Field '%1' already exists in table '%2'.").arg(c.name, m.name));
+            throw Error(ErrFieldExists,
+                        QStringLiteral("Field '%1' already exists in table '%2'.").arg(c.name, m.name));
         Savepoint sp(*this);
-        if ((c.notNull && c.defaultSql.isEmpty() && c.type != FieldType::YesNo)
-            || (c.type == FieldType::Counter && plan.pkColumns.size() == 1)) {
+        if ((c.notNull && c.defaultSql.isEmpty() && c.type != FieldType::YesNo) ||
+            (c.type == FieldType::Counter && plan.pkColumns.size() == 1)) {
             m.columns.push_back(c);
             if (!plan.pkColumns.isEmpty()) {
                 m.pkName = plan.pkName;
@@ -334,30 +339,33 @@ void DatabaseCore::alterTable(const Plan& plan)
             rebuild(m);
         } else {
             exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(sqlIdent(m.name), columnSql(c, false)));
-            if (!plan.pkColumns.isEmpty())
-                addPrimaryKey(m.name, plan.pkName, plan.pkColumns);
+            if (!plan.pkColumns.isEmpty()) addPrimaryKey(m.name, plan.pkName, plan.pkColumns);
         }
         for (const Plan::Unique& u : plan.uniques)
-            exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)").arg(sqlIdent(u.name), sqlIdent(m.name), sqlIdent(c.name)));
+            exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                     .arg(sqlIdent(u.name), sqlIdent(m.name), sqlIdent(c.name)));
         refreshTriggers(schema, m.name);
         sp.release();
         break;
     }
     case AlterOp::DropColumn: {
         const ColumnDef* c = find(plan.objectName);
-        if (!c)
-            throw fieldMissing(m.name, plan.objectName);
+        if (!c) throw fieldMissing(m.name, plan.objectName);
         if (m.pkColumns.contains(c->name, Qt::CaseInsensitive))
-            throw Error(3280, QStringLiteral("Cannot delete the field '%1': it is part of the primary key.").arg(c->name));
+            throw Error(
+                3280,
+                QStringLiteral("Cannot delete the field '%1': it is part of the primary key.").arg(c->name));
         const QString field = c->name;
         Savepoint sp(*this);
-        for (const QString& t : queryStrings(QStringLiteral("SELECT name FROM sqlite_master WHERE type='trigger' AND tbl_name = %1 "
-                                                            "AND substr(name,1,6) = '__jet_'")
-                                                 .arg(sqlString(m.name))))
+        for (const QString& t : queryStrings(
+                 QStringLiteral("SELECT name FROM sqlite_master WHERE type='trigger' AND tbl_name = %1 "
+                                "AND substr(name,1,6) = '__jet_'")
+                     .arg(sqlString(m.name))))
             exec(QStringLiteral("DROP TRIGGER ") + sqlIdent(t));
         exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(sqlIdent(m.name), sqlIdent(field)));
         if (tableExists(schema, kProps))
-            exec(QStringLiteral("DELETE FROM %1 WHERE tbl = %2 AND fld = %3").arg(sqlIdent(kProps), sqlString(m.name), sqlString(field)));
+            exec(QStringLiteral("DELETE FROM %1 WHERE tbl = %2 AND fld = %3")
+                     .arg(sqlIdent(kProps), sqlString(m.name), sqlString(field)));
         refreshTriggers(schema, m.name);
         sp.release();
         break;
@@ -370,7 +378,8 @@ void DatabaseCore::alterTable(const Plan& plan)
         for (const QString& c : plan.pkColumns)
             cols << sqlIdent(c);
         const QString name = plan.objectName.isEmpty() ? m.name + QStringLiteral("_unique") : plan.objectName;
-        exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)").arg(sqlIdent(name), sqlIdent(m.name), cols.join(QLatin1Char(','))));
+        exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                 .arg(sqlIdent(name), sqlIdent(m.name), cols.join(QLatin1Char(','))));
         break;
     }
     case AlterOp::DropConstraint:
@@ -388,8 +397,7 @@ void DatabaseCore::alterTable(const Plan& plan)
     case AlterOp::AlterColumn: {
         const ColumnDef& n = plan.columns.front();
         ColumnDef* c = find(n.name);
-        if (!c)
-            throw fieldMissing(m.name, n.name);
+        if (!c) throw fieldMissing(m.name, n.name);
         c->type = n.type;
         c->size = n.size;
         c->notNull = n.notNull;
@@ -400,10 +408,8 @@ void DatabaseCore::alterTable(const Plan& plan)
     clearCaches();
 }
 
-void DatabaseCore::createIndex(const Plan& plan)
-{
-    if (!tableExists(QStringLiteral("main"), plan.table))
-        throw tableMissing(plan.table);
+void DatabaseCore::createIndex(const Plan& plan) {
+    if (!tableExists(QStringLiteral("main"), plan.table)) throw tableMissing(plan.table);
     if (plan.primary) {
         addPrimaryKey(plan.table, plan.objectName, plan.pkColumns);
         return;
@@ -411,8 +417,7 @@ void DatabaseCore::createIndex(const Plan& plan)
     exec(plan.sql);
 }
 
-void DatabaseCore::dropIndex(const Plan& plan)
-{
+void DatabaseCore::dropIndex(const Plan& plan) {
     if (!plan.table.isEmpty()) {
         TableModel m = model(QStringLiteral("main"), plan.table);
         if (!m.pkColumns.isEmpty() && m.pkName.compare(plan.objectName, Qt::CaseInsensitive) == 0) {
@@ -421,18 +426,20 @@ void DatabaseCore::dropIndex(const Plan& plan)
             rebuild(m);
             return;
         }
-        if (queryStrings(QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND name = %1 COLLATE NOCASE "
-                                        "AND tbl_name = %2 COLLATE NOCASE")
+        if (queryStrings(QStringLiteral(
+                             "SELECT name FROM sqlite_master WHERE type='index' AND name = %1 COLLATE NOCASE "
+                             "AND tbl_name = %2 COLLATE NOCASE")
                              .arg(sqlString(plan.objectName), sqlString(m.name)))
                 .isEmpty())
-            throw Error(ErrObjectNotFound, QStringLiteral("Cannot find the index '%1' on table '%2'.").arg(plan.objectName, m.name));
+            throw Error(
+                ErrObjectNotFound,
+                QStringLiteral("Cannot find the index '%1' on table '%2'.").arg(plan.objectName, m.name));
     }
     exec(QStringLiteral("DROP INDEX ") + sqlIdent(plan.objectName));
     clearCaches();
 }
 
-void DatabaseCore::dropTable(const Plan& plan)
-{
+void DatabaseCore::dropTable(const Plan& plan) {
     const auto link = links.find(plan.table.toLower());
     if (link != links.end()) {
         // dropping a linked table removes the link only
@@ -453,8 +460,7 @@ void DatabaseCore::dropTable(const Plan& plan)
     clearCaches();
 }
 
-std::vector<FieldDef> DatabaseCore::fields(const QString& table)
-{
+std::vector<FieldDef> DatabaseCore::fields(const QString& table) {
     ensureOpen();
     const auto [schema, real] = resolveTable(table);
     const TableModel m = model(schema, real);
@@ -473,17 +479,16 @@ std::vector<FieldDef> DatabaseCore::fields(const QString& table)
     return out;
 }
 
-std::vector<IndexDef> DatabaseCore::indexes(const QString& table)
-{
+std::vector<IndexDef> DatabaseCore::indexes(const QString& table) {
     ensureOpen();
     const auto [schema, real] = resolveTable(table);
     const TableModel m = model(schema, real);
     std::vector<IndexDef> out;
     for (const ColumnDef& c : m.columns)
-        if (foldedCounter(m, c))
-            out.push_back({m.pkName, {c.name}, true, true});
-    const QString list = QStringLiteral("SELECT name, \"unique\", origin FROM pragma_index_list(%1, %2) ORDER BY seq")
-                             .arg(sqlString(m.name), sqlString(schema));
+        if (foldedCounter(m, c)) out.push_back({m.pkName, {c.name}, true, true});
+    const QString list =
+        QStringLiteral("SELECT name, \"unique\", origin FROM pragma_index_list(%1, %2) ORDER BY seq")
+            .arg(sqlString(m.name), sqlString(schema));
     sqlite3_stmt* st = prepare(list, false, list);
     std::vector<std::tuple<QString, bool, QString>> rows;
     while (step(st, list) == SQLITE_ROW)
@@ -507,14 +512,14 @@ std::vector<IndexDef> DatabaseCore::indexes(const QString& table)
 
 // ---- Database schema members ----------------------------------------------------------
 
-void Database::addField(const QString& table, const FieldDef& field)
-{
+void Database::addField(const QString& table, const FieldDef& field) {
     d->ensureOpen();
     const auto [schema, real] = d->resolveTable(table);
     DatabaseCore::TableModel m = d->model(schema, real);
     for (const ColumnDef& c : m.columns)
         if (c.name.compare(field.name, Qt::CaseInsensitive) == 0)
-            throw Error(ErrFieldExists, QStringLiteral("Field '%1' already exists in table '%2'.").arg(field.name, m.name));
+            throw Error(ErrFieldExists,
+                        QStringLiteral("Field '%1' already exists in table '%2'.").arg(field.name, m.name));
     ColumnDef c;
     c.name = field.name;
     c.type = field.type;
@@ -530,26 +535,23 @@ void Database::addField(const QString& table, const FieldDef& field)
         m.columns.push_back(c);
         d->rebuild(m);
     } else {
-        d->exec(QStringLiteral("ALTER TABLE %1.%2 ADD COLUMN %3").arg(sqlIdent(schema), sqlIdent(m.name), columnSql(c, false)));
+        d->exec(QStringLiteral("ALTER TABLE %1.%2 ADD COLUMN %3")
+                    .arg(sqlIdent(schema), sqlIdent(m.name), columnSql(c, false)));
     }
-    if (isTextType(c.type))
-        d->setProp(schema, m.name, c.name, field.allowZeroLength);
+    if (isTextType(c.type)) d->setProp(schema, m.name, c.name, field.allowZeroLength);
     d->refreshTriggers(schema, m.name);
     sp.release();
     d->clearCaches();
 }
 
-void Database::setDefaultValue(const QString& table, const QString& field, const QVariant& value)
-{
+void Database::setDefaultValue(const QString& table, const QString& field, const QVariant& value) {
     d->ensureOpen();
     const auto [schema, real] = d->resolveTable(table);
     DatabaseCore::TableModel m = d->model(schema, real);
     for (ColumnDef& c : m.columns) {
-        if (c.name.compare(field, Qt::CaseInsensitive) != 0)
-            continue;
+        if (c.name.compare(field, Qt::CaseInsensitive) != 0) continue;
         const QString literal = defaultLiteral(c.type, value);
-        if (literal == c.defaultSql)
-            return;
+        if (literal == c.defaultSql) return;
         c.defaultSql = literal;
         d->rebuild(m);
         return;
@@ -557,16 +559,13 @@ void Database::setDefaultValue(const QString& table, const QString& field, const
     throw fieldMissing(m.name, field);
 }
 
-void Database::setAllowZeroLength(const QString& table, const QString& field, bool allow)
-{
+void Database::setAllowZeroLength(const QString& table, const QString& field, bool allow) {
     d->ensureOpen();
     const auto [schema, real] = d->resolveTable(table);
     const DatabaseCore::TableModel m = d->model(schema, real);
     for (const ColumnDef& c : m.columns) {
-        if (c.name.compare(field, Qt::CaseInsensitive) != 0)
-            continue;
-        if (!isTextType(c.type))
-            return; // only text fields carry the property
+        if (c.name.compare(field, Qt::CaseInsensitive) != 0) continue;
+        if (!isTextType(c.type)) return; // only text fields carry the property
         Savepoint sp(*d);
         d->setProp(schema, m.name, c.name, allow);
         d->refreshTriggers(schema, m.name);
@@ -576,8 +575,7 @@ void Database::setAllowZeroLength(const QString& table, const QString& field, bo
     throw fieldMissing(m.name, field);
 }
 
-void Database::renameTable(const QString& from, const QString& to)
-{
+void Database::renameTable(const QString& from, const QString& to) {
     d->ensureOpen();
     const auto link = d->links.find(from.toLower());
     if (link != d->links.end()) {
@@ -590,18 +588,20 @@ void Database::renameTable(const QString& from, const QString& to)
         return;
     }
     const QString main = QStringLiteral("main");
-    if (!d->tableExists(main, from))
-        throw tableMissing(from);
-    if (from.compare(to, Qt::CaseInsensitive) != 0 && (d->tableExists(main, to) || d->links.contains(to.toLower())))
+    if (!d->tableExists(main, from)) throw tableMissing(from);
+    if (from.compare(to, Qt::CaseInsensitive) != 0 &&
+        (d->tableExists(main, to) || d->links.contains(to.toLower())))
         throw Error(ErrTableExists, QStringLiteral("Table '%1' already exists.").arg(to));
     Savepoint sp(*d);
-    for (const QString& t : d->queryStrings(QStringLiteral("SELECT name FROM sqlite_master WHERE type='trigger' AND tbl_name = %1 "
-                                                           "COLLATE NOCASE AND substr(name,1,6) = '__jet_'")
-                                                .arg(sqlString(from))))
+    for (const QString& t : d->queryStrings(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type='trigger' AND tbl_name = %1 "
+                            "COLLATE NOCASE AND substr(name,1,6) = '__jet_'")
+                 .arg(sqlString(from))))
         d->exec(QStringLiteral("DROP TRIGGER ") + sqlIdent(t));
     d->exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(sqlIdent(from), sqlIdent(to)));
     if (d->tableExists(main, kProps))
-        d->exec(QStringLiteral("UPDATE %1 SET tbl = %2 WHERE tbl = %3").arg(sqlIdent(kProps), sqlString(to), sqlString(from)));
+        d->exec(QStringLiteral("UPDATE %1 SET tbl = %2 WHERE tbl = %3")
+                    .arg(sqlIdent(kProps), sqlString(to), sqlString(from)));
     d->refreshTriggers(main, to);
     sp.release();
     d->clearCaches();

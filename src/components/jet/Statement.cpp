@@ -15,7 +15,9 @@ const QChar kMark = QChar(0x01);
 
 } // namespace
 
-QString param(int n) { return u'"' + QString(kMark) + QString::number(n) + QString(kMark) + u'"'; }
+QString param(int n) {
+    return u'"' + QString(kMark) + QString::number(n) + QString(kMark) + u'"';
+}
 
 struct Statement::Impl {
     DatabaseCore* d = nullptr;
@@ -29,8 +31,7 @@ struct Statement::Impl {
 Statement::Statement() : d(std::make_unique<Impl>()) {}
 
 Statement::~Statement() {
-    if (d->stmt)
-        sqlite3_finalize(d->stmt);
+    if (d->stmt) sqlite3_finalize(d->stmt);
 }
 
 std::unique_ptr<Statement> Database::prepareStatement(const QString& jetSql) {
@@ -40,17 +41,21 @@ std::unique_ptr<Statement> Database::prepareStatement(const QString& jetSql) {
         throw Error(ErrGeneric, QStringLiteral("A prepared statement cannot use another database file."));
     QString sql;
     switch (plan->kind) {
-    case Kind::Select: sql = plan->sql; break;
+    case Kind::Select:
+        sql = plan->sql;
+        break;
     case Kind::Insert:
     case Kind::Update:
-    case Kind::Delete: sql = plan->sql; break;
-    default: throw Error(ErrGeneric, QStringLiteral("This statement cannot be prepared: %1").arg(jetSql));
+    case Kind::Delete:
+        sql = plan->sql;
+        break;
+    default:
+        throw Error(ErrGeneric, QStringLiteral("This statement cannot be prepared: %1").arg(jetSql));
     }
     // Each param(n) literal becomes the SQLite parameter ?n; the collation after it stays.
     for (int n = 1;; ++n) {
         const QString literal = u'\'' + QString(kMark) + QString::number(n) + QString(kMark) + u'\'';
-        if (!sql.contains(literal))
-            break;
+        if (!sql.contains(literal)) break;
         sql.replace(literal, QStringLiteral("?%1").arg(n));
     }
     auto st = std::unique_ptr<Statement>(new Statement);
@@ -75,8 +80,7 @@ void Statement::bind(int n, const QVariant& value) {
 }
 
 qint64 Statement::execute() {
-    if (!d->action)
-        throw Error(3065, QStringLiteral("Cannot execute a select query."));
+    if (!d->action) throw Error(3065, QStringLiteral("Cannot execute a select query."));
     sqlite3_reset(d->stmt);
     d->d->step(d->stmt, d->jetSql);
     sqlite3_reset(d->stmt);
@@ -91,18 +95,20 @@ bool Statement::first() {
 
 bool Statement::next() {
     d->hasRow = d->d->step(d->stmt, d->jetSql) == SQLITE_ROW;
-    if (!d->hasRow)
-        sqlite3_reset(d->stmt); // no read stays open between runs
+    if (!d->hasRow) sqlite3_reset(d->stmt); // no read stays open between runs
     return d->hasRow;
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(d->stmt); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(d->stmt);
+}
 
-QString Statement::columnName(int index) const { return QString::fromUtf8(sqlite3_column_name(d->stmt, index)); }
+QString Statement::columnName(int index) const {
+    return QString::fromUtf8(sqlite3_column_name(d->stmt, index));
+}
 
 QVariant Statement::value(int index) const {
-    if (!d->hasRow)
-        throw Error(ErrNoCurrentRecord, QStringLiteral("No current record."));
+    if (!d->hasRow) throw Error(ErrNoCurrentRecord, QStringLiteral("No current record."));
     if (index < 0 || index >= int(d->types.size()))
         throw Error(ErrItemNotInCollection, QStringLiteral("Item not found in this collection."));
     return readColumn(d->stmt, index, d->types[size_t(index)]);

@@ -10,48 +10,44 @@
 namespace jet::detail {
 namespace {
 
-Error syntaxError(const QString& jetSql, const QString& what = {})
-{
+Error syntaxError(const QString& jetSql, const QString& what = {}) {
     QString text = QStringLiteral("Syntax error in SQL statement '%1'").arg(jetSql.left(300));
-    if (!what.isEmpty())
-        text += QStringLiteral(": ") + what;
+    if (!what.isEmpty()) text += QStringLiteral(": ") + what;
     return Error(ErrSyntax, text + QLatin1Char('.'));
 }
 
 // Words after which a table name stands.
-bool isTablePositionWord(const Token& t)
-{
+bool isTablePositionWord(const Token& t) {
     return t.is("FROM") || t.is("JOIN") || t.is("UPDATE") || t.is("INTO");
 }
 
 // Words that can follow a table name and are no alias.
-bool isClauseWord(const Token& t)
-{
+bool isClauseWord(const Token& t) {
     static const QSet<QString> words = {
-        QStringLiteral("where"), QStringLiteral("inner"), QStringLiteral("left"), QStringLiteral("right"),
-        QStringLiteral("outer"), QStringLiteral("join"), QStringLiteral("on"), QStringLiteral("order"),
-        QStringLiteral("group"), QStringLiteral("having"), QStringLiteral("union"), QStringLiteral("in"),
-        QStringLiteral("set"), QStringLiteral("as"), QStringLiteral("values"), QStringLiteral("select"),
-        QStringLiteral("with"), QStringLiteral("cross"), QStringLiteral("full"), QStringLiteral("natural")};
+        QStringLiteral("where"),  QStringLiteral("inner"),  QStringLiteral("left"),
+        QStringLiteral("right"),  QStringLiteral("outer"),  QStringLiteral("join"),
+        QStringLiteral("on"),     QStringLiteral("order"),  QStringLiteral("group"),
+        QStringLiteral("having"), QStringLiteral("union"),  QStringLiteral("in"),
+        QStringLiteral("set"),    QStringLiteral("as"),     QStringLiteral("values"),
+        QStringLiteral("select"), QStringLiteral("with"),   QStringLiteral("cross"),
+        QStringLiteral("full"),   QStringLiteral("natural")};
     return t.type == Tok::Word && words.contains(t.text.toLower());
 }
 
 // A bracketed name that is a file path, as in [C:\lists\a.mdb].AddressList.
-bool looksLikeFile(const QString& s)
-{
-    if (s.contains(QLatin1Char('/')) || s.contains(QLatin1Char('\\')))
-        return true;
+bool looksLikeFile(const QString& s) {
+    if (s.contains(QLatin1Char('/')) || s.contains(QLatin1Char('\\'))) return true;
     const QString l = s.toLower();
-    return l.endsWith(QLatin1String(".mdb")) || l.endsWith(QLatin1String(".sdr")) || l.endsWith(QLatin1String(".db"))
-           || l.endsWith(QLatin1String(".sqlite")) || l.endsWith(QLatin1String(".accdb"));
+    return l.endsWith(QLatin1String(".mdb")) || l.endsWith(QLatin1String(".sdr")) ||
+           l.endsWith(QLatin1String(".db")) || l.endsWith(QLatin1String(".sqlite")) ||
+           l.endsWith(QLatin1String(".accdb"));
 }
 
-QString functionName(const QString& word)
-{
+QString functionName(const QString& word) {
     // Names SQLite reads as keywords, or whose built-in differs, go by a registered alias.
     const QString l = word.toLower();
-    if (l == QLatin1String("isnull") || l == QLatin1String("left") || l == QLatin1String("right")
-        || l == QLatin1String("date") || l == QLatin1String("time") || l == QLatin1String("format"))
+    if (l == QLatin1String("isnull") || l == QLatin1String("left") || l == QLatin1String("right") ||
+        l == QLatin1String("date") || l == QLatin1String("time") || l == QLatin1String("format"))
         return QStringLiteral("jet_") + l;
     return word;
 }
@@ -65,25 +61,22 @@ public:
 
 private:
     int size() const { return int(m_t.size()); }
-    const Token& at(int i) const
-    {
+    const Token& at(int i) const {
         static const Token none{Tok::Punct, QString()};
         return i >= 0 && i < size() ? m_t[size_t(i)] : none;
     }
     Error fail(const QString& what = {}) const { return syntaxError(m_sql, what); }
-    QString name(int i) const
-    {
-        if (!at(i).isName())
-            throw fail(QStringLiteral("name expected"));
+    QString name(int i) const {
+        if (!at(i).isName()) throw fail(QStringLiteral("name expected"));
         return at(i).text;
     }
     int matchingParen(int open) const;
 
     struct TableRef {
         QString schema = QStringLiteral("main");
-        QString table;  // real table name in its schema
-        QString local;  // name the statement uses
-        int next = 0;   // token after the reference
+        QString table; // real table name in its schema
+        QString local; // name the statement uses
+        int next = 0;  // token after the reference
         bool external = false;
     };
     TableRef tableRef(int i) const;
@@ -105,8 +98,7 @@ private:
     Plan& m_plan;
 };
 
-int Translator::matchingParen(int open) const
-{
+int Translator::matchingParen(int open) const {
     int depth = 0;
     for (int i = open; i < size(); ++i) {
         if (at(i).isPunct("("))
@@ -117,8 +109,7 @@ int Translator::matchingParen(int open) const
     throw fail(QStringLiteral("missing )"));
 }
 
-Translator::TableRef Translator::tableRef(int i) const
-{
+Translator::TableRef Translator::tableRef(int i) const {
     TableRef r;
     const Token& t = at(i);
     if (t.type == Tok::Ident && looksLikeFile(t.text) && at(i + 1).isPunct(".") && at(i + 2).isName()) {
@@ -145,22 +136,18 @@ Translator::TableRef Translator::tableRef(int i) const
     return r;
 }
 
-QString Translator::refSql(const TableRef& r, bool withAlias) const
-{
-    if (!r.external)
-        return sqlIdent(r.table);
+QString Translator::refSql(const TableRef& r, bool withAlias) const {
+    if (!r.external) return sqlIdent(r.table);
     QString s = sqlIdent(r.schema) + QLatin1Char('.') + sqlIdent(r.table);
-    if (withAlias)
-        s += QStringLiteral(" AS ") + sqlIdent(r.local);
+    if (withAlias) s += QStringLiteral(" AS ") + sqlIdent(r.local);
     return s;
 }
 
-QString Translator::emit(int b, int e, bool injectRowid)
-{
+QString Translator::emit(int b, int e, bool injectRowid) {
     QString out;
     auto put = [&out](const QString& piece) {
-        if (!out.isEmpty() && !out.endsWith(QLatin1Char('(')) && !out.endsWith(QLatin1Char('.'))
-            && piece != QLatin1String(")") && piece != QLatin1String(",") && piece != QLatin1String("."))
+        if (!out.isEmpty() && !out.endsWith(QLatin1Char('(')) && !out.endsWith(QLatin1Char('.')) &&
+            piece != QLatin1String(")") && piece != QLatin1String(",") && piece != QLatin1String("."))
             out += QLatin1Char(' ');
         out += piece;
     };
@@ -176,11 +163,10 @@ QString Translator::emit(int b, int e, bool injectRowid)
         const bool tablePos = (isTablePositionWord(prev) || (prev.isPunct(",") && f.inFrom)) && k.isName();
         if (tablePos) {
             const TableRef r = tableRef(i);
-            const bool aliasable = !prev.is("INTO") && !at(r.next).is("AS")
-                                   && !(at(r.next).isName() && !isClauseWord(at(r.next)));
+            const bool aliasable = !prev.is("INTO") && !at(r.next).is("AS") &&
+                                   !(at(r.next).isName() && !isClauseWord(at(r.next)));
             put(refSql(r, aliasable));
-            if (r.external && !m_plan.aliases.contains(r.schema))
-                m_plan.aliases << r.schema;
+            if (r.external && !m_plan.aliases.contains(r.schema)) m_plan.aliases << r.schema;
             i = r.next - 1;
             continue;
         }
@@ -191,8 +177,7 @@ QString Translator::emit(int b, int e, bool injectRowid)
                 put(k.text);
             } else if (k.text == QLatin1String(")")) {
                 if (frames.size() > 1) {
-                    if (!frames.back().limit.isEmpty())
-                        put(QStringLiteral("LIMIT ") + frames.back().limit);
+                    if (!frames.back().limit.isEmpty()) put(QStringLiteral("LIMIT ") + frames.back().limit);
                     frames.pop_back();
                 }
                 put(k.text);
@@ -217,8 +202,7 @@ QString Translator::emit(int b, int e, bool injectRowid)
             break;
         case Tok::Date: {
             const auto dt = parseJetDate(k.text);
-            if (!dt)
-                throw fail(QStringLiteral("invalid date #%1#").arg(k.text));
+            if (!dt) throw fail(QStringLiteral("invalid date #%1#").arg(k.text));
             put(sqlString(isoDateTime(*dt)));
             break;
         }
@@ -226,8 +210,7 @@ QString Translator::emit(int b, int e, bool injectRowid)
             if (looksLikeFile(k.text) && at(i + 1).isPunct(".") && at(i + 2).isName()) {
                 const TableRef r = tableRef(i);
                 put(refSql(r, false));
-                if (!m_plan.aliases.contains(r.schema))
-                    m_plan.aliases << r.schema;
+                if (!m_plan.aliases.contains(r.schema)) m_plan.aliases << r.schema;
                 i = r.next - 1;
             } else {
                 put(sqlIdent(k.text));
@@ -243,10 +226,8 @@ QString Translator::emit(int b, int e, bool injectRowid)
                 else if (at(i + 1).is("DISTINCT") || at(i + 1).is("ALL"))
                     put(at(++i).text.toUpper());
                 if (at(i + 1).is("TOP")) {
-                    if (at(i + 2).type != Tok::Number)
-                        throw fail(QStringLiteral("TOP needs a number"));
-                    if (at(i + 3).is("PERCENT"))
-                        throw fail(QStringLiteral("TOP n PERCENT is not supported"));
+                    if (at(i + 2).type != Tok::Number) throw fail(QStringLiteral("TOP needs a number"));
+                    if (at(i + 3).is("PERCENT")) throw fail(QStringLiteral("TOP n PERCENT is not supported"));
                     f.limit = QString::number(at(i + 2).text.toDouble(), 'f', 0);
                     i += 2;
                 }
@@ -257,8 +238,8 @@ QString Translator::emit(int b, int e, bool injectRowid)
             } else if (k.is("FROM")) {
                 f.inFrom = true;
                 put(QStringLiteral("FROM"));
-            } else if (k.is("WHERE") || k.is("GROUP") || k.is("ORDER") || k.is("HAVING") || k.is("UNION")
-                       || k.is("ON") || k.is("SET") || k.is("VALUES")) {
+            } else if (k.is("WHERE") || k.is("GROUP") || k.is("ORDER") || k.is("HAVING") || k.is("UNION") ||
+                       k.is("ON") || k.is("SET") || k.is("VALUES")) {
                 f.inFrom = false;
                 put(k.text);
             } else if (k.is("WITH") && at(i + 1).is("OWNERACCESS") && at(i + 2).is("OPTION")) {
@@ -280,15 +261,12 @@ QString Translator::emit(int b, int e, bool injectRowid)
         }
         }
     }
-    if (!frames.front().limit.isEmpty())
-        put(QStringLiteral("LIMIT ") + frames.front().limit);
+    if (!frames.front().limit.isEmpty()) put(QStringLiteral("LIMIT ") + frames.front().limit);
     return out;
 }
 
-void Translator::run()
-{
-    if (m_t.empty())
-        throw fail(QStringLiteral("empty statement"));
+void Translator::run() {
+    if (m_t.empty()) throw fail(QStringLiteral("empty statement"));
     const Token& first = at(0);
     if (first.is("SELECT"))
         select();
@@ -310,14 +288,12 @@ void Translator::run()
     } else if (first.is("DROP") && at(1).is("TABLE")) {
         m_plan.kind = Kind::DropTable;
         m_plan.table = name(2);
-        if (size() > 3)
-            throw fail();
+        if (size() > 3) throw fail();
         m_plan.sql = QStringLiteral("DROP TABLE ") + sqlIdent(m_plan.table);
     } else if (first.is("DROP") && at(1).is("INDEX")) {
         m_plan.kind = Kind::DropIndex;
         m_plan.objectName = name(2);
-        if (at(3).is("ON"))
-            m_plan.table = name(4);
+        if (at(3).is("ON")) m_plan.table = name(4);
         m_plan.sql = QStringLiteral("DROP INDEX ") + sqlIdent(m_plan.objectName);
     } else if (first.is("ALTER") && at(1).is("TABLE"))
         alterTable();
@@ -326,8 +302,7 @@ void Translator::run()
                                          "'SELECT', or 'UPDATE'."));
 }
 
-void Translator::select()
-{
+void Translator::select() {
     // SELECT ... INTO target FROM ... : find INTO at depth 0 before FROM
     int depth = 0, into = -1, from = -1;
     for (int i = 0; i < size(); ++i) {
@@ -344,8 +319,9 @@ void Translator::select()
         m_plan.kind = Kind::SelectInto;
         int next = into + 2;
         const Token& target = at(into + 1);
-        if (target.type == Tok::Ident && target.text.startsWith(QLatin1String("Text;"), Qt::CaseInsensitive)
-            && at(into + 2).isPunct(".") && at(into + 3).isName()) {
+        if (target.type == Tok::Ident &&
+            target.text.startsWith(QLatin1String("Text;"), Qt::CaseInsensitive) &&
+            at(into + 2).isPunct(".") && at(into + 3).isName()) {
             // [Text;database=<folder>].[<file>]: export to a delimited text file
             QString folder = target.text.mid(5);
             const int eq = int(folder.indexOf(QLatin1Char('=')));
@@ -357,8 +333,7 @@ void Translator::select()
             const TableRef r = tableRef(into + 1);
             m_plan.targetSchema = r.schema;
             m_plan.targetTable = r.table;
-            if (r.external && !m_plan.aliases.contains(r.schema))
-                m_plan.aliases << r.schema;
+            if (r.external && !m_plan.aliases.contains(r.schema)) m_plan.aliases << r.schema;
             next = r.next;
         }
         QString head = emit(0, into);
@@ -369,8 +344,7 @@ void Translator::select()
     m_plan.kind = Kind::Select;
     m_plan.sql = emit(0, size());
     // Editable when it reads one table without grouping, joining or DISTINCT.
-    if (from < 0)
-        return;
+    if (from < 0) return;
     depth = 0;
     for (int i = 0; i < size(); ++i) {
         const Token& k = at(i);
@@ -378,7 +352,8 @@ void Translator::select()
             ++depth;
         else if (k.isPunct(")"))
             --depth;
-        else if (depth == 0 && (k.is("DISTINCT") || k.is("GROUP") || k.is("UNION") || k.is("JOIN") || k.is("HAVING")))
+        else if (depth == 0 &&
+                 (k.is("DISTINCT") || k.is("GROUP") || k.is("UNION") || k.is("JOIN") || k.is("HAVING")))
             return;
     }
     const TableRef r = tableRef(from + 1);
@@ -391,38 +366,30 @@ void Translator::select()
         alias = at(next).text;
         ++next;
     }
-    if (next < size() && !at(next).is("WHERE") && !at(next).is("ORDER"))
-        return;
+    if (next < size() && !at(next).is("WHERE") && !at(next).is("ORDER")) return;
     m_plan.baseSchema = r.schema;
     m_plan.baseTable = r.table;
     m_plan.baseAlias = alias;
     m_plan.rowidSql = emit(0, size(), true);
 }
 
-QStringList Translator::nameList(int open, int& next) const
-{
-    if (!at(open).isPunct("("))
-        throw fail(QStringLiteral("( expected"));
+QStringList Translator::nameList(int open, int& next) const {
+    if (!at(open).isPunct("(")) throw fail(QStringLiteral("( expected"));
     const int close = matchingParen(open);
     QStringList names;
     for (int i = open + 1; i < close; ++i) {
-        if (at(i).isPunct(","))
-            continue;
+        if (at(i).isPunct(",")) continue;
         names << name(i);
-        if (at(i + 1).is("ASC") || at(i + 1).is("DESC"))
-            ++i;
+        if (at(i + 1).is("ASC") || at(i + 1).is("DESC")) ++i;
     }
     next = close + 1;
     return names;
 }
 
-void Translator::insert()
-{
-    if (!at(1).is("INTO"))
-        throw fail(QStringLiteral("INTO expected"));
+void Translator::insert() {
+    if (!at(1).is("INTO")) throw fail(QStringLiteral("INTO expected"));
     const TableRef r = tableRef(2);
-    if (r.external && !m_plan.aliases.contains(r.schema))
-        m_plan.aliases << r.schema;
+    if (r.external && !m_plan.aliases.contains(r.schema)) m_plan.aliases << r.schema;
     m_plan.targetSchema = r.schema;
     m_plan.targetTable = r.table;
     m_plan.hasVerbOr = true;
@@ -440,19 +407,18 @@ void Translator::insert()
     const QString head = QStringLiteral("INSERT INTO ") + refSql(r, false);
     if (at(i).is("VALUES") || !columns.isEmpty()) {
         m_plan.kind = Kind::Insert;
-        m_plan.sql = head + (columns.isEmpty() ? QString() : QLatin1Char(' ') + columns) + QLatin1Char(' ') + emit(i, size());
+        m_plan.sql = head + (columns.isEmpty() ? QString() : QLatin1Char(' ') + columns) + QLatin1Char(' ') +
+                     emit(i, size());
         return;
     }
-    if (!at(i).is("SELECT"))
-        throw fail(QStringLiteral("VALUES or SELECT expected"));
+    if (!at(i).is("SELECT")) throw fail(QStringLiteral("VALUES or SELECT expected"));
     // Jet appends by column name: the database resolves the shared names when it runs.
     m_plan.kind = Kind::InsertByName;
     m_plan.selectSql = emit(i, size());
     m_plan.sql = head + QLatin1Char(' ') + m_plan.selectSql;
 }
 
-void Translator::remove()
-{
+void Translator::remove() {
     m_plan.kind = Kind::Delete;
     int i = 1;
     QString target;
@@ -465,8 +431,7 @@ void Translator::remove()
         target = at(i).text;
         ++i;
     }
-    if (!at(i).is("FROM"))
-        throw fail(QStringLiteral("FROM expected"));
+    if (!at(i).is("FROM")) throw fail(QStringLiteral("FROM expected"));
     const int from = i;
     int where = size(), depth = 0;
     bool single = true;
@@ -483,11 +448,9 @@ void Translator::remove()
     }
     const TableRef first = tableRef(from + 1);
     if (single && first.next == where) {
-        if (first.external && !m_plan.aliases.contains(first.schema))
-            m_plan.aliases << first.schema;
+        if (first.external && !m_plan.aliases.contains(first.schema)) m_plan.aliases << first.schema;
         m_plan.sql = QStringLiteral("DELETE FROM ") + refSql(first, true);
-        if (where < size())
-            m_plan.sql += QLatin1Char(' ') + emit(where, size());
+        if (where < size()) m_plan.sql += QLatin1Char(' ') + emit(where, size());
         return;
     }
     // DELETE t.* FROM t INNER JOIN u ON ... : delete the target's rows the join reaches
@@ -498,29 +461,27 @@ void Translator::remove()
         tr = TableRef();
         tr.table = tr.local = targetName;
     }
-    if (tr.external && !m_plan.aliases.contains(tr.schema))
-        m_plan.aliases << tr.schema;
-    m_plan.sql = QStringLiteral("DELETE FROM ") + refSql(tr, false) + QStringLiteral(" WHERE rowid IN (SELECT ")
-                 + sqlIdent(targetName) + QStringLiteral(".rowid ") + emit(from, size()) + QLatin1Char(')');
+    if (tr.external && !m_plan.aliases.contains(tr.schema)) m_plan.aliases << tr.schema;
+    m_plan.sql = QStringLiteral("DELETE FROM ") + refSql(tr, false) +
+                 QStringLiteral(" WHERE rowid IN (SELECT ") + sqlIdent(targetName) +
+                 QStringLiteral(".rowid ") + emit(from, size()) + QLatin1Char(')');
 }
 
-int Translator::columnDef(int i, ColumnDef& col, QString& pkName, bool& inlinePk, bool& inlineUnique)
-{
+int Translator::columnDef(int i, ColumnDef& col, QString& pkName, bool& inlinePk, bool& inlineUnique) {
     col.name = name(i++);
-    if (!at(i).isName())
-        throw fail(QStringLiteral("type expected for field '%1'").arg(col.name));
+    if (!at(i).isName()) throw fail(QStringLiteral("type expected for field '%1'").arg(col.name));
     const QString typeWord = at(i++).text;
     int typeSize = 0;
     if (at(i).isPunct("(")) {
         const int close = matchingParen(i);
-        if (at(i + 1).type == Tok::Number)
-            typeSize = at(i + 1).text.toInt();
+        if (at(i + 1).type == Tok::Number) typeSize = at(i + 1).text.toInt();
         i = close + 1;
     }
     const auto type = jetType(typeWord, typeSize);
     if (!type)
-        throw Error(3292, QStringLiteral("Syntax error in field definition: unknown type '%1' for field '%2'.")
-                              .arg(typeWord, col.name));
+        throw Error(3292,
+                    QStringLiteral("Syntax error in field definition: unknown type '%1' for field '%2'.")
+                        .arg(typeWord, col.name));
     col.type = type->type;
     col.size = type->size;
     while (i < size() && !at(i).isPunct(",") && !at(i).isPunct(")")) {
@@ -559,21 +520,19 @@ int Translator::columnDef(int i, ColumnDef& col, QString& pkName, bool& inlinePk
             else if (!v.is("NULL"))
                 throw fail(QStringLiteral("unsupported default for field '%1'").arg(col.name));
         } else {
-            throw fail(QStringLiteral("unexpected '%1' in definition of field '%2'").arg(at(i).text, col.name));
+            throw fail(
+                QStringLiteral("unexpected '%1' in definition of field '%2'").arg(at(i).text, col.name));
         }
     }
     return i;
 }
 
-void Translator::createTable()
-{
+void Translator::createTable() {
     m_plan.kind = Kind::CreateTable;
     m_plan.table = name(2);
-    if (!at(3).isPunct("("))
-        throw fail(QStringLiteral("( expected"));
+    if (!at(3).isPunct("(")) throw fail(QStringLiteral("( expected"));
     const int close = matchingParen(3);
-    if (close != size() - 1)
-        throw fail(QStringLiteral("text after the field list"));
+    if (close != size() - 1) throw fail(QStringLiteral("text after the field list"));
     int i = 4;
     while (i < close) {
         if (at(i).is("CONSTRAINT") || at(i).is("PRIMARY") || at(i).is("UNIQUE")) {
@@ -587,8 +546,9 @@ void Translator::createTable()
                 m_plan.pkName = cname.isEmpty() ? QStringLiteral("PrimaryKey") : cname;
                 m_plan.pkColumns = nameList(i + 2, next);
             } else if (at(i).is("UNIQUE")) {
-                m_plan.uniques.push_back({cname.isEmpty() ? QStringLiteral("Unique%1").arg(m_plan.uniques.size()) : cname,
-                                          nameList(i + 1, next)});
+                m_plan.uniques.push_back(
+                    {cname.isEmpty() ? QStringLiteral("Unique%1").arg(m_plan.uniques.size()) : cname,
+                     nameList(i + 1, next)});
             } else if (at(i).is("FOREIGN")) {
                 // relationships are not kept; skip to the end of the clause
                 next = i;
@@ -621,22 +581,18 @@ void Translator::createTable()
     }
 }
 
-void Translator::createIndex(int i)
-{
+void Translator::createIndex(int i) {
     m_plan.kind = Kind::CreateIndex;
     m_plan.objectName = name(i + 1);
-    if (!at(i + 2).is("ON"))
-        throw fail(QStringLiteral("ON expected"));
+    if (!at(i + 2).is("ON")) throw fail(QStringLiteral("ON expected"));
     m_plan.table = name(i + 3);
     int next = 0;
     m_plan.pkColumns = nameList(i + 4, next);
     if (at(next).is("WITH")) {
-        if (at(next + 1).is("PRIMARY"))
-            m_plan.primary = true;
+        if (at(next + 1).is("PRIMARY")) m_plan.primary = true;
         next = size();
     }
-    if (next != size())
-        throw fail();
+    if (next != size()) throw fail();
     QStringList cols;
     for (const QString& c : std::as_const(m_plan.pkColumns))
         cols << sqlIdent(c);
@@ -645,8 +601,7 @@ void Translator::createIndex(int i)
                           sqlIdent(m_plan.table), cols.join(QLatin1Char(',')));
 }
 
-void Translator::alterTable()
-{
+void Translator::alterTable() {
     m_plan.kind = Kind::AlterTable;
     m_plan.table = name(2);
     int i = 3;
@@ -660,8 +615,7 @@ void Translator::alterTable()
             }
             if (at(i).is("PRIMARY") && at(i + 1).is("KEY")) {
                 m_plan.alterOp = AlterOp::AddPrimaryKey;
-                if (m_plan.objectName.isEmpty())
-                    m_plan.objectName = QStringLiteral("PrimaryKey");
+                if (m_plan.objectName.isEmpty()) m_plan.objectName = QStringLiteral("PrimaryKey");
                 m_plan.pkColumns = nameList(i + 2, next);
             } else if (at(i).is("UNIQUE")) {
                 m_plan.alterOp = AlterOp::AddUnique;
@@ -670,18 +624,19 @@ void Translator::alterTable()
                 throw fail(QStringLiteral("unsupported constraint"));
             }
         } else {
-            if (at(i).is("COLUMN"))
-                ++i;
+            if (at(i).is("COLUMN")) ++i;
             ColumnDef col;
             bool pk = false, uq = false;
             next = columnDef(i, col, m_plan.objectName, pk, uq);
             m_plan.alterOp = AlterOp::AddColumn;
             m_plan.columns.push_back(col);
             if (pk) {
-                m_plan.pkName = m_plan.objectName.isEmpty() ? QStringLiteral("PrimaryKey") : m_plan.objectName;
+                m_plan.pkName =
+                    m_plan.objectName.isEmpty() ? QStringLiteral("PrimaryKey") : m_plan.objectName;
                 m_plan.pkColumns = QStringList{col.name};
             } else if (uq) {
-                m_plan.uniques.push_back({m_plan.objectName.isEmpty() ? col.name : m_plan.objectName, {col.name}});
+                m_plan.uniques.push_back(
+                    {m_plan.objectName.isEmpty() ? col.name : m_plan.objectName, {col.name}});
             }
         }
     } else if (at(i).is("DROP")) {
@@ -690,18 +645,15 @@ void Translator::alterTable()
             m_plan.alterOp = AlterOp::DropConstraint;
             m_plan.objectName = name(i + 1);
         } else {
-            if (at(i).is("COLUMN"))
-                ++i;
+            if (at(i).is("COLUMN")) ++i;
             m_plan.alterOp = AlterOp::DropColumn;
             m_plan.objectName = name(i);
         }
         next = i + 2;
-        if (m_plan.alterOp == AlterOp::DropColumn)
-            next = i + 1;
+        if (m_plan.alterOp == AlterOp::DropColumn) next = i + 1;
     } else if (at(i).is("ALTER")) {
         ++i;
-        if (at(i).is("COLUMN"))
-            ++i;
+        if (at(i).is("COLUMN")) ++i;
         ColumnDef col;
         bool pk = false, uq = false;
         next = columnDef(i, col, m_plan.objectName, pk, uq);
@@ -710,15 +662,13 @@ void Translator::alterTable()
     } else {
         throw fail(QStringLiteral("ADD, DROP or ALTER expected"));
     }
-    if (next != size())
-        throw fail(QStringLiteral("text after the definition"));
+    if (next != size()) throw fail(QStringLiteral("text after the definition"));
     m_plan.sql = QStringLiteral("ALTER TABLE ") + sqlIdent(m_plan.table);
 }
 
 } // namespace
 
-Plan translateStatement(const QString& jetSql, const TranslateContext& ctx)
-{
+Plan translateStatement(const QString& jetSql, const TranslateContext& ctx) {
     Plan plan;
     Translator(jetSql, ctx, plan).run();
     return plan;

@@ -111,7 +111,7 @@ private:
     QStringList m_script;
     qsizetype m_step = 0;
     QPointer<FakeTransport> m_transport;
-    QByteArray m_fromClient;   // unconsumed client bytes of this connection
+    QByteArray m_fromClient; // unconsumed client bytes of this connection
     QByteArray m_clientBytes;
     QList<QByteArray> m_messages;
     QStringList m_mismatches;

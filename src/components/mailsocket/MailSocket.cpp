@@ -2,47 +2,39 @@
 
 namespace sendora::mail {
 
-QString socketStateText(int state)
-{
-    static const char* const texts[] = {"Closed", "Open", "Listening", "Connection Pending", "Resolving Host",
-                                        "Host Resolved", "Connecting", "Connected", "Closing", "Error"};
+QString socketStateText(int state) {
+    static const char* const texts[] = {"Closed",         "Open",          "Listening",  "Connection Pending",
+                                        "Resolving Host", "Host Resolved", "Connecting", "Connected",
+                                        "Closing",        "Error"};
     return state >= 0 && state <= 9 ? QString::fromLatin1(texts[state]) : QString();
 }
 
-static TransportFactory defaultFactory()
-{
+static TransportFactory defaultFactory() {
     return [] { return std::make_unique<SslTransport>(); };
 }
 
-MailSocket::MailSocket(QObject* parent)
-    : QObject(parent), m_factory(defaultFactory())
-{
+MailSocket::MailSocket(QObject* parent) : QObject(parent), m_factory(defaultFactory()) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &MailSocket::onTimer);
 }
 
-MailSocket::~MailSocket()
-{
+MailSocket::~MailSocket() {
     detachTransport();
 }
 
-void MailSocket::setTransportFactory(TransportFactory factory)
-{
+void MailSocket::setTransportFactory(TransportFactory factory) {
     m_factory = factory ? std::move(factory) : defaultFactory();
 }
 
-bool MailSocket::isEncrypted() const
-{
+bool MailSocket::isEncrypted() const {
     return m_transport && m_transport->isEncrypted();
 }
 
-bool MailSocket::IsOpen() const
-{
+bool MailSocket::IsOpen() const {
     return m_open;
 }
 
-void MailSocket::Connect()
-{
+void MailSocket::Connect() {
     detachTransport();
     ++m_generation;
     m_parser.reset();
@@ -64,8 +56,7 @@ void MailSocket::Connect()
     bool ok = false;
     uint port = m_port.trimmed().toUInt(&ok);
     m_implicitTls = m_tlsMode == TlsMode::ImplicitTls || (ok && port == 465);
-    if (!ok || port == 0 || port > 65535)
-        port = m_implicitTls ? 465 : 25;
+    if (!ok || port == 0 || port > 65535) port = m_implicitTls ? 465 : 25;
 
     m_transport = m_factory();
     m_transport->setTlsSettings(m_tls);
@@ -80,23 +71,19 @@ void MailSocket::Connect()
     m_phase = Phase::Connecting;
     const Guard g = guard();
     Q_EMIT State(StateResolvingHost);
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     m_sinceProgress.restart();
     armTimeout();
     m_transport->connectToHost(m_host.trimmed(), quint16(port), m_implicitTls);
 }
 
-void MailSocket::onHostFound()
-{
+void MailSocket::onHostFound() {
     const Guard g = guard();
     Q_EMIT State(StateHostResolved);
-    if (!g.lost())
-        Q_EMIT State(StateConnecting);
+    if (!g.lost()) Q_EMIT State(StateConnecting);
 }
 
-void MailSocket::onConnected()
-{
+void MailSocket::onConnected() {
     m_open = true;
     m_sinceProgress.restart();
     if (m_implicitTls) {
@@ -109,10 +96,8 @@ void MailSocket::onConnected()
     Q_EMIT State(StateConnected);
 }
 
-void MailSocket::onEncrypted()
-{
-    if (m_phase != Phase::TlsHandshake)
-        return;
+void MailSocket::onEncrypted() {
+    if (m_phase != Phase::TlsHandshake) return;
     m_sinceProgress.restart();
     if (m_implicitTls) {
         m_phase = Phase::Greeting;
@@ -128,23 +113,19 @@ void MailSocket::onEncrypted()
     flush();
 }
 
-void MailSocket::onReadyRead()
-{
+void MailSocket::onReadyRead() {
     // Replies wait in the socket until the caller has answered a Timeout.
-    if (!m_transport || m_timeoutRaised)
-        return;
+    if (!m_transport || m_timeoutRaised) return;
     const Guard g = guard();
     m_parser.feed(m_transport->readAll());
     SmtpReply reply;
     while (m_parser.next(reply)) {
         handleReply(reply);
-        if (g.lost() || m_timeoutRaised)
-            return;
+        if (g.lost() || m_timeoutRaised) return;
     }
 }
 
-void MailSocket::onDisconnected()
-{
+void MailSocket::onDisconnected() {
     if (m_phase == Phase::Quitting) {
         closeAndReport();
         return;
@@ -152,36 +133,29 @@ void MailSocket::onDisconnected()
     failAndClose(FailConnectionLost, tr("The server closed the connection."));
 }
 
-void MailSocket::onTransportError(const QString& message, bool tls)
-{
+void MailSocket::onTransportError(const QString& message, bool tls) {
     const Guard g = guard();
     if (m_phase == Phase::Quitting) {
         closeAndReport();
         return;
     }
     Q_EMIT State(StateError);
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     failAndClose(tls ? FailTls : FailConnection, message);
 }
 
-bool MailSocket::awaitingServer() const
-{
+bool MailSocket::awaitingServer() const {
     return !m_pending.empty() || m_phase == Phase::Connecting || m_phase == Phase::TlsHandshake;
 }
 
-void MailSocket::armTimeout()
-{
-    if (!m_timer.isActive() && !m_timeoutRaised)
-        m_timer.start(m_timeoutSeconds * 1000);
+void MailSocket::armTimeout() {
+    if (!m_timer.isActive() && !m_timeoutRaised) m_timer.start(m_timeoutSeconds * 1000);
 }
 
 // One timer for all outstanding commands: each reply only restarts the clock, and the
 // timer re-arms itself for the remainder, so the hot path never touches timer registration.
-void MailSocket::onTimer()
-{
-    if (!awaitingServer() || m_timeoutRaised)
-        return;
+void MailSocket::onTimer() {
+    if (!awaitingServer() || m_timeoutRaised) return;
     const qint64 left = qint64(m_timeoutSeconds) * 1000 - m_sinceProgress.elapsed();
     if (left > 0) {
         m_timer.start(int(left));
@@ -195,53 +169,46 @@ void MailSocket::onTimer()
     Q_EMIT Timeout(m_timeoutSeconds);
 }
 
-void MailSocket::ContinueAfterTimeout()
-{
-    if (!m_timeoutRaised)
-        return;
+void MailSocket::ContinueAfterTimeout() {
+    if (!m_timeoutRaised) return;
     m_timeoutRaised = false;
-    if (!m_transport)
-        return;
+    if (!m_transport) return;
     m_sinceProgress.restart();
-    if (awaitingServer())
-        m_timer.start(m_timeoutSeconds * 1000);
+    if (awaitingServer()) m_timer.start(m_timeoutSeconds * 1000);
     // Anything that arrived meanwhile is still in the socket.
     QMetaObject::invokeMethod(
-        this, [this, g = guard()] { if (!g.lost()) onReadyRead(); }, Qt::QueuedConnection);
+        this,
+        [this, g = guard()] {
+            if (!g.lost()) onReadyRead();
+        },
+        Qt::QueuedConnection);
 }
 
-void MailSocket::queueCommand(Cmd cmd, QByteArrayView line, const QString& label, int index)
-{
-    if (m_pending.empty())
-        m_sinceProgress.restart();
+void MailSocket::queueCommand(Cmd cmd, QByteArrayView line, const QString& label, int index) {
+    if (m_pending.empty()) m_sinceProgress.restart();
     m_out.append(line);
     m_out.append("\r\n");
     m_pending.push_back({cmd, index, label});
     m_lastData = label;
 }
 
-void MailSocket::flush()
-{
-    if (m_out.isEmpty() || !m_transport)
-        return;
+void MailSocket::flush() {
+    if (m_out.isEmpty() || !m_transport) return;
     m_transport->write(m_out);
     m_out.resize(0);
     armTimeout();
 }
 
-void MailSocket::detachTransport()
-{
+void MailSocket::detachTransport() {
     m_open = false;
-    if (!m_transport)
-        return;
+    if (!m_transport) return;
     m_transport->disconnect(this);
     m_transport->abort();
     // We may be inside one of its signals.
     m_transport.release()->deleteLater();
 }
 
-void MailSocket::closeAndReport()
-{
+void MailSocket::closeAndReport() {
     detachTransport();
     m_phase = Phase::Closed;
     m_pending.clear();
@@ -251,34 +218,26 @@ void MailSocket::closeAndReport()
     ++m_generation;
     const Guard g = guard();
     Q_EMIT State(StateClosing);
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     Q_EMIT State(StateClosed);
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     Q_EMIT Disconnected();
 }
 
-void MailSocket::failAndClose(int code, const QString& text)
-{
+void MailSocket::failAndClose(int code, const QString& text) {
     const Guard g = guard();
     failOpenTransaction();
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     Q_EMIT Failure(code, text);
-    if (!g.lost())
-        closeAndReport();
+    if (!g.lost()) closeAndReport();
 }
 
-void MailSocket::failAndQuit(int code, const QString& text)
-{
+void MailSocket::failAndQuit(int code, const QString& text) {
     const Guard g = guard();
     failOpenTransaction();
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     Q_EMIT Failure(code, text);
-    if (g.lost() || !m_transport)
-        return;
+    if (g.lost() || !m_transport) return;
     if (!m_pending.empty()) {
         closeAndReport();
         return;
@@ -288,11 +247,10 @@ void MailSocket::failAndQuit(int code, const QString& text)
     flush();
 }
 
-void MailSocket::Quit()
-{
-    if (!m_transport || m_phase == Phase::Closed || m_phase == Phase::Quitting)
-        return;
-    const bool midExchange = !m_pending.empty() || m_phase == Phase::Connecting || m_phase == Phase::TlsHandshake;
+void MailSocket::Quit() {
+    if (!m_transport || m_phase == Phase::Closed || m_phase == Phase::Quitting) return;
+    const bool midExchange =
+        !m_pending.empty() || m_phase == Phase::Connecting || m_phase == Phase::TlsHandshake;
     m_phase = Phase::Quitting;
     if (!midExchange) {
         queueCommand(Cmd::Quit, "QUIT", QStringLiteral("QUIT"));
@@ -304,13 +262,15 @@ void MailSocket::Quit()
     detachTransport();
     ++m_generation;
     QMetaObject::invokeMethod(
-        this, [this, g = guard()] { if (!g.lost()) closeAndReport(); }, Qt::QueuedConnection);
+        this,
+        [this, g = guard()] {
+            if (!g.lost()) closeAndReport();
+        },
+        Qt::QueuedConnection);
 }
 
-void MailSocket::Disconnect()
-{
-    if (!m_transport && m_phase == Phase::Closed)
-        return;
+void MailSocket::Disconnect() {
+    if (!m_transport && m_phase == Phase::Closed) return;
     closeAndReport();
 }
 

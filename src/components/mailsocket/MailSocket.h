@@ -20,7 +20,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-
 #include <deque>
 #include <functional>
 #include <memory>
@@ -88,7 +87,9 @@ public:
     TlsMode tlsMode() const { return m_tlsMode; }
     void setVerifyPeer(bool verify) { m_tls.verifyPeer = verify; }
     bool verifyPeer() const { return m_tls.verifyPeer; }
-    void addTrustedCertificate(const QSslCertificate& certificate) { m_tls.trustedCertificates.append(certificate); }
+    void addTrustedCertificate(const QSslCertificate& certificate) {
+        m_tls.trustedCertificates.append(certificate);
+    }
     // Off forces lockstep even when the server offers PIPELINING.
     void setPipeliningAllowed(bool allowed) { m_pipeliningAllowed = allowed; }
     bool pipeliningAllowed() const { return m_pipeliningAllowed; }
@@ -141,8 +142,37 @@ Q_SIGNALS:
     void State(int state);
 
 private:
-    enum class Phase { Closed, Connecting, Greeting, Greeted, Hello, StartTls, TlsHandshake, Auth, Idle, Gathering, Transaction, Quitting };
-    enum class Cmd : quint8 { Greeting, Ehlo, Helo, StartTls, AuthLogin, AuthUser, AuthPass, AuthPlain, AuthPlainCredentials, Mail, Rcpt, Data, EndOfData, Rset, Quit };
+    enum class Phase {
+        Closed,
+        Connecting,
+        Greeting,
+        Greeted,
+        Hello,
+        StartTls,
+        TlsHandshake,
+        Auth,
+        Idle,
+        Gathering,
+        Transaction,
+        Quitting
+    };
+    enum class Cmd : quint8 {
+        Greeting,
+        Ehlo,
+        Helo,
+        StartTls,
+        AuthLogin,
+        AuthUser,
+        AuthPass,
+        AuthPlain,
+        AuthPlainCredentials,
+        Mail,
+        Rcpt,
+        Data,
+        EndOfData,
+        Rset,
+        Quit
+    };
     struct Pending {
         Cmd cmd;
         int index;
@@ -153,12 +183,12 @@ private:
         bool block = false;
         bool haveFrom = false, haveTo = false, haveBody = false;
         bool askedFrom = false, askedTo = false, askedBody = false;
-        bool written = false;     // MAIL FROM went out
+        bool written = false; // MAIL FROM went out
         bool mailAccepted = false;
-        bool reported = false;    // SENT / SENTBlock emitted
+        bool reported = false; // SENT / SENTBlock emitted
         int rcptReplies = 0;
         QString from;
-        RecipientList recipients;  // delivered doubles as "RCPT accepted" until the end
+        RecipientList recipients; // delivered doubles as "RCPT accepted" until the end
         QByteArray content;       // framed DATA content, reused across messages
         bool eightBit = false;
     };

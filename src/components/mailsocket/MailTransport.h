@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
-
 #include <memory>
 
 class QSslSocket;

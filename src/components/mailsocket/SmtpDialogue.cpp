@@ -5,13 +5,15 @@
 
 namespace sendora::mail {
 
-void MailSocket::Hello(const QString& domain) { startHello(domain, false); }
-void MailSocket::AuthHello(const QString& domain) { startHello(domain, true); }
+void MailSocket::Hello(const QString& domain) {
+    startHello(domain, false);
+}
+void MailSocket::AuthHello(const QString& domain) {
+    startHello(domain, true);
+}
 
-void MailSocket::startHello(const QString& domain, bool auth)
-{
-    if (m_phase != Phase::Greeted)
-        return;
+void MailSocket::startHello(const QString& domain, bool auth) {
+    if (m_phase != Phase::Greeted) return;
     m_wantAuth = auth;
     m_heloDomain = smtp::heloArgument(domain);
     m_phase = Phase::Hello;
@@ -20,10 +22,10 @@ void MailSocket::startHello(const QString& domain, bool auth)
     flush();
 }
 
-void MailSocket::handleReply(const SmtpReply& reply)
-{
+void MailSocket::handleReply(const SmtpReply& reply) {
     if (reply.malformed) {
-        failAndClose(FailProtocol, tr("Malformed reply from the server: %1").arg(QString::fromUtf8(reply.error)));
+        failAndClose(FailProtocol,
+                     tr("Malformed reply from the server: %1").arg(QString::fromUtf8(reply.error)));
         return;
     }
     m_sinceProgress.restart();
@@ -32,15 +34,13 @@ void MailSocket::handleReply(const SmtpReply& reply)
     if (m_pending.empty()) {
         // Only 421 may come unasked; anything else is noise we log and ignore.
         Q_EMIT DataRecieved(QString(), text, reply.code);
-        if (!g.lost() && reply.code == 421)
-            failAndClose(421, text);
+        if (!g.lost() && reply.code == 421) failAndClose(421, text);
         return;
     }
     const Pending p = std::move(m_pending.front());
     m_pending.pop_front();
     Q_EMIT DataRecieved(p.label, text, reply.code);
-    if (g.lost())
-        return;
+    if (g.lost()) return;
     if (reply.code == 421 && p.cmd != Cmd::Quit) {
         // The server is closing the channel; nothing queued behind this will be answered.
         failAndClose(421, text);
@@ -143,14 +143,12 @@ void MailSocket::handleReply(const SmtpReply& reply)
         becomeReady();
         return;
     case Cmd::Quit:
-        if (m_transport)
-            m_transport->close();
+        if (m_transport) m_transport->close();
         return;
     }
 }
 
-void MailSocket::afterHello()
-{
+void MailSocket::afterHello() {
     const bool wantTls = m_tlsMode == TlsMode::StartTlsIfOffered || m_tlsMode == TlsMode::StartTlsRequired;
     if (wantTls && !m_implicitTls && !isEncrypted()) {
         if (m_ext.startTls) {
@@ -167,14 +165,14 @@ void MailSocket::afterHello()
     startAuth();
 }
 
-void MailSocket::startAuth()
-{
+void MailSocket::startAuth() {
     if (!m_wantAuth || m_userName.isEmpty()) {
         becomeReady();
         return;
     }
     if (!isEncrypted() && !m_transport->isLoopbackPeer()) {
-        failAndQuit(FailAuthNeedsTls, tr("The password is not sent over an unencrypted connection; enable TLS."));
+        failAndQuit(FailAuthNeedsTls,
+                    tr("The password is not sent over an unencrypted connection; enable TLS."));
         return;
     }
     m_phase = Phase::Auth;
@@ -193,19 +191,20 @@ void MailSocket::startAuth()
     flush();
 }
 
-void MailSocket::becomeReady()
-{
+void MailSocket::becomeReady() {
     m_phase = Phase::Idle;
     Q_EMIT Ready();
 }
 
-void MailSocket::SendMessage() { startMessage(false); }
-void MailSocket::SendMessageToArray() { startMessage(true); }
+void MailSocket::SendMessage() {
+    startMessage(false);
+}
+void MailSocket::SendMessageToArray() {
+    startMessage(true);
+}
 
-void MailSocket::startMessage(bool block)
-{
-    if (m_phase != Phase::Idle)
-        return;
+void MailSocket::startMessage(bool block) {
+    if (m_phase != Phase::Idle) return;
     // Keep the content buffer's capacity: one allocation for the whole mailing.
     QByteArray content = std::move(m_txn.content);
     content.resize(0);
@@ -218,103 +217,82 @@ void MailSocket::startMessage(bool block)
 
 // Asks for the parts still missing, one event at a time; the answers may come from inside
 // the event handlers or later. Never recurses: a setter called from a handler only records.
-void MailSocket::gather()
-{
-    if (m_inGather)
-        return;
+void MailSocket::gather() {
+    if (m_inGather) return;
     m_inGather = true;
     const Guard g = guard();
     while (m_phase == Phase::Gathering) {
         Transaction& t = m_txn;
         if (!t.haveFrom) {
-            if (t.askedFrom)
-                break;
+            if (t.askedFrom) break;
             t.askedFrom = true;
             Q_EMIT SENDFrom();
         } else if (!t.haveTo) {
-            if (t.askedTo)
-                break;
+            if (t.askedTo) break;
             t.askedTo = true;
             if (t.block)
                 Q_EMIT SENDToArray();
             else
                 Q_EMIT SENDTo();
         } else if (!t.haveBody) {
-            if (t.askedBody)
-                break;
+            if (t.askedBody) break;
             t.askedBody = true;
             Q_EMIT SENDBody();
         } else {
             writeTransaction();
         }
-        if (g.lost())
-            break;
+        if (g.lost()) break;
     }
-    if (g.self)
-        m_inGather = false;
+    if (g.self) m_inGather = false;
 }
 
-void MailSocket::SetFrom(const QString& from)
-{
-    if (m_phase != Phase::Gathering)
-        return;
+void MailSocket::SetFrom(const QString& from) {
+    if (m_phase != Phase::Gathering) return;
     m_txn.from = from;
     m_txn.haveFrom = true;
     gather();
 }
 
-void MailSocket::SetTo(const Recipient& recipient)
-{
-    if (m_phase != Phase::Gathering)
-        return;
+void MailSocket::SetTo(const Recipient& recipient) {
+    if (m_phase != Phase::Gathering) return;
     m_txn.recipients = {recipient};
     m_txn.haveTo = true;
     gather();
 }
 
-void MailSocket::SetToArray(const RecipientList& recipients)
-{
-    if (m_phase != Phase::Gathering)
-        return;
+void MailSocket::SetToArray(const RecipientList& recipients) {
+    if (m_phase != Phase::Gathering) return;
     m_txn.recipients = recipients;
     m_txn.haveTo = true;
     gather();
 }
 
-void MailSocket::SetBody(const QString& body)
-{
+void MailSocket::SetBody(const QString& body) {
     SetBodyData(body.toUtf8());
 }
 
-void MailSocket::SetBodyData(const QByteArray& body)
-{
-    if (m_phase != Phase::Gathering)
-        return;
+void MailSocket::SetBodyData(const QByteArray& body) {
+    if (m_phase != Phase::Gathering) return;
     m_txn.content.resize(0);
     m_txn.eightBit = smtp::appendDataContent(m_txn.content, body);
     m_txn.haveBody = true;
     gather();
 }
 
-void MailSocket::queueRcpt(int index)
-{
+void MailSocket::queueRcpt(int index) {
     const QByteArray line = "RCPT TO:" + smtp::pathArgument(m_txn.recipients[index].address);
     queueCommand(Cmd::Rcpt, line, QString::fromUtf8(line), index);
 }
 
-bool MailSocket::anyAccepted() const
-{
-    if (!m_txn.mailAccepted)
-        return false;
+bool MailSocket::anyAccepted() const {
+    if (!m_txn.mailAccepted) return false;
     for (const Recipient& r : m_txn.recipients) {
-        if (r.delivered)
-            return true;
+        if (r.delivered) return true;
     }
     return false;
 }
 
-void MailSocket::writeTransaction()
-{
+void MailSocket::writeTransaction() {
     Transaction& t = m_txn;
     m_phase = Phase::Transaction;
     for (Recipient& r : t.recipients)
@@ -324,21 +302,17 @@ void MailSocket::writeTransaction()
         QMetaObject::invokeMethod(
             this,
             [this, g = guard()] {
-                if (g.lost())
-                    return;
+                if (g.lost()) return;
                 reportOutcome();
-                if (!g.lost())
-                    becomeReady();
+                if (!g.lost()) becomeReady();
             },
             Qt::QueuedConnection);
         return;
     }
     t.written = true;
     QByteArray mail = "MAIL FROM:" + smtp::pathArgument(t.from);
-    if (m_ext.sizeLimit >= 0)
-        mail += " SIZE=" + QByteArray::number(t.content.size());
-    if (t.eightBit && m_ext.eightBitMime)
-        mail += " BODY=8BITMIME";
+    if (m_ext.sizeLimit >= 0) mail += " SIZE=" + QByteArray::number(t.content.size());
+    if (t.eightBit && m_ext.eightBitMime) mail += " BODY=8BITMIME";
     queueCommand(Cmd::Mail, mail, QString::fromUtf8(mail));
     if (isPipelining()) {
         // RFC 2920: MAIL and RCPT anywhere in a group, DATA only last.
@@ -349,17 +323,14 @@ void MailSocket::writeTransaction()
     flush();
 }
 
-void MailSocket::onMailReply(const SmtpReply& reply)
-{
+void MailSocket::onMailReply(const SmtpReply& reply) {
     m_txn.mailAccepted = reply.replyClass() == 2;
     if (!m_txn.mailAccepted) {
         const Guard g = guard();
         Q_EMIT MAILADDRRejected(QString::fromUtf8(reply.firstLine()));
-        if (g.lost())
-            return;
+        if (g.lost()) return;
     }
-    if (isPipelining())
-        return;
+    if (isPipelining()) return;
     if (!m_txn.mailAccepted)
         finishTransaction(false);
     else {
@@ -368,8 +339,7 @@ void MailSocket::onMailReply(const SmtpReply& reply)
     }
 }
 
-void MailSocket::onRcptReply(const SmtpReply& reply, int index)
-{
+void MailSocket::onRcptReply(const SmtpReply& reply, int index) {
     Transaction& t = m_txn;
     const bool ok = reply.replyClass() == 2;
     t.recipients[index].delivered = ok;
@@ -377,11 +347,9 @@ void MailSocket::onRcptReply(const SmtpReply& reply, int index)
     if (!ok && t.mailAccepted) {
         const Guard g = guard();
         Q_EMIT MAILADDRRejected(QString::fromUtf8(reply.firstLine()));
-        if (g.lost())
-            return;
+        if (g.lost()) return;
     }
-    if (isPipelining())
-        return;
+    if (isPipelining()) return;
     if (index + 1 < t.recipients.size()) {
         queueRcpt(index + 1);
         flush();
@@ -393,8 +361,7 @@ void MailSocket::onRcptReply(const SmtpReply& reply, int index)
     }
 }
 
-void MailSocket::onDataReply(const SmtpReply& reply)
-{
+void MailSocket::onDataReply(const SmtpReply& reply) {
     Transaction& t = m_txn;
     const bool accepted = anyAccepted();
     if (reply.code == 354) {
@@ -416,14 +383,12 @@ void MailSocket::onDataReply(const SmtpReply& reply)
     if (accepted) {
         const Guard g = guard();
         Q_EMIT MAILADDRRejected(QString::fromUtf8(reply.firstLine()));
-        if (g.lost())
-            return;
+        if (g.lost()) return;
     }
     finishTransaction(t.mailAccepted);
 }
 
-void MailSocket::onEndOfDataReply(const SmtpReply& reply)
-{
+void MailSocket::onEndOfDataReply(const SmtpReply& reply) {
     Transaction& t = m_txn;
     const bool accepted = anyAccepted();
     if (reply.replyClass() != 2) {
@@ -432,15 +397,13 @@ void MailSocket::onEndOfDataReply(const SmtpReply& reply)
         if (accepted) {
             const Guard g = guard();
             Q_EMIT MAILADDRRejected(QString::fromUtf8(reply.firstLine()));
-            if (g.lost())
-                return;
+            if (g.lost()) return;
         }
     }
     finishTransaction(false);
 }
 
-void MailSocket::finishTransaction(bool sendRset)
-{
+void MailSocket::finishTransaction(bool sendRset) {
     // RSET goes out before the outcome is reported so the server works while the caller does.
     if (sendRset) {
         queueCommand(Cmd::Rset, "RSET", QStringLiteral("RSET"));
@@ -448,15 +411,12 @@ void MailSocket::finishTransaction(bool sendRset)
     }
     const Guard g = guard();
     reportOutcome();
-    if (!g.lost() && !sendRset)
-        becomeReady();
+    if (!g.lost() && !sendRset) becomeReady();
 }
 
-void MailSocket::reportOutcome()
-{
+void MailSocket::reportOutcome() {
     Transaction& t = m_txn;
-    if (t.reported || !t.haveTo)
-        return;
+    if (t.reported || !t.haveTo) return;
     t.reported = true;
     if (!t.mailAccepted)
         for (Recipient& r : t.recipients)
@@ -468,10 +428,8 @@ void MailSocket::reportOutcome()
 }
 
 // The connection is going away with a message under way: every recipient of it failed.
-void MailSocket::failOpenTransaction()
-{
-    if (m_phase != Phase::Gathering && m_phase != Phase::Transaction)
-        return;
+void MailSocket::failOpenTransaction() {
+    if (m_phase != Phase::Gathering && m_phase != Phase::Transaction) return;
     for (Recipient& r : m_txn.recipients)
         r.delivered = false;
     reportOutcome();

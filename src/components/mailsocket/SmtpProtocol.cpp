@@ -4,13 +4,11 @@
 
 #include <QHostAddress>
 #include <QString>
-
 #include <cstring>
 
 namespace sendora::mail::smtp {
 
-bool appendDataContent(QByteArray& out, QByteArrayView body)
-{
+bool appendDataContent(QByteArray& out, QByteArrayView body) {
     const qsizetype start = out.size();
     // Worst case: every byte a bare line end (2 bytes) plus a final CRLF and the end marker.
     out.resize(start + 2 * body.size() + 5);
@@ -28,8 +26,7 @@ bool appendDataContent(QByteArray& out, QByteArrayView body)
             const char c = *p++;
             switch (c) {
             case '\r':
-                if (p < to && *p == '\n')
-                    ++p;
+                if (p < to && *p == '\n') ++p;
                 [[fallthrough]];
             case '\n':
                 *d++ = '\r';
@@ -39,8 +36,7 @@ bool appendDataContent(QByteArray& out, QByteArrayView body)
             case '\0':
                 continue;
             case '.':
-                if (lineStart)
-                    *d++ = '.';
+                if (lineStart) *d++ = '.';
                 break;
             default:
                 break;
@@ -59,8 +55,7 @@ bool appendDataContent(QByteArray& out, QByteArrayView body)
             slow(s, nl ? nl + 1 : end);
         } else {
             if (n > 0) {
-                if (lineStart && *s == '.')
-                    *d++ = '.';
+                if (lineStart && *s == '.') *d++ = '.';
                 std::memcpy(d, s, n);
                 d += n;
                 lineStart = false;
@@ -84,22 +79,19 @@ bool appendDataContent(QByteArray& out, QByteArrayView body)
     return (high & 0x80) != 0;
 }
 
-QByteArray commandText(QStringView text)
-{
+QByteArray commandText(QStringView text) {
     QByteArray out = text.toUtf8();
     out.removeIf([](char c) { return c == '\r' || c == '\n' || c == '\0'; });
     return out;
 }
 
-QByteArray pathArgument(QStringView text)
-{
+QByteArray pathArgument(QStringView text) {
     QStringView inner = text.trimmed();
     const qsizetype open = inner.indexOf(u'<');
     if (open >= 0) {
         inner = inner.sliced(open + 1);
         const qsizetype close = inner.indexOf(u'>');
-        if (close >= 0)
-            inner = inner.first(close);
+        if (close >= 0) inner = inner.first(close);
         inner = inner.trimmed();
     }
     QByteArray out = commandText(inner);
@@ -109,12 +101,10 @@ QByteArray pathArgument(QStringView text)
     return out;
 }
 
-QByteArray heloArgument(QStringView domain)
-{
+QByteArray heloArgument(QStringView domain) {
     QByteArray out = commandText(domain.trimmed());
     out.removeIf([](char c) { return c == ' ' || c == '\t'; });
-    if (out.isEmpty())
-        return "localhost";
+    if (out.isEmpty()) return "localhost";
     QHostAddress ip;
     if (!out.startsWith('[') && ip.setAddress(QString::fromLatin1(out))) {
         const QByteArray prefix = ip.protocol() == QAbstractSocket::IPv6Protocol ? "[IPv6:" : "[";
@@ -123,13 +113,11 @@ QByteArray heloArgument(QStringView domain)
     return out;
 }
 
-QByteArray base64(QByteArrayView data)
-{
+QByteArray base64(QByteArrayView data) {
     return data.toByteArray().toBase64();
 }
 
-Extensions Extensions::fromEhlo(const SmtpReply& reply)
-{
+Extensions Extensions::fromEhlo(const SmtpReply& reply) {
     Extensions ext;
     ext.esmtp = true;
     const QList<QByteArrayView> lines = reply.lineTexts();

@@ -37,7 +37,7 @@ struct Extensions {
     bool authPlain = false;
     bool authLogin = false;
     bool authAdvertised = false;
-    qint64 sizeLimit = -1;   // -1 when SIZE is not offered, 0 when offered without a limit
+    qint64 sizeLimit = -1; // -1 when SIZE is not offered, 0 when offered without a limit
 
     static Extensions fromEhlo(const SmtpReply& reply);
 };

@@ -14,11 +14,11 @@
 namespace sendora::mail {
 
 struct SmtpReply {
-    int code = 0;          // 0 when malformed
-    QByteArray text;       // the reply lines as received, without line ends, joined by CRLF
+    int code = 0;    // 0 when malformed
+    QByteArray text; // the reply lines as received, without line ends, joined by CRLF
     int lineCount = 0;
     bool malformed = false;
-    QByteArray error;      // why it is malformed
+    QByteArray error; // why it is malformed
 
     bool isMultiline() const { return lineCount > 1; }
     int replyClass() const { return code / 100; }
@@ -47,7 +47,7 @@ private:
     QByteArray m_buf;
     qsizetype m_pos = 0;
     SmtpReply m_current;
-    bool m_discarding = false;  // skipping the rest of an over-long line
+    bool m_discarding = false; // skipping the rest of an over-long line
 };
 
 } // namespace sendora::mail

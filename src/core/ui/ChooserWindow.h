@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QIcon>
-
 #include <functional>
 
 namespace sendora {
@@ -19,8 +18,8 @@ public:
         QString toolTip;
         QIcon icon;
     };
-    ChooserWindow(const ChooserDefinition& definition, const std::function<EntryState(const QString&)>& stateOf,
-                  QWidget* parent = nullptr);
+    ChooserWindow(const ChooserDefinition& definition,
+                  const std::function<EntryState(const QString&)>& stateOf, QWidget* parent = nullptr);
     // The command of the pressed entry; empty after Close.
     QString chosenCommand() const { return m_chosen; }
 

@@ -11,7 +11,8 @@
 namespace sendora {
 
 OpenDeleteDialog::OpenDeleteDialog(OpenDeleteModel& model, QWidget* parent)
-    : QDialog(parent), m_model(model), m_names(new QListWidget(this)), m_description(new QPlainTextEdit(this)) {
+    : QDialog(parent), m_model(model), m_names(new QListWidget(this)),
+      m_description(new QPlainTextEdit(this)) {
     setObjectName(QStringLiteral("frmOpenDelete"));
     setWindowTitle(model.title());
 
@@ -70,19 +71,17 @@ OpenDeleteDialog::OpenDeleteDialog(OpenDeleteModel& model, QWidget* parent)
 QStringList OpenDeleteDialog::selectedNames() const {
     QStringList names;
     for (int i = 0; i < m_names->count(); ++i)
-        if (m_names->item(i)->isSelected())
-            names << m_names->item(i)->text();
+        if (m_names->item(i)->isSelected()) names << m_names->item(i)->text();
     return names;
 }
 
 void OpenDeleteDialog::showSelection() {
     const QStringList selected = selectedNames();
-    if (selected.isEmpty())
-        return;
-    const QString name = m_names->currentItem() && m_names->currentItem()->isSelected() ? m_names->currentItem()->text()
-                                                                                        : selected.first();
-    if (m_name)
-        m_name->setText(name);
+    if (selected.isEmpty()) return;
+    const QString name = m_names->currentItem() && m_names->currentItem()->isSelected()
+                             ? m_names->currentItem()->text()
+                             : selected.first();
+    if (m_name) m_name->setText(name);
     m_description->setPlainText(m_model.description(name));
 }
 
@@ -93,8 +92,7 @@ void OpenDeleteDialog::pressOk() {
 
 SaveResult OpenSaveDelete(AppContext& ctx, CatalogueKind kind, CatalogueOperation op, QWidget* parent) {
     OpenDeleteModel model(ctx, kind, op);
-    if (!model.offered())
-        return SaveResult::Cancelled;
+    if (!model.offered()) return SaveResult::Cancelled;
     OpenDeleteDialog dialog(model, parent);
     dialog.exec();
     return model.result();

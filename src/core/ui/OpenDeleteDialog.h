@@ -31,6 +31,7 @@ private:
 };
 
 // OpenSaveDelete(kind, operation): shows the dialog and returns what it did.
-SaveResult OpenSaveDelete(AppContext& ctx, CatalogueKind kind, CatalogueOperation op, QWidget* parent = nullptr);
+SaveResult OpenSaveDelete(AppContext& ctx, CatalogueKind kind, CatalogueOperation op,
+                          QWidget* parent = nullptr);
 
 } // namespace sendora

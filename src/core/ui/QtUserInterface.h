@@ -14,7 +14,8 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
-    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> inputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override;
     std::optional<QString> openFileName(const QString& title, const QString& dir,
                                         const QList<FileFilter>& filters) override;
     std::optional<QString> saveFileName(const QString& title, const QString& dir,

@@ -8,7 +8,8 @@
 
 namespace sendora {
 
-ResyncLists::ResyncLists(const QString& caption, const QString& text, const QStringList& items, QWidget* parent)
+ResyncLists::ResyncLists(const QString& caption, const QString& text, const QStringList& items,
+                         QWidget* parent)
     : QDialog(parent), m_list(new QListWidget(this)) {
     setObjectName(QStringLiteral("ResyncLists"));
     setWindowTitle(caption);
@@ -51,8 +52,7 @@ ResyncLists::ResyncLists(const QString& caption, const QString& text, const QStr
 QStringList ResyncLists::checkedItems() const {
     QStringList checked;
     for (int i = 0; i < m_list->count(); ++i)
-        if (m_list->item(i)->checkState() == Qt::Checked)
-            checked << m_list->item(i)->text();
+        if (m_list->item(i)->checkState() == Qt::Checked) checked << m_list->item(i)->text();
     return checked;
 }
 

@@ -11,7 +11,8 @@ namespace sendora {
 class ResyncLists : public QDialog {
     Q_OBJECT
 public:
-    ResyncLists(const QString& caption, const QString& text, const QStringList& items, QWidget* parent = nullptr);
+    ResyncLists(const QString& caption, const QString& text, const QStringList& items,
+                QWidget* parent = nullptr);
     QStringList checkedItems() const;
 
 private:

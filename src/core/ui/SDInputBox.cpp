@@ -32,6 +32,8 @@ SDInputBoxDialog::SDInputBoxDialog(const QString& title, const QString& prompt, 
     setMinimumWidth(360);
 }
 
-QString SDInputBoxDialog::text() const { return m_input->text(); }
+QString SDInputBoxDialog::text() const {
+    return m_input->text();
+}
 
 } // namespace sendora

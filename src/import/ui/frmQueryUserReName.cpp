@@ -13,8 +13,7 @@
 
 namespace sendora {
 
-frmQueryUserReName::frmQueryUserReName(QWidget* parent) : QDialog(parent)
-{
+frmQueryUserReName::frmQueryUserReName(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Confirm, Correct, or Ignore Name"));
     setModal(true);
 
@@ -65,8 +64,7 @@ frmQueryUserReName::frmQueryUserReName(QWidget* parent) : QDialog(parent)
     connect(cmdNF, &QPushButton::clicked, this, &frmQueryUserReName::markNotFound);
 }
 
-void frmQueryUserReName::load(EmailParser& parser, const NameQuery& query)
-{
+void frmQueryUserReName::load(EmailParser& parser, const NameQuery& query) {
     Parser = &parser;
     lblAddressValue->setText(query.address);
     txtFirstName->setText(query.firstName);
@@ -78,44 +76,35 @@ void frmQueryUserReName::load(EmailParser& parser, const NameQuery& query)
     txtFirstName->setFocus();
 }
 
-void frmQueryUserReName::ask(EmailParser& parser, const NameQuery& query)
-{
+void frmQueryUserReName::ask(EmailParser& parser, const NameQuery& query) {
     load(parser, query);
     PlaceForm();
     exec();
     Parser = nullptr;
 }
 
-void frmQueryUserReName::PlaceForm()
-{
+void frmQueryUserReName::PlaceForm() {
     adjustSize();
     QRect area;
     if (parentWidget())
         area = parentWidget()->window()->frameGeometry();
     else if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
-    if (area.isValid())
-        move(area.center() - rect().center());
+    if (area.isValid()) move(area.center() - rect().center());
 }
 
-void frmQueryUserReName::confirm()
-{
-    if (Parser)
-        Parser->SetFLName(txtFirstName->text(), txtLastName->text());
+void frmQueryUserReName::confirm() {
+    if (Parser) Parser->SetFLName(txtFirstName->text(), txtLastName->text());
     accept();
 }
 
-void frmQueryUserReName::continueWithBestGuess()
-{
-    if (Parser)
-        Parser->setAskIfAmbigous(false);
+void frmQueryUserReName::continueWithBestGuess() {
+    if (Parser) Parser->setAskIfAmbigous(false);
     confirm();
 }
 
-void frmQueryUserReName::markNotFound()
-{
-    if (Parser)
-        Parser->SetFLName(QString(), QString());
+void frmQueryUserReName::markNotFound() {
+    if (Parser) Parser->SetFLName(QString(), QString());
     accept();
 }
 

@@ -2,7 +2,7 @@
 // The send screen's result rows: append-only and kept in one vector, so a mailing of a
 // hundred thousand addresses costs one small struct per row instead of a widget item.
 
-#include "mailing/SMTPSocket.h"
+#include "mailing/relay/SMTPSocket.h"
 
 #include <QAbstractTableModel>
 #include <QFont>

@@ -260,12 +260,12 @@ void frmSendMail::startMailing() {
     m_mailing.reset();
     // Fresh figures: a resumed mailing counts on from what the last send stored.
     const MailingRow row = loadMailingRow(m_ctx, m_row.id).value_or(m_row);
-    m_mailing = std::make_unique<RelayMailing>(m_ctx, row);
+    m_mailing = std::make_unique<RelaySend>(m_ctx, row);
     m_mailing->transportFactory = transportFactory;
     // Wired before the session starts, so its first log lines and early refusals show.
     m_mailing->onSessionCreated = [this](SMTPSocket& session) { connectSession(session); };
-    const RelayMailing* mailing = m_mailing.get();
-    connect(m_mailing.get(), &RelayMailing::finished, this,
+    const RelaySend* mailing = m_mailing.get();
+    connect(m_mailing.get(), &RelaySend::finished, this,
             [this, mailing](bool completed) { onFinished(mailing, completed); });
 
     bool started = false;
@@ -323,7 +323,7 @@ void frmSendMail::showCounters(qint32 passed, qint32 failed) {
         m_progress->setValue(std::min(m_progress->maximum(), int(m_mailing->session()->taken())));
 }
 
-void frmSendMail::onFinished(const RelayMailing* which, bool completed) {
+void frmSendMail::onFinished(const RelaySend* which, bool completed) {
     if (which != m_mailing.get()) return; // a mailing this screen has already let go of
     setState(Stopped);
     // Refused before connecting (an invalid sender, no list): the waiting text no longer holds.

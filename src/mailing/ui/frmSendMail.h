@@ -1,5 +1,5 @@
 #pragma once
-// frmSendMail: the relay send screen. Send starts a RelayMailing for one MailEvent row,
+// frmSendMail: the relay send screen. Send starts a RelaySend for one MailEvent row,
 // Pause and Stop steer it; counters, status, result rows and the log view follow the
 // session's signals, so the window stays responsive without any waiting loop.
 //
@@ -8,8 +8,8 @@
 //   2 --Send or Pause--> 1 (resume)    2 --Stop--> 3
 
 #include "components/mailsocket/MailSocket.h"
-#include "mailing/RelayMailing.h"
-#include "mailing/SMTPSocket.h"
+#include "mailing/relay/RelaySend.h"
+#include "mailing/relay/SMTPSocket.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -43,7 +43,7 @@ public:
     mail::TransportFactory transportFactory;
 
     State state() const { return m_state; }
-    RelayMailing* mailing() const { return m_mailing.get(); }
+    RelaySend* mailing() const { return m_mailing.get(); }
     SendResultsModel* results() const { return m_results; }
 
     // Closing while a mailing runs stops it; its counts are stored when it ends or is destroyed.
@@ -61,7 +61,7 @@ private:
     void setState(State next);
     void startMailing();
     void connectSession(SMTPSocket& session);
-    void onFinished(const RelayMailing* which, bool completed);
+    void onFinished(const RelaySend* which, bool completed);
     void showCounters(qint32 passed, qint32 failed);
     void addResult(const QString& text, SMTPSocket::Mark mark);
     void addLogLine(const QString& line);
@@ -71,7 +71,7 @@ private:
 
     AppContext& m_ctx;
     MailingRow m_row;
-    std::unique_ptr<RelayMailing> m_mailing;
+    std::unique_ptr<RelaySend> m_mailing;
     State m_state = Idle;
     bool m_summaryShown = false; // "<n> messages sent." stays once the mailing is complete
 

@@ -6,7 +6,6 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
-
 #include <cmath>
 #include <functional>
 
@@ -44,8 +43,7 @@ void listSheet(QPainter& p, QRectF r) {
     const qreal top = r.top() + r.width() * 0.28 + 3;
     for (int i = 0; i < 4; ++i) {
         const qreal y = top + i * 6;
-        if (y > r.bottom() - 4)
-            break;
+        if (y > r.bottom() - 4) break;
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(40, 120, 200));
         p.drawEllipse(QPointF(r.left() + 6, y), 2, 2);
@@ -68,8 +66,8 @@ void person(QPainter& p, QPointF head, qreal size, const QColor& color) {
     p.setPen(QPen(kOutline, 1.2));
     p.setBrush(color);
     QPainterPath body;
-    body.addRoundedRect(QRectF(head.x() - size * 0.9, head.y() + size * 0.9, size * 1.8, size * 1.6), size * 0.8,
-                        size * 0.8);
+    body.addRoundedRect(QRectF(head.x() - size * 0.9, head.y() + size * 0.9, size * 1.8, size * 1.6),
+                        size * 0.8, size * 0.8);
     p.drawPath(body);
     p.setBrush(QColor(255, 220, 185));
     p.drawEllipse(head, size * 0.65, size * 0.65);
@@ -188,7 +186,8 @@ void outline(QPainter& p) {
     p.drawRoundedRect(QRectF(3, 6, 42, 36), 3, 3);
     p.setBrush(QColor(60, 110, 190));
     p.drawRect(QRectF(3, 6, 42, 7));
-    const QColor rows[] = {QColor(204, 0, 51), QColor(40, 120, 200), QColor(40, 150, 80), QColor(40, 150, 80)};
+    const QColor rows[] = {QColor(204, 0, 51), QColor(40, 120, 200), QColor(40, 150, 80),
+                           QColor(40, 150, 80)};
     const qreal indent[] = {7, 13, 19, 19};
     for (int i = 0; i < 4; ++i) {
         const qreal y = 18 + i * 6;
@@ -251,27 +250,61 @@ void clipboard(QPainter& p) {
 void funnel(QPainter& p) {
     p.setPen(QPen(kOutline, 1.5));
     p.setBrush(QColor(90, 160, 220));
-    p.drawPolygon(QPolygonF({QPointF(16, 14), QPointF(46, 14), QPointF(34, 28), QPointF(34, 40), QPointF(28, 44),
-                             QPointF(28, 28)}));
+    p.drawPolygon(QPolygonF({QPointF(16, 14), QPointF(46, 14), QPointF(34, 28), QPointF(34, 40),
+                             QPointF(28, 44), QPointF(28, 28)}));
 }
 
 QHash<QString, Draw> drawings() {
     return {
-        {"new", [](QPainter& p) { sheet(p, QRectF(8, 3, 28, 38)); plusBadge(p); }},
-        {"newlist", [](QPainter& p) { listSheet(p, QRectF(8, 3, 28, 38)); plusBadge(p); }},
-        {"newmessage", [](QPainter& p) { envelope(p, QRectF(3, 8, 38, 26)); plusBadge(p); }},
+        {"new",
+         [](QPainter& p) {
+             sheet(p, QRectF(8, 3, 28, 38));
+             plusBadge(p);
+         }},
+        {"newlist",
+         [](QPainter& p) {
+             listSheet(p, QRectF(8, 3, 28, 38));
+             plusBadge(p);
+         }},
+        {"newmessage",
+         [](QPainter& p) {
+             envelope(p, QRectF(3, 8, 38, 26));
+             plusBadge(p);
+         }},
         {"open", [](QPainter& p) { folder(p, QRectF(3, 8, 40, 32)); }},
-        {"openlist", [](QPainter& p) { folder(p, QRectF(3, 14, 40, 30)); listSheet(p, QRectF(16, 2, 22, 28)); }},
-        {"openmessage", [](QPainter& p) { folder(p, QRectF(3, 14, 40, 30)); envelope(p, QRectF(12, 4, 28, 19)); }},
-        {"delete", [](QPainter& p) { sheet(p, QRectF(8, 3, 28, 38)); crossBadge(p); }},
-        {"deletelist", [](QPainter& p) { listSheet(p, QRectF(8, 3, 28, 38)); crossBadge(p); }},
-        {"deletemessage", [](QPainter& p) { envelope(p, QRectF(3, 8, 38, 26)); crossBadge(p); }},
-        {"managelists", [](QPainter& p) {
+        {"openlist",
+         [](QPainter& p) {
+             folder(p, QRectF(3, 14, 40, 30));
+             listSheet(p, QRectF(16, 2, 22, 28));
+         }},
+        {"openmessage",
+         [](QPainter& p) {
+             folder(p, QRectF(3, 14, 40, 30));
+             envelope(p, QRectF(12, 4, 28, 19));
+         }},
+        {"delete",
+         [](QPainter& p) {
+             sheet(p, QRectF(8, 3, 28, 38));
+             crossBadge(p);
+         }},
+        {"deletelist",
+         [](QPainter& p) {
+             listSheet(p, QRectF(8, 3, 28, 38));
+             crossBadge(p);
+         }},
+        {"deletemessage",
+         [](QPainter& p) {
+             envelope(p, QRectF(3, 8, 38, 26));
+             crossBadge(p);
+         }},
+        {"managelists",
+         [](QPainter& p) {
              listSheet(p, QRectF(6, 3, 28, 38));
              gear(p, QPointF(35, 35), 11, QColor(150, 160, 180));
          }},
         {"group", [](QPainter& p) { people(p); }},
-        {"options", [](QPainter& p) {
+        {"options",
+         [](QPainter& p) {
              envelope(p, QRectF(2, 6, 34, 24));
              gear(p, QPointF(34, 33), 12, QColor(120, 140, 170));
          }},
@@ -280,33 +313,60 @@ QHash<QString, Draw> drawings() {
         {"wizard", [](QPainter& p) { wand(p); }},
         {"send", [](QPainter& p) { plane(p); }},
         {"save", [](QPainter& p) { floppy(p); }},
-        {"saveas", [](QPainter& p) { floppy(p); arrowBadge(p, QColor(40, 160, 60)); }},
-        {"exit", [](QPainter& p) {
+        {"saveas",
+         [](QPainter& p) {
+             floppy(p);
+             arrowBadge(p, QColor(40, 160, 60));
+         }},
+        {"exit",
+         [](QPainter& p) {
              p.setPen(QPen(kOutline, 1.5));
              p.setBrush(QColor(160, 110, 70));
              p.drawRect(QRectF(6, 4, 22, 40));
              arrowBadge(p, QColor(210, 45, 45));
          }},
         {"cut", [](QPainter& p) { scissors(p); }},
-        {"copy", [](QPainter& p) { sheet(p, QRectF(4, 3, 24, 32)); sheet(p, QRectF(18, 13, 24, 32)); }},
+        {"copy",
+         [](QPainter& p) {
+             sheet(p, QRectF(4, 3, 24, 32));
+             sheet(p, QRectF(18, 13, 24, 32));
+         }},
         {"paste", [](QPainter& p) { clipboard(p); }},
         {"find", [](QPainter& p) { magnifier(p, QPointF(20, 20), 12); }},
-        {"merge", [](QPainter& p) {
+        {"merge",
+         [](QPainter& p) {
              listSheet(p, QRectF(3, 3, 20, 28));
              listSheet(p, QRectF(16, 10, 20, 28));
              arrowBadge(p, QColor(40, 120, 200));
          }},
-        {"clean", [](QPainter& p) { listSheet(p, QRectF(8, 3, 28, 38)); crossBadge(p); }},
-        {"duplicates", [](QPainter& p) {
+        {"clean",
+         [](QPainter& p) {
+             listSheet(p, QRectF(8, 3, 28, 38));
+             crossBadge(p);
+         }},
+        {"duplicates",
+         [](QPainter& p) {
              listSheet(p, QRectF(3, 3, 22, 30));
              listSheet(p, QRectF(14, 12, 22, 30));
              magnifier(p, QPointF(34, 32), 7);
          }},
-        {"filter", [](QPainter& p) { listSheet(p, QRectF(3, 3, 26, 36)); funnel(p); }},
-        {"export", [](QPainter& p) { listSheet(p, QRectF(8, 3, 28, 38)); arrowBadge(p, QColor(40, 120, 200)); }},
+        {"filter",
+         [](QPainter& p) {
+             listSheet(p, QRectF(3, 3, 26, 36));
+             funnel(p);
+         }},
+        {"export",
+         [](QPainter& p) {
+             listSheet(p, QRectF(8, 3, 28, 38));
+             arrowBadge(p, QColor(40, 120, 200));
+         }},
         {"help", [](QPainter& p) { roundSign(p, QColor(40, 110, 200), QStringLiteral("?")); }},
         {"about", [](QPainter& p) { roundSign(p, QColor(40, 110, 200), QStringLiteral("i")); }},
-        {"app", [](QPainter& p) { envelope(p, QRectF(2, 10, 40, 28)); plane(p); }},
+        {"app",
+         [](QPainter& p) {
+             envelope(p, QRectF(2, 10, 40, 28));
+             plane(p);
+         }},
     };
 }
 
@@ -319,8 +379,7 @@ public:
         painter->setRenderHint(QPainter::Antialiasing);
         painter->translate(rect.topLeft());
         painter->scale(rect.width() / 48.0, rect.height() / 48.0);
-        if (mode == QIcon::Disabled)
-            painter->setOpacity(0.35);
+        if (mode == QIcon::Disabled) painter->setOpacity(0.35);
         m_draw(*painter);
         painter->restore();
     }
@@ -330,8 +389,7 @@ public:
                                 .arg(size.width() * 10000 + size.height())
                                 .arg(int(mode));
         QPixmap pm;
-        if (QPixmapCache::find(key, &pm))
-            return pm;
+        if (QPixmapCache::find(key, &pm)) return pm;
         pm = QPixmap(size);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
@@ -346,21 +404,24 @@ private:
     Draw m_draw;
 };
 
-QIcon render(const Draw& draw) { return QIcon(new DrawnIconEngine(draw)); }
+QIcon render(const Draw& draw) {
+    return QIcon(new DrawnIconEngine(draw));
+}
 
 } // namespace
 
 QIcon sendoraIcon(const QString& key) {
     static QHash<QString, QIcon> cache;
     const auto it = cache.constFind(key);
-    if (it != cache.constEnd())
-        return *it;
+    if (it != cache.constEnd()) return *it;
     static const QHash<QString, Draw> all = drawings();
     const QIcon icon = all.contains(key) ? render(all.value(key)) : QIcon();
     cache.insert(key, icon);
     return icon;
 }
 
-QIcon applicationIcon() { return sendoraIcon(QStringLiteral("app")); }
+QIcon applicationIcon() {
+    return sendoraIcon(QStringLiteral("app"));
+}
 
 } // namespace sendora

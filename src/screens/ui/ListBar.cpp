@@ -15,11 +15,14 @@ namespace {
 
 constexpr int kCommandRole = Qt::UserRole;
 
-QString groupObjectName(const QString& group) { return QStringLiteral("lb") + QString(group).remove(u' '); }
+QString groupObjectName(const QString& group) {
+    return QStringLiteral("lb") + QString(group).remove(u' ');
+}
 
 } // namespace
 
-ListBar::ListBar(const QStringList& groupOrder, QWidget* parent) : QWidget(parent), m_box(new QToolBox(this)) {
+ListBar::ListBar(const QStringList& groupOrder, QWidget* parent)
+    : QWidget(parent), m_box(new QToolBox(this)) {
     setObjectName(QStringLiteral("Listbar"));
     m_box->setObjectName(QStringLiteral("tbxListbar"));
     for (const QString& group : groupOrder)
@@ -50,16 +53,15 @@ QListWidget* ListBar::makeGroup(const QString& group) {
     connect(list, &QWidget::customContextMenuRequested, this,
             [this, list](const QPoint& at) { showContextMenu(list->mapTo(this, at)); });
     for (const ListbarItem& item : listbarItems()) {
-        if (group != QLatin1String(item.group))
-            continue;
-        auto* row = new QListWidgetItem(sendoraIcon(QLatin1String(item.icon)), QLatin1String(item.caption), list);
+        if (group != QLatin1String(item.group)) continue;
+        auto* row =
+            new QListWidgetItem(sendoraIcon(QLatin1String(item.icon)), QLatin1String(item.caption), list);
         row->setData(kCommandRole, QLatin1String(item.command));
         row->setToolTip(QLatin1String(item.tip));
         row->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
     }
     connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        if (item->flags() & Qt::ItemIsEnabled)
-            Q_EMIT commandRequested(item->data(kCommandRole).toString());
+        if (item->flags() & Qt::ItemIsEnabled) Q_EMIT commandRequested(item->data(kCommandRole).toString());
     });
     return list;
 }
@@ -78,14 +80,12 @@ QListWidget* ListBar::groupList(const QString& group) const {
 void ListBar::moveGroup(const QString& group, int delta) {
     const int from = groupOrder().indexOf(group);
     const int to = from + delta;
-    if (from < 0 || to < 0 || to >= m_box->count())
-        return;
+    if (from < 0 || to < 0 || to >= m_box->count()) return;
     QWidget* page = m_box->widget(from);
     const bool current = m_box->currentIndex() == from;
     m_box->removeItem(from);
     m_box->insertItem(to, page, group);
-    if (current)
-        m_box->setCurrentIndex(to);
+    if (current) m_box->setCurrentIndex(to);
     Q_EMIT orderChanged();
 }
 
@@ -93,11 +93,9 @@ void ListBar::setItemState(const QString& command, bool enabled, const QString& 
     for (QListWidget* list : findChildren<QListWidget*>())
         for (int i = 0; i < list->count(); ++i) {
             QListWidgetItem* item = list->item(i);
-            if (item->data(kCommandRole).toString() != command)
-                continue;
+            if (item->data(kCommandRole).toString() != command) continue;
             item->setFlags(enabled ? item->flags() | Qt::ItemIsEnabled : item->flags() & ~Qt::ItemIsEnabled);
-            if (!toolTip.isEmpty())
-                item->setToolTip(toolTip);
+            if (!toolTip.isEmpty()) item->setToolTip(toolTip);
         }
 }
 
@@ -107,7 +105,8 @@ void ListBar::setLargeIcons(bool large) {
         list->setViewMode(large ? QListView::IconMode : QListView::ListMode);
         list->setIconSize(large ? QSize(40, 40) : QSize(20, 20));
         for (int i = 0; i < list->count(); ++i)
-            list->item(i)->setTextAlignment(large ? Qt::AlignHCenter | Qt::AlignTop : Qt::AlignLeft | Qt::AlignVCenter);
+            list->item(i)->setTextAlignment(large ? Qt::AlignHCenter | Qt::AlignTop
+                                                  : Qt::AlignLeft | Qt::AlignVCenter);
         fitItems(list);
     }
 }
@@ -123,8 +122,7 @@ bool ListBar::eventFilter(QObject* watched, QEvent* event) {
     // Large icons sit centred in the bar whatever its width.
     if (event->type() == QEvent::Resize && m_large)
         for (QListWidget* list : findChildren<QListWidget*>())
-            if (list->viewport() == watched)
-                fitItems(list);
+            if (list->viewport() == watched) fitItems(list);
     return QWidget::eventFilter(watched, event);
 }
 

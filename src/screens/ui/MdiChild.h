@@ -5,7 +5,6 @@
 #include "screens/Commands.h"
 
 #include <QString>
-
 #include <functional>
 
 class QWidget;

@@ -5,10 +5,10 @@
 #include "core/ui/ChooserWindow.h"
 #include "core/ui/OpenDeleteDialog.h"
 #include "screens/MainWindowSettings.h"
-#include "screens/ui/frmSDProfileWiz.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/ListBar.h"
 #include "screens/ui/frmSDCentral.h"
+#include "screens/ui/frmSDProfileWiz.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -27,22 +27,34 @@ namespace sendora {
 
 namespace {
 
-QString plainCaption(const char* caption) { return QString::fromLatin1(caption).remove(u'&'); }
+QString plainCaption(const char* caption) {
+    return QString::fromLatin1(caption).remove(u'&');
+}
 
-const char* const kMainTools[] = {"id_FileNewList",  "id_FileOpenList", "id_FileNewMessage", "id_FileOpenMessage",
-                                  "id_FileSave",     nullptr,           "id_EditCut",        "id_EditCopy",
-                                  "id_EditPaste",    "id_EditFind",     nullptr,             "id_SDCentral",
-                                  "id_SDWiz",        "id_FileSendSendora", nullptr,          "id_HelpSendoraHelp"};
+const char* const kMainTools[] = {"id_FileNewList",
+                                  "id_FileOpenList",
+                                  "id_FileNewMessage",
+                                  "id_FileOpenMessage",
+                                  "id_FileSave",
+                                  nullptr,
+                                  "id_EditCut",
+                                  "id_EditCopy",
+                                  "id_EditPaste",
+                                  "id_EditFind",
+                                  nullptr,
+                                  "id_SDCentral",
+                                  "id_SDWiz",
+                                  "id_FileSendSendora",
+                                  nullptr,
+                                  "id_HelpSendoraHelp"};
 const char* const kListTools[] = {"id_ToolsMergeLists", "id_ToolsCleanList", "id_ToolsFindDuplicates",
                                   "id_ToolsFilter", "id_ToolsExportList"};
 
 // Commands whose work is done by the active child window.
 bool forwardedToChild(const QString& id) {
     const Command* cmd = findCommand(id);
-    if (!cmd)
-        return false;
-    if (cmd->menu == Menu::Edit && id != QLatin1String("id_EditDeleteRecord"))
-        return true;
+    if (!cmd) return false;
+    if (cmd->menu == Menu::Edit && id != QLatin1String("id_EditDeleteRecord")) return true;
     return cmd->menu == Menu::MessageTools && id != QLatin1String("id_MessageToolsDeleteMessage");
 }
 
@@ -81,13 +93,13 @@ MdiMain::~MdiMain() {
 void MdiMain::buildActions() {
     for (const Command& cmd : commands()) {
         const QString id = QLatin1String(cmd.id);
-        if (cmd.menu == Menu::File && (id == QLatin1String("id_FileNew") || id == QLatin1String("id_FileOpen") ||
-                                       id == QLatin1String("id_FileDelete")))
+        if (cmd.menu == Menu::File &&
+            (id == QLatin1String("id_FileNew") || id == QLatin1String("id_FileOpen") ||
+             id == QLatin1String("id_FileDelete")))
             continue; // submenus, made with the menus
         auto* a = new QAction(sendoraIcon(QLatin1String(cmd.icon)), QLatin1String(cmd.caption), this);
         a->setObjectName(id);
-        if (*cmd.shortcut)
-            a->setShortcut(QKeySequence(QLatin1String(cmd.shortcut)));
+        if (*cmd.shortcut) a->setShortcut(QKeySequence(QLatin1String(cmd.shortcut)));
         a->setStatusTip(QLatin1String(cmd.description));
         connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
         m_actions.insert(id, a);
@@ -97,7 +109,9 @@ void MdiMain::buildActions() {
     m_actions.value(QStringLiteral("id_FileExit"))->setMenuRole(QAction::QuitRole);
 }
 
-QMenu* MdiMain::commandMenu(Menu menu) { return m_menus.value(menu); }
+QMenu* MdiMain::commandMenu(Menu menu) {
+    return m_menus.value(menu);
+}
 
 void MdiMain::buildMenus() {
     QMenuBar* bar = menuBar();
@@ -140,10 +154,8 @@ void MdiMain::buildMenus() {
     for (const Command& cmd : commands()) {
         QAction* a = m_actions.value(QLatin1String(cmd.id));
         QMenu* menu = commandMenu(cmd.menu);
-        if (!menu || !a || a->menu())
-            continue;
-        if (cmd.separatorBefore && !menu->isEmpty())
-            menu->addSeparator();
+        if (!menu || !a || a->menu()) continue;
+        if (cmd.separatorBefore && !menu->isEmpty()) menu->addSeparator();
         menu->addAction(a);
     }
     // Options live with the mailing commands rather than at the foot of File.
@@ -186,8 +198,7 @@ void MdiMain::buildStatusBar() {
 }
 
 void MdiMain::buildListBar() {
-    if (m_listBar)
-        return;
+    if (m_listBar) return;
     m_listBar = new ListBar(readListbarOrder(m_ctx, defaultListbarOrder()), this);
     m_listDock = new QDockWidget(tr("Sendora"), this);
     m_listDock->setObjectName(QStringLiteral("dockListbar"));
@@ -197,7 +208,8 @@ void MdiMain::buildListBar() {
     addDockWidget(Qt::LeftDockWidgetArea, m_listDock);
     resizeDocks({m_listDock}, {180}, Qt::Horizontal);
     connect(m_listBar, &ListBar::commandRequested, this, &MdiMain::runCommand);
-    connect(m_listBar, &ListBar::orderChanged, this, [this] { writeListbarOrder(m_ctx, m_listBar->groupOrder()); });
+    connect(m_listBar, &ListBar::orderChanged, this,
+            [this] { writeListbarOrder(m_ctx, m_listBar->groupOrder()); });
     connect(m_listDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         m_actions.value(QStringLiteral("id_WindowShowListbar"))->setChecked(visible);
     });
@@ -208,14 +220,10 @@ void MdiMain::buildListBar() {
 
 Features MdiMain::availableFeatures() const {
     Features f = m_features;
-    if (m_makers.listWindow)
-        f |= unsigned(Feature::ListWindow);
-    if (m_makers.messageEditor)
-        f |= unsigned(Feature::MessageEditor);
-    if (m_makers.mailingCentre)
-        f |= unsigned(Feature::MailingCentre);
-    if (m_makers.deliveryOptionsWizard)
-        f |= unsigned(Feature::DeliveryWizard);
+    if (m_makers.listWindow) f |= unsigned(Feature::ListWindow);
+    if (m_makers.messageEditor) f |= unsigned(Feature::MessageEditor);
+    if (m_makers.mailingCentre) f |= unsigned(Feature::MailingCentre);
+    if (m_makers.deliveryOptionsWizard) f |= unsigned(Feature::DeliveryWizard);
     return f;
 }
 
@@ -247,15 +255,16 @@ void MdiMain::applyToolStates(const QHash<QString, bool>& states) {
             continue;
         }
         QAction* a = m_actions.value(id);
-        if (!a)
-            continue;
+        if (!a) continue;
         const Command* cmd = findCommand(id);
         const bool available = commandAvailable(id);
         a->setEnabled(it.value() && available);
         if (cmd) {
             const QString shortcut = a->shortcut().toString(QKeySequence::NativeText);
-            a->setToolTip(available ? plainCaption(cmd->caption) + (shortcut.isEmpty() ? QString() : " (" + shortcut + ")")
-                                    : QLatin1String(cmd->description) + tr(" (not available in this version)"));
+            a->setToolTip(available
+                              ? plainCaption(cmd->caption) +
+                                    (shortcut.isEmpty() ? QString() : " (" + shortcut + ")")
+                              : QLatin1String(cmd->description) + tr(" (not available in this version)"));
         }
     }
     if (m_listBar)
@@ -263,20 +272,21 @@ void MdiMain::applyToolStates(const QHash<QString, bool>& states) {
             const QString id = QLatin1String(item.command);
             const Command* cmd = findCommand(id);
             const bool available = commandAvailable(id);
-            const QString tip = *item.tip ? QString::fromLatin1(item.tip) : QString::fromLatin1(cmd ? cmd->description : "");
+            const QString tip =
+                *item.tip ? QString::fromLatin1(item.tip) : QString::fromLatin1(cmd ? cmd->description : "");
             m_listBar->setItemState(id, states.value(id, true) && available,
                                     available ? tip : tip + tr(" (not available in this version)"));
         }
 }
 
 void MdiMain::setMenuState(const QString& id, bool enabled) {
-    if (QAction* a = m_actions.value(id))
-        a->setEnabled(enabled);
-    if (id == kListToolsMenu)
-        m_listToolBar->setEnabled(enabled);
+    if (QAction* a = m_actions.value(id)) a->setEnabled(enabled);
+    if (id == kListToolsMenu) m_listToolBar->setEnabled(enabled);
 }
 
-void MdiMain::setupDefaultMenus() { applyToolStates(toolStates(toolContext())); }
+void MdiMain::setupDefaultMenus() {
+    applyToolStates(toolStates(toolContext()));
+}
 
 void MdiMain::setupActiveMenus(const QString& windowName) {
     if (!windowName.isEmpty() && windowName != objectName())
@@ -294,7 +304,9 @@ void MdiMain::setBusy(bool busy) {
     setupActiveMenus();
 }
 
-void MdiMain::UncheckSDCentral() { m_actions.value(QStringLiteral("id_SDCentral"))->setChecked(false); }
+void MdiMain::UncheckSDCentral() {
+    m_actions.value(QStringLiteral("id_SDCentral"))->setChecked(false);
+}
 
 void MdiMain::UpdateStatusbarCount() {
     m_panelLists->setText(listCountText(m_registry.count(ActiveChild::List)));
@@ -326,8 +338,7 @@ MdiChild* MdiMain::activeChild() const {
 QList<QMdiSubWindow*> MdiMain::childWindows(ActiveChild kind) const {
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* w : m_area->subWindowList())
-        if (m_registry.kind(m_keys.value(w)) == kind)
-            windows << w;
+        if (m_registry.kind(m_keys.value(w)) == kind) windows << w;
     return windows;
 }
 
@@ -339,12 +350,10 @@ QMdiSubWindow* MdiMain::addChildWindow(QWidget* widget) {
     }
     QMdiSubWindow* window = m_area->addSubWindow(widget);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    if (widget->windowTitle().isEmpty())
-        widget->setWindowTitle(child->childName());
+    if (widget->windowTitle().isEmpty()) widget->setWindowTitle(child->childName());
     m_keys.insert(window, m_registry.add(child->childKind(), widget->windowTitle()));
-    connect(widget, &QWidget::windowTitleChanged, this, [this, window](const QString& title) {
-        m_registry.setCaption(m_keys.value(window), title);
-    });
+    connect(widget, &QWidget::windowTitleChanged, this,
+            [this, window](const QString& title) { m_registry.setCaption(m_keys.value(window), title); });
     connect(window, &QObject::destroyed, this, [this, window] { childClosed(window); });
     // A comfortable first size, within the area, for windows that do not ask for more.
     const QSize room = m_area->viewport()->size();
@@ -374,11 +383,12 @@ QWidget* MdiMain::LocateListWindow(const QString& listName) const {
     return nullptr;
 }
 
-bool MdiMain::ShowListFromName(const QString& listName) { return sendora::ShowListFromName(m_ctx, listName); }
+bool MdiMain::ShowListFromName(const QString& listName) {
+    return sendora::ShowListFromName(m_ctx, listName);
+}
 
 void MdiMain::createEmptyList() {
-    if (!m_makers.listWindow)
-        return;
+    if (!m_makers.listWindow) return;
     const QString file = createEmptyListFile(m_ctx);
     if (!file.isEmpty())
         openListWindow(QStringLiteral("Untitled Mailing List %1").arg(getCaptionNumber()), file);
@@ -387,20 +397,17 @@ void MdiMain::createEmptyList() {
 QString MdiMain::messageWindowUsingList(const QString& listName) {
     for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
         if (auto* child = dynamic_cast<MdiChild*>(w->widget()))
-            if (child->mergeListName().compare(listName, Qt::CaseInsensitive) == 0)
-                return child->childName();
+            if (child->mergeListName().compare(listName, Qt::CaseInsensitive) == 0) return child->childName();
     return {};
 }
 
 void MdiMain::closeListWindows(const QString& caption) {
     for (QMdiSubWindow* w : childWindows(ActiveChild::List))
-        if (m_registry.caption(m_keys.value(w)).compare(caption, Qt::CaseInsensitive) == 0)
-            w->close();
+        if (m_registry.caption(m_keys.value(w)).compare(caption, Qt::CaseInsensitive) == 0) w->close();
 }
 
 void MdiMain::openListWindow(const QString& caption, const QString& file) {
-    if (!m_makers.listWindow)
-        return;
+    if (!m_makers.listWindow) return;
     if (QWidget* widget = m_makers.listWindow(caption, file)) {
         widget->setWindowTitle(caption);
         addChildWindow(widget);
@@ -408,8 +415,7 @@ void MdiMain::openListWindow(const QString& caption, const QString& file) {
 }
 
 bool MdiMain::openMessageWindow(const QString& messageName) {
-    if (!m_makers.messageEditor)
-        return false;
+    if (!m_makers.messageEditor) return false;
     QWidget* widget = m_makers.messageEditor(messageName);
     return widget && addChildWindow(widget);
 }
@@ -417,8 +423,7 @@ bool MdiMain::openMessageWindow(const QString& messageName) {
 void MdiMain::closeMessageWindows(const QString& messageName) {
     for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
         if (auto* child = dynamic_cast<MdiChild*>(w->widget()))
-            if (child->childName().compare(messageName, Qt::CaseInsensitive) == 0)
-                w->close();
+            if (child->childName().compare(messageName, Qt::CaseInsensitive) == 0) w->close();
 }
 
 bool MdiMain::openDeliveryOptionsWizard(const QString& profileName) {
@@ -430,10 +435,8 @@ bool MdiMain::editDeliveryOptions(const QString& profileName) {
 }
 
 void MdiMain::showMailingCentre() {
-    if (!m_centre && m_makers.mailingCentre)
-        m_centre = addChildWindow(m_makers.mailingCentre());
-    if (!m_centre)
-        return;
+    if (!m_centre && m_makers.mailingCentre) m_centre = addChildWindow(m_makers.mailingCentre());
+    if (!m_centre) return;
     m_centre->show();
     m_area->setActiveSubWindow(m_centre);
     m_actions.value(QStringLiteral("id_SDCentral"))->setChecked(true);
@@ -441,22 +444,18 @@ void MdiMain::showMailingCentre() {
 
 bool MdiMain::closeChildWindows(bool listAndMessageOnly) {
     QList<QMdiSubWindow*> windows = childWindows(ActiveChild::List) + childWindows(ActiveChild::Message);
-    if (!listAndMessageOnly)
-        windows += childWindows(ActiveChild::MailingCentre);
+    if (!listAndMessageOnly) windows += childWindows(ActiveChild::MailingCentre);
     for (QMdiSubWindow* w : windows) {
         m_registry.closeCancelled = false;
-        if (w->isVisible())
-            m_area->setActiveSubWindow(w);
-        if (!w->close() || m_registry.closeCancelled)
-            return false;
+        if (w->isVisible()) m_area->setActiveSubWindow(w);
+        if (!w->close() || m_registry.closeCancelled) return false;
     }
     return true;
 }
 
 void MdiMain::saveActiveWindow() {
     MdiChild* child = activeChild();
-    if (!child)
-        return;
+    if (!child) return;
     if (m_area->activeSubWindow()->windowTitle().contains(QLatin1String("Untitled "))) {
         child->runCommand(child->childKind() == ActiveChild::List ? QStringLiteral("saveMe")
                                                                   : QStringLiteral("id_FileSaveAs"));
@@ -516,15 +515,13 @@ void MdiMain::runChooser(int kind) {
             m_ctx.ui->message(entry.refusalWithoutList, Buttons::OK, Icon::Information);
             return;
         }
-    if (!command.isEmpty())
-        runCommand(command);
+    if (!command.isEmpty()) runCommand(command);
 }
 
 // ---- dispatch
 
 void MdiMain::runCommand(const QString& id) {
-    if (QAction* a = m_actions.value(id); (a && !a->isEnabled()) || !commandAvailable(id))
-        return; // inert
+    if (QAction* a = m_actions.value(id); (a && !a->isEnabled()) || !commandAvailable(id)) return; // inert
     bool opening = false;
     if (countsAgainstWindowLimit(id, &opening) && m_registry.refusesNewWindows()) {
         m_ctx.ui->message(WindowRegistry::limitMessage(opening), Buttons::OK, Icon::Exclamation);
@@ -535,12 +532,13 @@ void MdiMain::runCommand(const QString& id) {
         return;
     }
     if (forwardedToChild(id)) {
-        if (MdiChild* child = activeChild())
-            child->runCommand(id);
+        if (MdiChild* child = activeChild()) child->runCommand(id);
         return;
     }
     auto is = [&id](const char* name) { return id == QLatin1String(name); };
-    auto dialog = [this](CatalogueKind kind, CatalogueOperation op) { OpenSaveDelete(m_ctx, kind, op, this); };
+    auto dialog = [this](CatalogueKind kind, CatalogueOperation op) {
+        OpenSaveDelete(m_ctx, kind, op, this);
+    };
     using K = CatalogueKind;
     using O = CatalogueOperation;
     if (is("id_FileNewList"))
@@ -568,13 +566,11 @@ void MdiMain::runCommand(const QString& id) {
     else if (is("id_DeleteSD"))
         dialog(K::Group, O::Delete);
     else if (is("id_FileClose")) {
-        if (QMdiSubWindow* w = m_area->activeSubWindow())
-            w->close();
+        if (QMdiSubWindow* w = m_area->activeSubWindow()) w->close();
         setupDefaultMenus();
     } else if (is("id_FileCloseAll")) {
         for (QMdiSubWindow* w : m_area->subWindowList())
-            if (w->isVisible() && !w->close())
-                break;
+            if (w->isVisible() && !w->close()) break;
         setupDefaultMenus();
     } else if (is("id_FileSave"))
         saveActiveWindow();
@@ -596,8 +592,7 @@ void MdiMain::runCommand(const QString& id) {
     } else if (is("id_WindowTileHorizontally") || is("id_WindowTileVertically")) {
         QList<QMdiSubWindow*> windows;
         for (QMdiSubWindow* w : m_area->subWindowList())
-            if (w->isVisible() && !w->isMinimized())
-                windows << w;
+            if (w->isVisible() && !w->isMinimized()) windows << w;
         const QRect area = m_area->viewport()->rect();
         const bool stacked = is("id_WindowTileHorizontally");
         for (int i = 0; i < windows.size(); ++i) {
@@ -622,13 +617,12 @@ void MdiMain::runCommand(const QString& id) {
     } else if (is("id_WindowHideLists"))
         toggleHidden(ActiveChild::List, id, QStringLiteral("Hide Lists"), QStringLiteral("Show Lists"));
     else if (is("id_WindowHideMessages"))
-        toggleHidden(ActiveChild::Message, id, QStringLiteral("Hide Messages"), QStringLiteral("Show Messages"));
+        toggleHidden(ActiveChild::Message, id, QStringLiteral("Hide Messages"),
+                     QStringLiteral("Show Messages"));
     else if (is("id_WindowShowListbar")) {
-        if (m_listDock)
-            m_listDock->show();
+        if (m_listDock) m_listDock->show();
     } else if (is("id_WindowHideListbar")) {
-        if (m_listDock)
-            m_listDock->setVisible(!m_listDock->isVisible());
+        if (m_listDock) m_listDock->setVisible(!m_listDock->isVisible());
     } else if (is("id_HelpAboutSendora"))
         m_ctx.ui->message(QStringLiteral("Sendora\r\n") + GetVersionText(true, m_ctx.version) +
                               QStringLiteral("\r\n\r\nBulk mail to your own address lists."),
@@ -684,8 +678,7 @@ void MdiMain::mainWindowReady() {
     UpdateExistingMessages(m_ctx);
     m_panelText->clear();
     setupDefaultMenus();
-    if (m_ctx.settings.startSDCentral && m_makers.mailingCentre)
-        m_centreTimer->start();
+    if (m_ctx.settings.startSDCentral && m_makers.mailingCentre) m_centreTimer->start();
 }
 
 void MdiMain::closeEvent(QCloseEvent* event) {
@@ -697,8 +690,7 @@ void MdiMain::closeEvent(QCloseEvent* event) {
     closeChildWindows(false);
     savePlacement();
     writeExitSettings(m_ctx);
-    if (m_listBar)
-        writeListbarOrder(m_ctx, m_listBar->groupOrder());
+    if (m_listBar) writeListbarOrder(m_ctx, m_listBar->groupOrder());
     resetSystemDatabaseAttributes(m_ctx);
     event->accept();
 }
@@ -706,8 +698,7 @@ void MdiMain::closeEvent(QCloseEvent* event) {
 // ---- delivery options wizard
 
 bool MdiMain::runDeliveryOptionsWizard(const QString& profileName, bool isNew) {
-    if (m_makers.deliveryOptionsWizard)
-        return m_makers.deliveryOptionsWizard(profileName, isNew);
+    if (m_makers.deliveryOptionsWizard) return m_makers.deliveryOptionsWizard(profileName, isNew);
     frmSDProfileWiz wizard(m_ctx, this);
     // A new set named after the default set is start-up's initialization run.
     return isNew ? wizard.NewProfile(profileName) : wizard.LoadProfile(profileName);
@@ -725,28 +716,23 @@ void MdiMain::groupCreated(const QString& groupName) {
 }
 
 void MdiMain::groupChanged(const QString& groupName) {
-    if (frmSDCentral* centre = mailingCentre())
-        centre->UpdateSendoraInSDDisplay(groupName);
+    if (frmSDCentral* centre = mailingCentre()) centre->UpdateSendoraInSDDisplay(groupName);
 }
 
 void MdiMain::groupDeleted(const QString& groupName) {
-    if (frmSDCentral* centre = mailingCentre())
-        centre->RemoveSendoraFromSDDisplay(groupName);
+    if (frmSDCentral* centre = mailingCentre()) centre->RemoveSendoraFromSDDisplay(groupName);
 }
 
 void MdiMain::messageCatalogueChanged(const QString& messageName) {
-    if (frmSDCentral* centre = mailingCentre())
-        centre->UpdateMessageInSDDisplay(messageName);
+    if (frmSDCentral* centre = mailingCentre()) centre->UpdateMessageInSDDisplay(messageName);
 }
 
 void MdiMain::deliveryOptionsChanged(const QString& profileName) {
-    if (frmSDCentral* centre = mailingCentre())
-        centre->UpdateDeliveryOptionsInSDDisplay(profileName);
+    if (frmSDCentral* centre = mailingCentre()) centre->UpdateDeliveryOptionsInSDDisplay(profileName);
 }
 
 void MdiMain::listCatalogueChanged() {
-    if (frmSDCentral* centre = mailingCentre())
-        centre->UpdateListInSDDisplay(QString());
+    if (frmSDCentral* centre = mailingCentre()) centre->UpdateListInSDDisplay(QString());
 }
 
 } // namespace sendora

@@ -10,7 +10,6 @@
 
 #include <QHash>
 #include <QMainWindow>
-
 #include <functional>
 
 class QAction;
@@ -108,7 +107,8 @@ private:
     bool closeChildWindows(bool listAndMessageOnly);
     void showMailingCentre();
     void saveActiveWindow();
-    void toggleHidden(ActiveChild kind, const QString& id, const QString& hideCaption, const QString& showCaption);
+    void toggleHidden(ActiveChild kind, const QString& id, const QString& hideCaption,
+                      const QString& showCaption);
     void runChooser(int kind);
     void rebuildWindowList();
     void restorePlacement();

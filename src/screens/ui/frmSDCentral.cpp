@@ -31,22 +31,25 @@ namespace sendora {
 
 namespace {
 
-QColor colour(Rgb c) { return QColor(c.r, c.g, c.b); }
+QColor colour(Rgb c) {
+    return QColor(c.r, c.g, c.b);
+}
 
 // Colours, icons and row heights of the outline, over the plain model.
 class StyledOutline : public QIdentityProxyModel {
 public:
     StyledOutline(int rowHeight, QObject* parent)
-        : QIdentityProxyModel(parent), m_rowHeight(rowHeight), m_groupIcon(sendoraIcon(QStringLiteral("group"))),
-          m_listIcon(sendoraIcon(QStringLiteral("openlist"))), m_messageIcon(sendoraIcon(QStringLiteral("newmessage"))) {}
+        : QIdentityProxyModel(parent), m_rowHeight(rowHeight),
+          m_groupIcon(sendoraIcon(QStringLiteral("group"))),
+          m_listIcon(sendoraIcon(QStringLiteral("openlist"))),
+          m_messageIcon(sendoraIcon(QStringLiteral("newmessage"))) {}
 
     QVariant data(const QModelIndex& index, int role) const override {
         const int level = QIdentityProxyModel::data(index, SDCentralOutline::LevelRole).toInt();
         const bool name = index.column() == SDCentralOutline::NameColumn;
         switch (role) {
         case Qt::ForegroundRole:
-            if (!name)
-                return {};
+            if (!name) return {};
             return QBrush(colour(level == 0   ? kGroupTextColour
                                  : level == 1 ? kListTextColour
                                               : kMailingTextColour));
@@ -55,8 +58,7 @@ public:
                                      ? kRemovedBackground
                                      : kPresentBackground));
         case Qt::DecorationRole:
-            if (!name)
-                return {};
+            if (!name) return {};
             return level == 0 ? m_groupIcon : level == 1 ? m_listIcon : m_messageIcon;
         case Qt::FontRole:
             if (name && level == 0) {
@@ -66,10 +68,10 @@ public:
             }
             return {};
         case Qt::SizeHintRole:
-            if (!name)
-                return {};
+            if (!name) return {};
             return QSize(0, level == 0 ? qRound(m_rowHeight * kGroupRowHeightFactor) : m_rowHeight);
-        default: return QIdentityProxyModel::data(index, role);
+        default:
+            return QIdentityProxyModel::data(index, role);
         }
     }
 
@@ -109,7 +111,8 @@ protected:
         p->setClipRect(rect.adjusted(0, 0, -2, 0));
         for (const auto& [text, c] : parts) {
             p->setPen(c);
-            p->drawText(QRect(x, rect.top(), rect.right() - x, rect.height()), Qt::AlignVCenter | Qt::AlignLeft, text);
+            p->drawText(QRect(x, rect.top(), rect.right() - x, rect.height()),
+                        Qt::AlignVCenter | Qt::AlignLeft, text);
             x += fm.horizontalAdvance(text);
         }
         p->restore();
@@ -122,8 +125,7 @@ public:
     using QComboBox::QComboBox;
     std::function<void()> beforePopup;
     void showPopup() override {
-        if (beforePopup)
-            beforePopup();
+        if (beforePopup) beforePopup();
         QComboBox::showPopup();
     }
 };
@@ -138,14 +140,16 @@ QComboBox* choiceBox(const char* name, QWidget* parent) {
     return box;
 }
 
-int twips(int t) { return t / kTwipsPerPixel; }
+int twips(int t) {
+    return t / kTwipsPerPixel;
+}
 
 } // namespace
 
-const QString frmSDCentral::kDirectSendUnavailable =
-    QStringLiteral("These delivery options select direct send, which is not available in this version of Sendora.  "
-                   "Nothing was sent.\r\n\r\nTo send this mailing now, turn off direct send in its delivery options "
-                   "so that it goes through your relay server.");
+const QString frmSDCentral::kDirectSendUnavailable = QStringLiteral(
+    "These delivery options select direct send, which is not available in this version of Sendora.  "
+    "Nothing was sent.\r\n\r\nTo send this mailing now, turn off direct send in its delivery options "
+    "so that it goes through your relay server.");
 
 frmSDCentral::frmSDCentral(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx), m_core(ctx) {
     setObjectName(QStringLiteral("frmSDCentral"));
@@ -180,11 +184,13 @@ QWidget* frmSDCentral::buildChoices() {
     title->setFont(bold);
     title->setWordWrap(true);
     v->addWidget(title);
-    const QString steps[] = {QStringLiteral("1.  Select a \"Sendora Group\"."),
-                             QStringLiteral("2.  Select a set of \"Sendora Delivery Options\"."),
-                             QStringLiteral("3.  Select a \"Mailing List\"."), QStringLiteral("4.  Select a \"Message\"."),
-                             QStringLiteral("5.  The \"Prepare Mailing\" button should be enabled. Press it."),
-                             QStringLiteral("6.  The \"Send Mailing\" button should be enabled. Press it.")};
+    const QString steps[] = {
+        QStringLiteral("1.  Select a \"Sendora Group\"."),
+        QStringLiteral("2.  Select a set of \"Sendora Delivery Options\"."),
+        QStringLiteral("3.  Select a \"Mailing List\"."),
+        QStringLiteral("4.  Select a \"Message\"."),
+        QStringLiteral("5.  The \"Prepare Mailing\" button should be enabled. Press it."),
+        QStringLiteral("6.  The \"Send Mailing\" button should be enabled. Press it.")};
     for (int i = 0; i < 6; ++i) {
         auto* l = new QLabel(steps[i], panel);
         l->setObjectName(QStringLiteral("lblStep%1").arg(i + 1));
@@ -211,9 +217,9 @@ QWidget* frmSDCentral::buildChoices() {
     m_list = list;
     m_message = choiceBox("cboMessage", panel);
     const std::pair<QString, QComboBox*> rows[] = {{QStringLiteral("Sendora Group:"), m_group},
-                                                  {QStringLiteral("Sendora Delivery Options:"), m_profile},
-                                                  {QStringLiteral("Mailing List:"), m_list},
-                                                  {QStringLiteral("Message:"), m_message}};
+                                                   {QStringLiteral("Sendora Delivery Options:"), m_profile},
+                                                   {QStringLiteral("Mailing List:"), m_list},
+                                                   {QStringLiteral("Message:"), m_message}};
     for (const auto& [label, box] : rows) {
         auto* l = new QLabel(label, panel);
         l->setBuddy(box);
@@ -244,8 +250,7 @@ QWidget* frmSDCentral::buildChoices() {
     connect(m_campaign, &QPushButton::clicked, this, &frmSDCentral::pressCampaign);
     connect(m_help, &QPushButton::clicked, this, [this] {
         if (QWidget* top = window())
-            if (auto* help = top->findChild<QAction*>(QStringLiteral("id_HelpSendoraHelp")))
-                help->trigger();
+            if (auto* help = top->findChild<QAction*>(QStringLiteral("id_HelpSendoraHelp"))) help->trigger();
     });
     return panel;
 }
@@ -263,8 +268,10 @@ QWidget* frmSDCentral::buildOutline() {
         tools->addWidget(b);
         return b;
     };
-    m_expand = tool("cmdExpand", QStyle::SP_ArrowDown, QStringLiteral("Show additional level of Sendora Mailings information."));
-    m_collapse = tool("cmdCollapse", QStyle::SP_ArrowUp, QStringLiteral("Hide one level of Sendora Mailings information."));
+    m_expand = tool("cmdExpand", QStyle::SP_ArrowDown,
+                    QStringLiteral("Show additional level of Sendora Mailings information."));
+    m_collapse = tool("cmdCollapse", QStyle::SP_ArrowUp,
+                      QStringLiteral("Hide one level of Sendora Mailings information."));
     tools->addStretch(1);
     v->addLayout(tools);
     connect(m_expand, &QToolButton::clicked, this, [this] { setShownDepth(m_depth + 1); });
@@ -296,8 +303,9 @@ QWidget* frmSDCentral::buildOutline() {
     };
     width(SDCentralOutline::NameColumn, 5000);
     width(SDCentralOutline::IdColumn, 1000);
-    m_view->setColumnWidth(SDCentralOutline::DateColumn,
-                           std::max(twips(2000), fontMetrics().horizontalAdvance(QStringLiteral("Mmm 00 0000  00:00 AM")) + 16));
+    m_view->setColumnWidth(
+        SDCentralOutline::DateColumn,
+        std::max(twips(2000), fontMetrics().horizontalAdvance(QStringLiteral("Mmm 00 0000  00:00 AM")) + 16));
     width(SDCentralOutline::LastColumn, 1000);
     width(SDCentralOutline::TotalColumn, 1000);
     m_view->setColumnHidden(SDCentralOutline::ProfileColumn, true);
@@ -310,10 +318,12 @@ QWidget* frmSDCentral::buildOutline() {
                             m_view->columnWidth(SDCentralOutline::TotalColumn) + 24);
     v->addWidget(m_view, 1);
 
-    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { rowChanged(outline().rowOf(m_styled->mapToSource(current))); });
-    connect(m_view, &QTreeView::doubleClicked, this,
-            [this](const QModelIndex& index) { rowDoubleClicked(outline().rowOf(m_styled->mapToSource(index))); });
+    connect(
+        m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current) { rowChanged(outline().rowOf(m_styled->mapToSource(current))); });
+    connect(m_view, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        rowDoubleClicked(outline().rowOf(m_styled->mapToSource(index)));
+    });
     connect(m_view, &QTreeView::customContextMenuRequested, this, &frmSDCentral::showRowMenu);
     connect(m_styled, &QAbstractItemModel::rowsInserted, this, &frmSDCentral::expandNew);
     connect(m_styled, &QAbstractItemModel::rowsRemoved, this, [this] {
@@ -327,8 +337,8 @@ QWidget* frmSDCentral::buildOutline() {
 // ---- choices
 
 NewMailingChoices frmSDCentral::choices() const {
-    return {m_group->currentText().trimmed(), m_profile->currentText().trimmed(), m_list->currentText().trimmed(),
-            m_message->currentText().trimmed()};
+    return {m_group->currentText().trimmed(), m_profile->currentText().trimmed(),
+            m_list->currentText().trimmed(), m_message->currentText().trimmed()};
 }
 
 void frmSDCentral::setChoices(const NewMailingChoices& c) {
@@ -356,18 +366,15 @@ void frmSDCentral::fillChoices() {
 }
 
 void frmSDCentral::choiceChanged() {
-    if (m_filling)
-        return;
+    if (m_filling) return;
     const ChoiceButtons b = choiceButtons(choices());
     m_prepare->setEnabled(b.prepare);
-    if (b.send)
-        m_send->setEnabled(*b.send);
+    if (b.send) m_send->setEnabled(*b.send);
 }
 
 void frmSDCentral::leaveChoice(QComboBox* box) {
     const QString text = box->currentText().trimmed();
-    if (text.isEmpty())
-        return;
+    if (text.isEmpty()) return;
     m_core.refreshSources();
     const CatalogueSnapshot& cat = m_core.catalogue();
     QStringList known;
@@ -381,8 +388,7 @@ void frmSDCentral::leaveChoice(QComboBox* box) {
         known = cat.messages;
     for (const QString& name : known)
         if (name.compare(text, Qt::CaseInsensitive) == 0) {
-            if (name != box->currentText())
-                box->setEditText(name); // the catalogue's spelling
+            if (name != box->currentText()) box->setEditText(name); // the catalogue's spelling
             return;
         }
     box->setEditText(box == m_profile ? kDefaultProfileName : QString());
@@ -402,8 +408,7 @@ void frmSDCentral::setShownDepth(int depth) {
     m_depth = std::clamp(depth, 0, 2);
     m_view->setUpdatesEnabled(false);
     m_view->collapseAll();
-    if (m_depth > 0)
-        m_view->expandToDepth(m_depth - 1);
+    if (m_depth > 0) m_view->expandToDepth(m_depth - 1);
     m_view->setUpdatesEnabled(true);
     updateOutlineButtons();
 }
@@ -416,24 +421,22 @@ void frmSDCentral::updateOutlineButtons() {
 void frmSDCentral::expandNew(const QModelIndex& parent, int first, int last) {
     for (int r = first; r <= last; ++r) {
         const QModelIndex i = m_styled->index(r, 0, parent);
-        if (i.data(SDCentralOutline::LevelRole).toInt() < m_depth)
-            m_view->expand(i);
+        if (i.data(SDCentralOutline::LevelRole).toInt() < m_depth) m_view->expand(i);
     }
     updateOutlineButtons();
 }
 
 void frmSDCentral::SelectOutlineRow(int row) {
-    const QModelIndex index = m_styled->mapFromSource(outline().indexOfRow(row, SDCentralOutline::NameColumn));
-    if (!index.isValid())
-        return;
+    const QModelIndex index =
+        m_styled->mapFromSource(outline().indexOfRow(row, SDCentralOutline::NameColumn));
+    if (!index.isValid()) return;
     m_view->setCurrentIndex(index);
     m_view->scrollTo(index);
     rowChanged(row);
 }
 
 void frmSDCentral::DeselectOutlineRowIfPossible() {
-    if (m_selected >= 0 && !outline().isRemoved(m_selected))
-        m_view->selectionModel()->clearSelection();
+    if (m_selected >= 0 && !outline().isRemoved(m_selected)) m_view->selectionModel()->clearSelection();
 }
 
 void frmSDCentral::rowChanged(int row) {
@@ -445,8 +448,7 @@ void frmSDCentral::rowChanged(int row) {
 
 int frmSDCentral::AddSendoraToSDDisplay(const QString& group, bool refresh) {
     const int row = m_core.AddSendoraToSDDisplay(group, refresh);
-    if (refresh)
-        fillChoices();
+    if (refresh) fillChoices();
     updateOutlineButtons();
     return row;
 }
@@ -460,8 +462,7 @@ void frmSDCentral::RemoveSendoraFromSDDisplay(const QString& group) {
 void frmSDCentral::UpdateSendoraInSDDisplay(const QString& group) {
     m_core.refreshSources();
     fillChoices();
-    if (!m_core.catalogue().hasGroup(m_group->currentText()))
-        m_group->setEditText(QString());
+    if (!m_core.catalogue().hasGroup(m_group->currentText())) m_group->setEditText(QString());
     UpdateItemInSDDisplay(group, SDCentralOutline::GroupLevel);
 }
 
@@ -474,16 +475,14 @@ void frmSDCentral::UpdateListInSDDisplay(const QString& list) {
 void frmSDCentral::UpdateMessageInSDDisplay(const QString& message) {
     m_core.refreshSources();
     fillChoices();
-    if (!m_core.catalogue().hasMessage(m_message->currentText()))
-        m_message->setEditText(QString());
+    if (!m_core.catalogue().hasMessage(m_message->currentText())) m_message->setEditText(QString());
     UpdateItemInSDDisplay(message, SDCentralOutline::MailingLevel);
 }
 
 void frmSDCentral::UpdateDeliveryOptionsInSDDisplay(const QString& options) {
     m_core.refreshSources();
     fillChoices();
-    if (!m_core.catalogue().hasProfile(m_profile->currentText()))
-        m_profile->setEditText(kDefaultProfileName);
+    if (!m_core.catalogue().hasProfile(m_profile->currentText())) m_profile->setEditText(kDefaultProfileName);
     Q_UNUSED(options); // rows show their options by name only; nothing to re-mark
 }
 
@@ -504,11 +503,10 @@ int frmSDCentral::PrepareMailing(const QString& group, const QString& list, cons
     return row;
 }
 
-int frmSDCentral::PrepareMailingUpdatingInterface(const QString& group, const QString& list, const QString& message,
-                                                  const QString& deliveryOptions) {
+int frmSDCentral::PrepareMailingUpdatingInterface(const QString& group, const QString& list,
+                                                  const QString& message, const QString& deliveryOptions) {
     const int row = PrepareMailing(group, list, message, deliveryOptions);
-    if (row < 0)
-        return row;
+    if (row < 0) return row;
     fillChoices();
     m_prepare->setEnabled(false);
     m_filling = true;
@@ -532,28 +530,22 @@ void frmSDCentral::pressSend() {
 }
 
 void frmSDCentral::pressCampaign() {
-    if (m_selected < 0)
-        return;
-    if (const auto id = m_core.mailingToSchedule(m_selected); id && openScheduler)
-        openScheduler(*id);
+    if (m_selected < 0) return;
+    if (const auto id = m_core.mailingToSchedule(m_selected); id && openScheduler) openScheduler(*id);
 }
 
 void frmSDCentral::SendSendoraIfPossible(int row) {
     m_cancelSend = false;
     const auto mailing = m_core.mailingToSend(row);
-    if (!mailing)
-        return;
-    if (m_core.sentBefore(*mailing))
-        SetupAndShowSendAgainWarning(m_ctx, *mailing, *this);
-    if (m_core.sentBefore(*mailing) && m_cancelSend)
-        return;
+    if (!mailing) return;
+    if (m_core.sentBefore(*mailing)) SetupAndShowSendAgainWarning(m_ctx, *mailing, *this);
+    if (m_core.sentBefore(*mailing) && m_cancelSend) return;
     m_pending = mailing;
     StartMailing();
 }
 
 void frmSDCentral::StartMailing() {
-    if (!m_pending)
-        return;
+    if (!m_pending) return;
     const MailingRow mailing = *m_pending;
     if (m_core.selectsDirectSend(mailing.profile)) {
         m_ctx.ui->message(kDirectSendUnavailable, Buttons::OK, Icon::Information);
@@ -563,24 +555,23 @@ void frmSDCentral::StartMailing() {
         frmSendMail screen(m_ctx, mailing, this);
         screen.transportFactory = transportFactory;
         // Each send's figures reach the outline while the screen is still up.
-        connect(&screen, &frmSendMail::mailingFinished, this, [this, id = mailing.id] { refreshRow(id, false); });
+        connect(&screen, &frmSendMail::mailingFinished, this,
+                [this, id = mailing.id] { refreshRow(id, false); });
         screen.exec();
     }
     // A send cut short by closing the screen stores its figures as the screen goes.
     refreshRow(mailing.id, true);
 }
 
-void frmSDCentral::ReturnMailResults(qint64 mailingId, qint64 sentCount, qint64 failedCount, const QString& dateSent,
-                                     bool selectRow) {
+void frmSDCentral::ReturnMailResults(qint64 mailingId, qint64 sentCount, qint64 failedCount,
+                                     const QString& dateSent, bool selectRow) {
     const int row = m_core.ReturnMailResults(mailingId, sentCount, failedCount, dateSent);
-    if (row >= 0 && selectRow && isVisible())
-        SelectOutlineRow(row);
+    if (row >= 0 && selectRow && isVisible()) SelectOutlineRow(row);
 }
 
 void frmSDCentral::refreshRow(qint64 mailingId, bool selectRow) {
     const int row = m_core.refreshMailing(mailingId);
-    if (row >= 0 && selectRow)
-        SelectOutlineRow(row);
+    if (row >= 0 && selectRow) SelectOutlineRow(row);
 }
 
 // ---- row commands
@@ -589,8 +580,7 @@ void frmSDCentral::rowDoubleClicked(int row) {
     static const QString commands[] = {QStringLiteral("Edit Description of this Sendora Group"),
                                        QStringLiteral("Open this List"), QStringLiteral("Open this Message")};
     const int level = outline().levelOf(row);
-    if (level >= 0 && level <= 2)
-        runRowCommand(row, commands[level]);
+    if (level >= 0 && level <= 2) runRowCommand(row, commands[level]);
 }
 
 QMenu* frmSDCentral::rowMenuFor(int row) {
@@ -600,15 +590,15 @@ QMenu* frmSDCentral::rowMenuFor(int row) {
     for (const RowMenuItem& item : rowMenu(info.level, info.removed)) {
         QAction* a = menu->addAction(item.caption);
         a->setEnabled(item.enabled);
-        connect(a, &QAction::triggered, this, [this, row, caption = item.caption] { runRowCommand(row, caption); });
+        connect(a, &QAction::triggered, this,
+                [this, row, caption = item.caption] { runRowCommand(row, caption); });
     }
     return menu;
 }
 
 void frmSDCentral::showRowMenu(const QPoint& pos) {
     const QModelIndex index = m_view->indexAt(pos);
-    if (!index.isValid())
-        return;
+    if (!index.isValid()) return;
     const int row = outline().rowOf(m_styled->mapToSource(index));
     SelectOutlineRow(row);
     QMenu* menu = rowMenuFor(row);
@@ -621,20 +611,16 @@ void frmSDCentral::runRowCommand(int row, const QString& caption) {
     if (caption.startsWith(QLatin1String("Select this "))) {
         const int level = outline().levelOf(row);
         const auto name = m_core.selectForNewMailing(row);
-        if (!name)
-            return;
-        if (level == SDCentralOutline::ListLevel)
-            static_cast<RefillingCombo*>(m_list)->beforePopup();
+        if (!name) return;
+        if (level == SDCentralOutline::ListLevel) static_cast<RefillingCombo*>(m_list)->beforePopup();
         QComboBox* box = level == 0 ? m_group : level == 1 ? m_list : m_message;
         box->setEditText(*name);
     } else if (is("Edit Description of this Sendora Group")) {
         const QString name = outline().rowInfo(row).name;
         m_core.refreshSources();
-        if (m_core.catalogue().hasGroup(name))
-            editGroupDescription(name);
+        if (m_core.catalogue().hasGroup(name)) editGroupDescription(name);
     } else if (is("Delete this Sendora Group and Mailings")) {
-        if (m_core.deleteGroup(row))
-            fillChoices();
+        if (m_core.deleteGroup(row)) fillChoices();
     } else if (is("Open this List"))
         m_core.openList(row);
     else if (is("Open this Message"))
@@ -657,8 +643,7 @@ void frmSDCentral::editGroupDescription(const QString& group) {
 }
 
 bool frmSDCentral::runCommand(const QString& id) {
-    if (id != QLatin1String("id_FileSendSendora"))
-        return false;
+    if (id != QLatin1String("id_FileSendSendora")) return false;
     if (m_pending)
         StartMailing();
     else

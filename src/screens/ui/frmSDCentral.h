@@ -3,12 +3,11 @@
 // The outline, choices, preparing and sending live in SDCentral; this window shows them,
 // keeps the buttons in step and opens the send screen.
 
-#include "mailing/RelayMailing.h"
+#include "mailing/relay/RelaySend.h"
 #include "screens/SDCentral.h"
 #include "screens/ui/MdiChild.h"
 
 #include <QWidget>
-
 #include <functional>
 #include <optional>
 

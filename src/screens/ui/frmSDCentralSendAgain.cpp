@@ -13,13 +13,14 @@
 
 namespace sendora {
 
-const QString frmSendAgainWarning::kText =
-    QStringLiteral("If you send this mailing again the message will be either delivered to all of the addresses "
-                   "again or sent only to those addresses which are not marked with the current 'Sent' flag.\r\n\r\n"
-                   "To change or verify that go to step 5 of the delivery options wizard and modify the information "
-                   "there.");
+const QString frmSendAgainWarning::kText = QStringLiteral(
+    "If you send this mailing again the message will be either delivered to all of the addresses "
+    "again or sent only to those addresses which are not marked with the current 'Sent' flag.\r\n\r\n"
+    "To change or verify that go to step 5 of the delivery options wizard and modify the information "
+    "there.");
 
-frmSendAgainWarning::frmSendAgainWarning(AppContext& ctx, const MailingRow& m, QWidget* parent) : QDialog(parent) {
+frmSendAgainWarning::frmSendAgainWarning(AppContext& ctx, const MailingRow& m, QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("frmSendAgainWarning"));
     setWindowTitle(QStringLiteral("Resend mailing?"));
     setModal(true);
@@ -50,12 +51,14 @@ frmSendAgainWarning::frmSendAgainWarning(AppContext& ctx, const MailingRow& m, Q
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    QPushButton* options = buttons->addButton(QStringLiteral("&Delivery Options..."), QDialogButtonBox::ActionRole);
+    QPushButton* options =
+        buttons->addButton(QStringLiteral("&Delivery Options..."), QDialogButtonBox::ActionRole);
     options->setObjectName(QStringLiteral("cmdDeliveryOptions"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     const QString profile = m.profile;
-    connect(options, &QPushButton::clicked, this, [&ctx, profile] { ctx.windows().editDeliveryOptions(profile); });
+    connect(options, &QPushButton::clicked, this,
+            [&ctx, profile] { ctx.windows().editDeliveryOptions(profile); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

@@ -2,7 +2,7 @@
 // frmSendAgainWarning: asked before a mailing that was sent before goes out again. OK and
 // Cancel set the mailing centre's cancel-send flag; a third button shows the delivery options.
 
-#include "mailing/RelayMailing.h"
+#include "mailing/relay/RelaySend.h"
 
 #include <QDialog>
 

@@ -22,16 +22,20 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <utility>
 
 namespace sendora {
 
 namespace {
 
-const char* const kPageHeadings[] = {"Welcome",     "Name and description", "Sender and reply address",
-                                     "Recipients",  "Blocks and the sent flag", "Pacing",
-                                     "Mail server", "Direct send"};
+const char* const kPageHeadings[] = {"Welcome",
+                                     "Name and description",
+                                     "Sender and reply address",
+                                     "Recipients",
+                                     "Blocks and the sent flag",
+                                     "Pacing",
+                                     "Mail server",
+                                     "Direct send"};
 
 // The application may be asked to end before its event loop runs (start-up is still going),
 // when quitting would do nothing; so wait for the loop.
@@ -82,8 +86,7 @@ QVBoxLayout* pageLayout(QWidget* page) {
 QHBoxLayout* row(std::initializer_list<QWidget*> widgets, int indent = 0) {
     auto* h = new QHBoxLayout;
     h->setSpacing(6);
-    if (indent)
-        h->addSpacing(indent);
+    if (indent) h->addSpacing(indent);
     for (QWidget* w : widgets)
         h->addWidget(w);
     h->addStretch();
@@ -95,7 +98,8 @@ constexpr int kIndent = 22;
 } // namespace
 
 frmSDProfileWiz::frmSDProfileWiz(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx), m_wizard(ctx), m_pages(new QStackedWidget(this)), m_heading(new QLabel(this)) {
+    : QDialog(parent), m_ctx(ctx), m_wizard(ctx), m_pages(new QStackedWidget(this)),
+      m_heading(new QLabel(this)) {
     setObjectName(QStringLiteral("frmSDProfileWiz"));
     setModal(true);
     endSystem = quitOnceRunning;
@@ -158,7 +162,8 @@ frmSDProfileWiz::frmSDProfileWiz(AppContext& ctx, QWidget* parent)
             markChanged();
             updateEnabled();
         });
-    connect(child<QComboBox>("cboSmtpTls"), &QComboBox::currentIndexChanged, this, &frmSDProfileWiz::markChanged);
+    connect(child<QComboBox>("cboSmtpTls"), &QComboBox::currentIndexChanged, this,
+            &frmSDProfileWiz::markChanged);
     setMinimumSize(620, 440);
 }
 
@@ -208,7 +213,8 @@ QWidget* frmSDProfileWiz::buildSelectionPage() {
     auto* page = new QWidget(this);
     auto* v = pageLayout(page);
     auto* all = named(new QRadioButton(tr("Send to everyone on the list"), page), "optSendAll");
-    auto* filtered = named(new QRadioButton(tr("Send to the list using the following filter"), page), "optSendFiltered");
+    auto* filtered =
+        named(new QRadioButton(tr("Send to the list using the following filter"), page), "optSendFiltered");
     auto* group = new QButtonGroup(page);
     group->addButton(all);
     group->addButton(filtered);
@@ -218,9 +224,10 @@ QWidget* frmSDProfileWiz::buildSelectionPage() {
     auto* list = named(new QComboBox(page), "cboList");
     list->setMinimumWidth(260);
     v->addLayout(row({listLabel, list}, kIndent));
-    QLabel* note = label(tr("You can also use this condition with other mailing lists, as long as they contain all "
-                            "the data fields used by this condition."),
-                         "lblListNote", page, true);
+    QLabel* note =
+        label(tr("You can also use this condition with other mailing lists, as long as they contain all "
+                 "the data fields used by this condition."),
+              "lblListNote", page, true);
     note->setContentsMargins(kIndent, 0, 0, 0);
     v->addWidget(note);
     auto* filter = named(new QPushButton(tr("Specify Filter.."), page), "cmdSSApplyFilter");
@@ -245,15 +252,19 @@ QWidget* frmSDProfileWiz::buildBlocksPage() {
     group->addButton(all);
     group->addButton(first);
     v->addWidget(all);
-    v->addLayout(row({first, digits("txtSendBlockSize", page, 9), label(tr("addresses on the list"), "lblSendToFirst", page)}));
-    v->addLayout(row({named(new QCheckBox(tr("which are not marked as 'sent' with this text:"), page), "chkIfNotYetFlagged"),
+    v->addLayout(row({first, digits("txtSendBlockSize", page, 9),
+                      label(tr("addresses on the list"), "lblSendToFirst", page)}));
+    v->addLayout(row({named(new QCheckBox(tr("which are not marked as 'sent' with this text:"), page),
+                            "chkIfNotYetFlagged"),
                       edit("txtSentFlagToCheck", page)},
                      kIndent));
     v->addSpacing(14);
-    v->addWidget(named(new QCheckBox(tr("Use the following text to mark the sent flag when a message is sent"), page),
-                       "chkFlagSends"));
-    v->addLayout(row({label(tr("Supply text to use as a 'sent' marker "), "lblSentFlag", page), edit("txtSentFlag", page)},
-                     kIndent));
+    v->addWidget(
+        named(new QCheckBox(tr("Use the following text to mark the sent flag when a message is sent"), page),
+              "chkFlagSends"));
+    v->addLayout(row(
+        {label(tr("Supply text to use as a 'sent' marker "), "lblSentFlag", page), edit("txtSentFlag", page)},
+        kIndent));
     v->addStretch();
     for (const char* name : {"txtSentFlagToCheck", "txtSentFlag"})
         child<QLineEdit>(name)->setMinimumWidth(180);
@@ -265,9 +276,10 @@ QWidget* frmSDProfileWiz::buildBlocksPage() {
 QWidget* frmSDProfileWiz::buildTimingPage() {
     auto* page = new QWidget(this);
     auto* v = pageLayout(page);
-    v->addWidget(label(tr("You can send mail in blocks at regular time intervals to prevent overloading your Internet "
-                          "Service Provider's Mail (SMTP) Server."),
-                       "lblTimingNote", page, true));
+    v->addWidget(
+        label(tr("You can send mail in blocks at regular time intervals to prevent overloading your Internet "
+                 "Service Provider's Mail (SMTP) Server."),
+              "lblTimingNote", page, true));
     v->addSpacing(6);
     auto* none = named(new QRadioButton(tr("Send with no time delays "), page), "optNoDelay");
     none->setAutoExclusive(false);
@@ -288,8 +300,8 @@ QWidget* frmSDProfileWiz::buildTimingPage() {
     });
     for (const char* name : {"chkTimedBlocks", "chkInsertTimeDelay"})
         connect(child<QCheckBox>(name), &QCheckBox::toggled, this, [this] {
-            const bool pacing =
-                child<QCheckBox>("chkTimedBlocks")->isChecked() || child<QCheckBox>("chkInsertTimeDelay")->isChecked();
+            const bool pacing = child<QCheckBox>("chkTimedBlocks")->isChecked() ||
+                                child<QCheckBox>("chkInsertTimeDelay")->isChecked();
             child<QRadioButton>("optNoDelay")->setChecked(!pacing);
         });
     return page;
@@ -298,7 +310,8 @@ QWidget* frmSDProfileWiz::buildTimingPage() {
 QWidget* frmSDProfileWiz::buildServerPage() {
     auto* page = new QWidget(this);
     auto* v = pageLayout(page);
-    v->addWidget(label(tr("Enter the name of your outgoing (SMTP) mail server here."), "lblSmtpServer", page));
+    v->addWidget(
+        label(tr("Enter the name of your outgoing (SMTP) mail server here."), "lblSmtpServer", page));
     QLineEdit* server = edit("txtSmtpServer", page);
     server->setMinimumWidth(300);
     QLineEdit* port = digits("txtSmtpPort", page, 5);
@@ -329,10 +342,11 @@ QWidget* frmSDProfileWiz::buildServerPage() {
     credentials->addWidget(password, 1, 2);
     credentials->setColumnStretch(3, 1);
     v->addLayout(credentials);
-    QLabel* note = label(tr("Note: Most mail servers do not require authentication for outgoing mail. Please check "
-                            "with your system administrator if you are not sure if this is a requirement of your mail "
-                            "server."),
-                         "lblAuthNote", page, true);
+    QLabel* note =
+        label(tr("Note: Most mail servers do not require authentication for outgoing mail. Please check "
+                 "with your system administrator if you are not sure if this is a requirement of your mail "
+                 "server."),
+              "lblAuthNote", page, true);
     v->addWidget(note);
     v->addSpacing(8);
     v->addWidget(named(new QCheckBox(tr("Direct send"), page), "chkDirectSend"));
@@ -351,21 +365,23 @@ QWidget* frmSDProfileWiz::directSendNumber(const QString& name, DirectSendNumber
     arrows->setSpacing(0);
     for (int delta : {1, -1}) {
         auto* b = new QToolButton(box);
-        b->setObjectName(QStringLiteral("upd") + name.mid(3) + (delta > 0 ? QStringLiteral("Up") : QStringLiteral("Down")));
+        b->setObjectName(QStringLiteral("upd") + name.mid(3) +
+                         (delta > 0 ? QStringLiteral("Up") : QStringLiteral("Down")));
         b->setArrowType(delta > 0 ? Qt::UpArrow : Qt::DownArrow);
         b->setFixedSize(18, 12);
         b->setAutoRepeat(true);
-        connect(b, &QToolButton::clicked, this, [e, field, delta] { e->setText(directSendStep(field, e->text(), delta)); });
+        connect(b, &QToolButton::clicked, this,
+                [e, field, delta] { e->setText(directSendStep(field, e->text(), delta)); });
         arrows->addWidget(b);
     }
     h->addLayout(arrows);
     h->addStretch();
     connect(e, &QLineEdit::textEdited, this, [e, field](const QString& text) {
         const QString bounded = directSendOnChange(field, text);
-        if (bounded != text)
-            e->setText(bounded);
+        if (bounded != text) e->setText(bounded);
     });
-    connect(e, &QLineEdit::editingFinished, this, [e, field] { e->setText(directSendOnLeave(field, e->text())); });
+    connect(e, &QLineEdit::editingFinished, this,
+            [e, field] { e->setText(directSendOnLeave(field, e->text())); });
     return box;
 }
 
@@ -383,12 +399,14 @@ QWidget* frmSDProfileWiz::buildDirectSendPage() {
         const char* label;
         const char* field;
         DirectSendNumber which;
-    } numbers[] = {{"DNS lookup timeout ( seconds )", "lblDnsTimeout", "txtDnsTimeout", DirectSendNumber::DnsTimeout},
-                   {"DNS lookup retries", "lblDnsRetries", "txtDnsRetries", DirectSendNumber::DnsRetries},
-                   {"Mailer timeout ( seconds )", "lblMailerTimeout", "txtMailerTimeout", DirectSendNumber::MailerTimeout},
-                   {"Concurrent mailers", "lblConcurrentMailers", "txtConcurrentMailers",
-                    DirectSendNumber::ConcurrentMailers},
-                   {"Mailer retries", "lblMailRetries", "txtMailRetries", DirectSendNumber::MailRetries}};
+    } numbers[] = {
+        {"DNS lookup timeout ( seconds )", "lblDnsTimeout", "txtDnsTimeout", DirectSendNumber::DnsTimeout},
+        {"DNS lookup retries", "lblDnsRetries", "txtDnsRetries", DirectSendNumber::DnsRetries},
+        {"Mailer timeout ( seconds )", "lblMailerTimeout", "txtMailerTimeout",
+         DirectSendNumber::MailerTimeout},
+        {"Concurrent mailers", "lblConcurrentMailers", "txtConcurrentMailers",
+         DirectSendNumber::ConcurrentMailers},
+        {"Mailer retries", "lblMailRetries", "txtMailRetries", DirectSendNumber::MailRetries}};
     int r = 0;
     for (const auto& n : numbers) {
         grid->addWidget(label(tr(n.text), n.label, page), r, 0);
@@ -398,8 +416,9 @@ QWidget* frmSDProfileWiz::buildDirectSendPage() {
     grid->setColumnStretch(2, 1);
     v->addLayout(grid);
     v->addSpacing(8);
-    v->addWidget(named(new QCheckBox(tr("Send direct send failures to the following outgoing (SMTP) mail server:"), page),
-                       "chkDefaultServer"));
+    v->addWidget(named(
+        new QCheckBox(tr("Send direct send failures to the following outgoing (SMTP) mail server:"), page),
+        "chkDefaultServer"));
     QLineEdit* fallback = edit("txtDefaultMail", page, 50);
     fallback->setMaximumWidth(300);
     v->addLayout(row({fallback}, kIndent));
@@ -412,8 +431,7 @@ QWidget* frmSDProfileWiz::buildDirectSendPage() {
 bool frmSDProfileWiz::prepareNew(const QString& name) {
     const bool initialization = !name.isEmpty() && name == m_ctx.defaultProfileName;
     m_wizard.prepareNew(initialization);
-    if (!name.isEmpty())
-        m_wizard.fields.name = name;
+    if (!name.isEmpty()) m_wizard.fields.name = name;
     fill();
     GoToPage(1);
     m_changed = false;
@@ -421,8 +439,7 @@ bool frmSDProfileWiz::prepareNew(const QString& name) {
 }
 
 bool frmSDProfileWiz::prepareExisting(const QString& name) {
-    if (!m_wizard.prepareExisting(name))
-        return false;
+    if (!m_wizard.prepareExisting(name)) return false;
     fill();
     GoToPage(1);
     m_changed = false;
@@ -430,15 +447,13 @@ bool frmSDProfileWiz::prepareExisting(const QString& name) {
 }
 
 bool frmSDProfileWiz::NewProfile(const QString& name) {
-    if (!prepareNew(name))
-        return false;
+    if (!prepareNew(name)) return false;
     exec();
     return true;
 }
 
 bool frmSDProfileWiz::LoadProfile(const QString& name) {
-    if (!prepareExisting(name))
-        return false;
+    if (!prepareExisting(name)) return false;
     exec();
     return true;
 }
@@ -446,7 +461,8 @@ bool frmSDProfileWiz::LoadProfile(const QString& name) {
 void frmSDProfileWiz::fill() {
     m_filling = true;
     const ProfileWizardFields& f = m_wizard.fields;
-    child<QLabel>("lblIntro")->setText(QString(m_wizard.introText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n\n")));
+    child<QLabel>("lblIntro")
+        ->setText(QString(m_wizard.introText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n\n")));
     child<QLabel>("lblProfileName")->setText(m_wizard.nameLabel());
     auto text = [this](const char* name, const QString& value) { child<QLineEdit>(name)->setText(value); };
     auto check = [this](const char* name, bool value) { child<QAbstractButton>(name)->setChecked(value); };
@@ -501,8 +517,7 @@ void frmSDProfileWiz::collect() {
     f.from = text("txtFrom");
     f.replyTo = text("txtReplyTo");
     f.sendFiltered = checked("optSendFiltered");
-    if (m_wizard.openedFromMailing)
-        f.listName = child<QComboBox>("cboList")->currentText();
+    if (m_wizard.openedFromMailing) f.listName = child<QComboBox>("cboList")->currentText();
     f.sendInBlocks = checked("optSendToFirst");
     f.sendBlockSize = text("txtSendBlockSize");
     f.ifNotYetFlagged = checked("chkIfNotYetFlagged");
@@ -561,15 +576,13 @@ void frmSDProfileWiz::updateEnabled() {
 }
 
 void frmSDProfileWiz::markChanged() {
-    if (!m_filling)
-        m_changed = true;
+    if (!m_filling) m_changed = true;
 }
 
 // ---- the frame's hooks
 
 void frmSDProfileWiz::GoToPage(int page) {
-    if (!m_wizard.pageEnabled(page))
-        return;
+    if (!m_wizard.pageEnabled(page)) return;
     m_page = page;
     WizardPageNew(page);
     WizardShowPage();
@@ -582,10 +595,10 @@ void frmSDProfileWiz::WizardPageNew(int page) {
         auto* list = child<QComboBox>("cboList");
         list->clear();
         list->addItems(catalogueNames(m_ctx, CatalogueKind::List));
-        list->setCurrentText(m_wizard.fields.listName.isEmpty() ? m_ctx.settings.curList : m_wizard.fields.listName);
+        list->setCurrentText(m_wizard.fields.listName.isEmpty() ? m_ctx.settings.curList
+                                                                : m_wizard.fields.listName);
     }
-    if (page == 6 && noDelay)
-        child<QRadioButton>("optNoDelay")->setChecked(true);
+    if (page == 6 && noDelay) child<QRadioButton>("optNoDelay")->setChecked(true);
     if (page == 7 && child<QLineEdit>("txtSmtpServer")->text() != m_wizard.fields.smtpServer) {
         const bool filling = std::exchange(m_filling, true);
         child<QLineEdit>("txtSmtpServer")->setText(m_wizard.fields.smtpServer);
@@ -625,9 +638,14 @@ void frmSDProfileWiz::focusField(const QString& name) {
 
 void frmSDProfileWiz::WizardButtonClick(Button button) {
     switch (button) {
-    case Button::Help: break;
-    case Button::Cancel: reject(); break;
-    case Button::Back: GoToPage(m_wizard.previousPage(m_page)); break;
+    case Button::Help:
+        break;
+    case Button::Cancel:
+        reject();
+        break;
+    case Button::Back:
+        GoToPage(m_wizard.previousPage(m_page));
+        break;
     case Button::Next:
     case Button::Finish: {
         collect();
@@ -640,8 +658,7 @@ void frmSDProfileWiz::WizardButtonClick(Button button) {
             GoToPage(m_wizard.nextPage(m_page));
             return;
         }
-        if (!m_wizard.process())
-            return;
+        if (!m_wizard.process()) return;
         m_finished = true;
         QDialog::accept();
         break;
@@ -654,11 +671,9 @@ void frmSDProfileWiz::reject() {
         QDialog::reject();
         return;
     }
-    if (!m_wizard.cancel())
-        return;
+    if (!m_wizard.cancel()) return;
     QDialog::reject();
-    if (m_wizard.endsSystem() && endSystem)
-        endSystem();
+    if (m_wizard.endsSystem() && endSystem) endSystem();
 }
 
 void frmSDProfileWiz::ForceUnload() {
@@ -689,15 +704,15 @@ void frmSDProfileWiz::closeEvent(QCloseEvent* event) {
 
 bool frmSDProfileWiz::eventFilter(QObject* watched, QEvent* event) {
     auto* e = qobject_cast<QLineEdit*>(watched);
-    if (e && event->type() == QEvent::FocusIn)
-        QTimer::singleShot(0, e, [e] { e->selectAll(); });
+    if (e && event->type() == QEvent::FocusIn) QTimer::singleShot(0, e, [e] { e->selectAll(); });
     if (e && event->type() == QEvent::FocusOut && e->objectName() == QLatin1String("txtProfileName") &&
         !e->isReadOnly()) {
         // Leaving for another field checks the name; the buttons check it with the page.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         QWidget* to = QApplication::focusWidget();
         const bool toButton = qobject_cast<QPushButton*>(to) && !m_pages->isAncestorOf(to);
-        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason) &&
+        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+             reason == Qt::MouseFocusReason) &&
             !toButton && isAncestorOf(to))
             checkNameLater();
     }
@@ -708,8 +723,7 @@ void frmSDProfileWiz::checkNameLater() {
     QTimer::singleShot(0, this, [this] {
         m_wizard.fields.name = child<QLineEdit>("txtProfileName")->text();
         const ProfileWizard::Check c = m_wizard.checkNameOnLeave();
-        if (!c.ok)
-            focusField(c.focus);
+        if (!c.ok) focusField(c.focus);
     });
 }
 

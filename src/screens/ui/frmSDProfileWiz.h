@@ -5,7 +5,6 @@
 #include "screens/ProfileWizard.h"
 
 #include <QDialog>
-
 #include <functional>
 
 class QLabel;

@@ -10,11 +10,11 @@
 
 namespace sendora {
 
-const QString frmSendErrorNoAddr::kText =
-    QStringLiteral("This occurs if you have previously sent this mailing and the mailing list 'Sent' field is "
-                   "currently marked with the current 'Sent' flag.\r\nIf this is a new mailing then it is possible "
-                   "that you have asked it to check for a 'Sent' flag that is the same as a flag you have used in a "
-                   "previous mailing.\r\nYou can change the current 'Sent' flag marker in the box provided below.");
+const QString frmSendErrorNoAddr::kText = QStringLiteral(
+    "This occurs if you have previously sent this mailing and the mailing list 'Sent' field is "
+    "currently marked with the current 'Sent' flag.\r\nIf this is a new mailing then it is possible "
+    "that you have asked it to check for a 'Sent' flag that is the same as a flag you have used in a "
+    "previous mailing.\r\nYou can change the current 'Sent' flag marker in the box provided below.");
 
 frmSendErrorNoAddr::frmSendErrorNoAddr(AppContext& ctx, const QString& deliveryOptions, QWidget* parent)
     : QDialog(parent), m_ctx(ctx), m_options(deliveryOptions) {
@@ -31,8 +31,7 @@ frmSendErrorNoAddr::frmSendErrorNoAddr(AppContext& ctx, const QString& deliveryO
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         m_note = changeSentFlag(m_ctx, m_options, m_flag->text());
-        if (m_note)
-            accept();
+        if (m_note) accept();
     });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);

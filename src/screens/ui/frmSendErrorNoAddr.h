@@ -3,7 +3,6 @@
 // delivery options' "Sent" flag on the spot. Opened by the direct-send screen.
 
 #include <QDialog>
-
 #include <optional>
 
 class QLineEdit;

@@ -14,10 +14,11 @@ using namespace jet;
 namespace {
 constexpr int kRows = 100000;
 
-QString address(int i) { return QStringLiteral("user%1@x.com").arg(i, 6, 10, QLatin1Char('0')); }
+QString address(int i) {
+    return QStringLiteral("user%1@x.com").arg(i, 6, 10, QLatin1Char('0'));
+}
 
-void expectError(int number, const std::function<void()>& f)
-{
+void expectError(int number, const std::function<void()>& f) {
     try {
         f();
     } catch (const Error& e) {
@@ -37,13 +38,13 @@ private:
     std::unique_ptr<Database> m_db;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(m_dir.isValid());
         m_path = m_dir.filePath(QStringLiteral("big.mdb"));
         m_db = Database::create(m_path);
-        m_db->execute(QStringLiteral("CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
-                                     "FirstName TEXT(255), Sent TEXT(255), Joined DATETIME, Active YESNO, Score LONG);"));
+        m_db->execute(QStringLiteral(
+            "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
+            "FirstName TEXT(255), Sent TEXT(255), Joined DATETIME, Active YESNO, Score LONG);"));
         QElapsedTimer t;
         t.start();
         auto rs = m_db->openRecordset(QStringLiteral("AddressList"));
@@ -59,8 +60,7 @@ private Q_SLOTS:
         qInfo("added %d rows in %lld ms", kRows, t.elapsed());
     }
 
-    void walkCountsAsDao()
-    {
+    void walkCountsAsDao() {
         QElapsedTimer t;
         t.start();
         auto rs = m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList ORDER BY [EAddress];"));
@@ -83,8 +83,7 @@ private Q_SLOTS:
         QVERIFY(t.elapsed() < 20000);
     }
 
-    void findFirstAndNext()
-    {
+    void findFirstAndNext() {
         auto rs = m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList ORDER BY EAddress"));
         rs->findFirst(QStringLiteral("EAddress = '%1'").arg(address(50000).toUpper()));
         QVERIFY(!rs->noMatch());
@@ -92,7 +91,7 @@ private Q_SLOTS:
         rs->findNext(QStringLiteral("EAddress LIKE 'user0500*'"));
         QVERIFY(!rs->noMatch());
         QCOMPARE(rs->value(QStringLiteral("EAddress")).toString(), address(50001));
-        rs->findNext(QStringLiteral("Score = 10"));                 // behind the current row
+        rs->findNext(QStringLiteral("Score = 10")); // behind the current row
         QVERIFY(rs->noMatch());
         QCOMPARE(rs->value(QStringLiteral("Score")).toInt(), 50001); // current row unchanged
         rs->moveNext();
@@ -104,24 +103,27 @@ private Q_SLOTS:
         expectError(ErrTooFewParameters, [&] { rs->findFirst(QStringLiteral("Nope = 1")); });
     }
 
-    void editWritesThroughAndIsCommitted()
-    {
+    void editWritesThroughAndIsCommitted() {
         auto rs = m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList ORDER BY EAddress"));
         for (int i = 0; i < 3; ++i)
             rs->moveNext();
-        expectError(ErrUpdateWithoutEdit, [&] { rs->setValue(QStringLiteral("Sent"), QStringLiteral("SENT")); });
+        expectError(ErrUpdateWithoutEdit,
+                    [&] { rs->setValue(QStringLiteral("Sent"), QStringLiteral("SENT")); });
         rs->edit();
         rs->setValue(QStringLiteral("Sent"), QStringLiteral("SENT"));
         rs->setValue(QStringLiteral("Joined"), QDate(2024, 2, 29));
         rs->setValue(QStringLiteral("Active"), true);
         rs->update();
         QCOMPARE(rs->value(QStringLiteral("Sent")).toString(), QStringLiteral("SENT"));
-        QCOMPARE(rs->value(QStringLiteral("Joined")).toDateTime(), QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
+        QCOMPARE(rs->value(QStringLiteral("Joined")).toDateTime(),
+                 QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
         QCOMPARE(rs->value(QStringLiteral("Active")).toInt(), True);
         // the recordset is still mid-walk: the change is committed for everyone else
-        m_db->execute(QStringLiteral("UPDATE [AddressList] SET [SENT] = \"SENT\" WHERE [EAddress] = \"%1\";").arg(address(4)));
+        m_db->execute(QStringLiteral("UPDATE [AddressList] SET [SENT] = \"SENT\" WHERE [EAddress] = \"%1\";")
+                          .arg(address(4)));
         auto other = Database::open(m_path, Database::OpenMode::ReadOnly);
-        auto seen = other->openRecordset(QStringLiteral("SELECT Count(*) AS n FROM AddressList WHERE Sent = \"sent\""));
+        auto seen = other->openRecordset(
+            QStringLiteral("SELECT Count(*) AS n FROM AddressList WHERE Sent = \"sent\""));
         QCOMPARE(seen->value(QStringLiteral("N")).toInt(), 2);
         rs->moveNext();
         QCOMPARE(rs->value(QStringLiteral("EAddress")).toString(), address(4));
@@ -129,8 +131,7 @@ private Q_SLOTS:
         expectError(ErrReadOnly, [&] { other->execute(QStringLiteral("DELETE FROM AddressList")); });
     }
 
-    void addDeleteAndKeys()
-    {
+    void addDeleteAndKeys() {
         auto rs = m_db->openRecordset(QStringLiteral("AddressList"));
         rs->addNew();
         rs->setValue(QStringLiteral("EAddress"), address(7).toUpper()); // same key, other case
@@ -140,12 +141,15 @@ private Q_SLOTS:
         rs->setValue(QStringLiteral("EAddress"), QStringLiteral("new@x.com"));
         rs->setValue(QStringLiteral("Joined"), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
         rs->update();
-        auto added = m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList WHERE EAddress = \"NEW@x.com\""));
-        QCOMPARE(added->value(QStringLiteral("Joined")).toDateTime(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
+        auto added =
+            m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList WHERE EAddress = \"NEW@x.com\""));
+        QCOMPARE(added->value(QStringLiteral("Joined")).toDateTime(),
+                 QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
         QCOMPARE(added->value(QStringLiteral("Active")).toInt(), False);
         added->deleteCurrent();
         expectError(3167, [&] { added->value(0); });
-        auto gone = m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList WHERE EAddress = \"new@x.com\""));
+        auto gone =
+            m_db->openRecordset(QStringLiteral("SELECT * FROM AddressList WHERE EAddress = \"new@x.com\""));
         QVERIFY(gone->eof() && gone->bof());
         QCOMPARE(gone->recordCount(), 0);
         auto calc = m_db->openRecordset(QStringLiteral("SELECT Count(*) AS n FROM AddressList"));
@@ -153,8 +157,7 @@ private Q_SLOTS:
         expectError(ErrReadOnly, [&] { calc->edit(); });
     }
 
-    void filesAndModes()
-    {
+    void filesAndModes() {
         const QString missing = m_dir.filePath(QStringLiteral("missing.mdb"));
         try {
             Database::open(missing);
@@ -177,15 +180,14 @@ private Q_SLOTS:
         QVERIFY(!engineVersion().isEmpty());
     }
 
-    void fileOpensInSqliteShell()
-    {
+    void fileOpensInSqliteShell() {
         const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-        if (shell.isEmpty())
-            QSKIP("sqlite3 shell not installed");
+        if (shell.isEmpty()) QSKIP("sqlite3 shell not installed");
         m_db->close();
         QVERIFY(!m_db->isOpen());
         QProcess p;
-        p.start(shell, {m_path, QStringLiteral("SELECT count(*) FROM AddressList; SELECT EAddress FROM AddressList WHERE EAddress = 'USER000001@X.COM';")});
+        p.start(shell, {m_path, QStringLiteral("SELECT count(*) FROM AddressList; SELECT EAddress FROM "
+                                               "AddressList WHERE EAddress = 'USER000001@X.COM';")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),

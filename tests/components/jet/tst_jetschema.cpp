@@ -10,26 +10,58 @@ using namespace jet;
 namespace {
 
 const char* const kSchema[] = {
-    "CREATE TABLE Sendora (SendoraName TEXT(100) NOT NULL, SendoraDescription MEMO, CONSTRAINT SendoraName PRIMARY KEY (SendoraName));",
-    "CREATE TABLE List (ListName TEXT(100) NOT NULL,ListPath TEXT(255) NOT NULL,ListDescription MEMO, EmailFieldName TEXT(50),TitleFieldName TEXT(50),FNameFieldName TEXT(50),LNameFieldName TEXT(50),Key1FieldName TEXT(50),Key2FieldName TEXT(50),DateFieldName TEXT(50),SentFieldName TEXT(50), SourcePath TEXT(255), CONSTRAINT ListName PRIMARY KEY(ListName)) ",
-    "CREATE TABLE MailEvent ( MailEventName Counter NOT NULL, SendoraName TEXT(100) NOT NULL, CreationDate DATETIME, ListName TEXT(100) NOT NULL, MessageName TEXT(100) NOT NULL, Profile Text(100) NOT NULL, DateSent TEXT(25), SentCount LONG, SentCountFailed LONG, Active YESNO, ScheduledDate DATETIME, ScheduledTime DATETIME, MailingSent YESNO, LastCount Long,  CONSTRAINT MailEventName PRIMARY KEY(MailEventName)) ",
-    "CREATE TABLE Responder (ResponderEventName Counter NOT NULL, ResponderGroup TEXT(50) NOT NULL, ResponderName TEXT(100) NOT NULL, ResponderDesc TEXT(255), CreationDate DATETIME, POPAccountName TEXT(100) NOT NULL, FromAddress TEXT(100) NOT NULL, SMTPServer TEXT(100) NOT NULL, AuthReq YESNO, UserName TEXT(50), Password TEXT(50), StartDate DATETIME, StartTime DATETIME, Activate YESNO, MessageName TEXT(100) NOT NULL, MessageHandling INTEGER, CONSTRAINT ResponderEventName PRIMARY KEY(ResponderEventName)) ",
-    "CREATE TABLE Message (MessageName TEXT(100) NOT NULL CONSTRAINT MessageName PRIMARY KEY,  MessageDescription MEMO, MessageCreationDate DATETIME, Subject TEXT(255), SendType INTEGER,  HTMLText MEMO,  MessageText MEMO, Attachments MEMO, MailingList TEXT(100),  UseGreetingManager YESNO, GreetingDisplay TEXT(50), Salutation TEXT(50), Punctuation TEXT(5), UseTitle YESNO, UseFName YESNO, UseLName YESNO, AddressType INTEGER, GreetingType INTEGER, GroupAddress TEXT(255), GroupGreeting TEXT(255), MissingFNameOption YESNO, MissingLNameOption YESNO, GenericName TEXT(50),  From TEXT(255),  XSendora TEXT(255),  HTMLGreeting MEMO)",
-    "CREATE TABLE ErrorTable (ID COUNTER NOT NULL CONSTRAINT ID PRIMARY KEY, [Date] DATETIME, [Time] DATETIME, ErrDescription TEXT(255), ErrFunction TEXT(255), ErrSQLStr TEXT(255), ErrNumber LONG, ErrSource TEXT(255));",
-    "CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY,  ProfileDescription MEMO, ProfileCreationDate DateTime,  From TEXT(50), ReplyTo TEXT(50), CourtesyMessage MEMO, bSendFiltered YESNO, SQLFilter MEMO,  bFlagSends YESNO, SentFlag TEXT(50), bSendInBlocks YESNO, SendBlockSize LONG, bIfNotYetFlagged YESNO, SentFlagToCheck TEXT(50), bTimedBlocks YESNO, TimedBlockSize LONG, TimeIncrement LONG, bInsertTimeDelay YESNO, TimeDelay LONG, dns_retries INTEGER, mail_retries INTEGER, default_mail TEXT(50), SmtpServer TEXT(200),auth YESNO, username TEXT(50), password TEXT(50), dns_server TEXT(50), default_server YESNO, direct_send YESNO, dns_timeout LONG, mailer_timeout LONG, concurrent_mailers INTEGER)",
-    "INSERT INTO Profile Values(\"Default Delivery Options\",\"\",\"\",\"sender@example.invalid\",\"reply@example.invalid\",\"\",0,\"\",1,\"SENT\",0,1000,1,\"SENT\",0,100,1,0,0,5,1,\"\",\"smtp.example.invalid\",0,\"\",\"\",\"\",0,0,5,15,10)",
-    "CREATE TABLE POPAccounts (AccountID TEXT(255) NOT NULL CONSTRAINT AC_ID PRIMARY KEY,  UserName TEXT(255), Password TEXT(50), ServerName TEXT(255));",
-    "CREATE TABLE ProductVersion (SendoraVersion TEXT(10) NOT NULL CONSTRAINT SendoraVersion PRIMARY KEY, ProductType TEXT(20), SDRVersion INTEGER)",
+    "CREATE TABLE Sendora (SendoraName TEXT(100) NOT NULL, SendoraDescription MEMO, CONSTRAINT SendoraName "
+    "PRIMARY KEY (SendoraName));",
+    "CREATE TABLE List (ListName TEXT(100) NOT NULL,ListPath TEXT(255) NOT NULL,ListDescription MEMO, "
+    "EmailFieldName TEXT(50),TitleFieldName TEXT(50),FNameFieldName TEXT(50),LNameFieldName "
+    "TEXT(50),Key1FieldName TEXT(50),Key2FieldName TEXT(50),DateFieldName TEXT(50),SentFieldName TEXT(50), "
+    "SourcePath TEXT(255), CONSTRAINT ListName PRIMARY KEY(ListName)) ",
+    "CREATE TABLE MailEvent ( MailEventName Counter NOT NULL, SendoraName TEXT(100) NOT NULL, CreationDate "
+    "DATETIME, ListName TEXT(100) NOT NULL, MessageName TEXT(100) NOT NULL, Profile Text(100) NOT NULL, "
+    "DateSent TEXT(25), SentCount LONG, SentCountFailed LONG, Active YESNO, ScheduledDate DATETIME, "
+    "ScheduledTime DATETIME, MailingSent YESNO, LastCount Long,  CONSTRAINT MailEventName PRIMARY "
+    "KEY(MailEventName)) ",
+    "CREATE TABLE Responder (ResponderEventName Counter NOT NULL, ResponderGroup TEXT(50) NOT NULL, "
+    "ResponderName TEXT(100) NOT NULL, ResponderDesc TEXT(255), CreationDate DATETIME, POPAccountName "
+    "TEXT(100) NOT NULL, FromAddress TEXT(100) NOT NULL, SMTPServer TEXT(100) NOT NULL, AuthReq YESNO, "
+    "UserName TEXT(50), Password TEXT(50), StartDate DATETIME, StartTime DATETIME, Activate YESNO, "
+    "MessageName TEXT(100) NOT NULL, MessageHandling INTEGER, CONSTRAINT ResponderEventName PRIMARY "
+    "KEY(ResponderEventName)) ",
+    "CREATE TABLE Message (MessageName TEXT(100) NOT NULL CONSTRAINT MessageName PRIMARY KEY,  "
+    "MessageDescription MEMO, MessageCreationDate DATETIME, Subject TEXT(255), SendType INTEGER,  HTMLText "
+    "MEMO,  MessageText MEMO, Attachments MEMO, MailingList TEXT(100),  UseGreetingManager YESNO, "
+    "GreetingDisplay TEXT(50), Salutation TEXT(50), Punctuation TEXT(5), UseTitle YESNO, UseFName YESNO, "
+    "UseLName YESNO, AddressType INTEGER, GreetingType INTEGER, GroupAddress TEXT(255), GroupGreeting "
+    "TEXT(255), MissingFNameOption YESNO, MissingLNameOption YESNO, GenericName TEXT(50),  From TEXT(255),  "
+    "XSendora TEXT(255),  HTMLGreeting MEMO)",
+    "CREATE TABLE ErrorTable (ID COUNTER NOT NULL CONSTRAINT ID PRIMARY KEY, [Date] DATETIME, [Time] "
+    "DATETIME, ErrDescription TEXT(255), ErrFunction TEXT(255), ErrSQLStr TEXT(255), ErrNumber LONG, "
+    "ErrSource TEXT(255));",
+    "CREATE TABLE Profile (ProfileName TEXT(100) NOT NULL CONSTRAINT ProfileName PRIMARY KEY,  "
+    "ProfileDescription MEMO, ProfileCreationDate DateTime,  From TEXT(50), ReplyTo TEXT(50), "
+    "CourtesyMessage MEMO, bSendFiltered YESNO, SQLFilter MEMO,  bFlagSends YESNO, SentFlag TEXT(50), "
+    "bSendInBlocks YESNO, SendBlockSize LONG, bIfNotYetFlagged YESNO, SentFlagToCheck TEXT(50), bTimedBlocks "
+    "YESNO, TimedBlockSize LONG, TimeIncrement LONG, bInsertTimeDelay YESNO, TimeDelay LONG, dns_retries "
+    "INTEGER, mail_retries INTEGER, default_mail TEXT(50), SmtpServer TEXT(200),auth YESNO, username "
+    "TEXT(50), password TEXT(50), dns_server TEXT(50), default_server YESNO, direct_send YESNO, dns_timeout "
+    "LONG, mailer_timeout LONG, concurrent_mailers INTEGER)",
+    "INSERT INTO Profile Values(\"Default Delivery "
+    "Options\",\"\",\"\",\"sender@example.invalid\",\"reply@example.invalid\",\"\",0,\"\",1,\"SENT\",0,1000,"
+    "1,\"SENT\",0,100,1,0,0,5,1,\"\",\"smtp.example.invalid\",0,\"\",\"\",\"\",0,0,5,15,10)",
+    "CREATE TABLE POPAccounts (AccountID TEXT(255) NOT NULL CONSTRAINT AC_ID PRIMARY KEY,  UserName "
+    "TEXT(255), Password TEXT(50), ServerName TEXT(255));",
+    "CREATE TABLE ProductVersion (SendoraVersion TEXT(10) NOT NULL CONSTRAINT SendoraVersion PRIMARY KEY, "
+    "ProductType TEXT(20), SDRVersion INTEGER)",
     "INSERT INTO ProductVersion VALUES(\"1.0.0\",\"Sendora\",9)",
 };
 
-const char* const kAddressList =
-    "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, FirstName TEXT(255), "
-    "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 TEXT(255), Keyword2 TEXT(255), "
-    "Industry TEXT(255));";
+const char* const kAddressList = "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress "
+                                 "PRIMARY KEY, FirstName TEXT(255), "
+                                 "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), "
+                                 "Keyword1 TEXT(255), Keyword2 TEXT(255), "
+                                 "Industry TEXT(255));";
 
-qint64 count(Database& db, const QString& sql)
-{
+qint64 count(Database& db, const QString& sql) {
     auto rs = db.openRecordset(sql);
     return rs->value(0).toLongLong();
 }
@@ -44,14 +76,14 @@ private:
     std::unique_ptr<Database> m_db;
     QString file(const QString& name) const { return m_dir.filePath(name); }
 
-    void createSystemDatabase()
-    {
+    void createSystemDatabase() {
         m_db = Database::create(file(QStringLiteral("Sendora.sdr")));
         for (const char* sql : kSchema)
             m_db->execute(QString::fromUtf8(sql));
         m_db->setDefaultValue(QStringLiteral("MailEvent"), QStringLiteral("SentCount"), 0);
         m_db->setDefaultValue(QStringLiteral("MailEvent"), QStringLiteral("SentCountFailed"), 0);
-        m_db->setDefaultValue(QStringLiteral("Responder"), QStringLiteral("ResponderGroup"), QStringLiteral("Auto-Responder"));
+        m_db->setDefaultValue(QStringLiteral("Responder"), QStringLiteral("ResponderGroup"),
+                              QStringLiteral("Auto-Responder"));
         m_db->setDefaultValue(QStringLiteral("Profile"), QStringLiteral("SendBlockSize"), 1000);
         m_db->setDefaultValue(QStringLiteral("Message"), QStringLiteral("SendType"), 1);
         m_db->setDefaultValue(QStringLiteral("Message"), QStringLiteral("HTMLGreeting"), QString(""));
@@ -60,37 +92,42 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(m_dir.isValid());
         createSystemDatabase();
     }
 
-    void schemaTypes_data()
-    {
+    void schemaTypes_data() {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("size");
         QTest::addColumn<bool>("required");
-        QTest::newRow("text size") << "List" << "ListName" << int(FieldType::Text) << 100 << true;
-        QTest::newRow("memo") << "Sendora" << "SendoraDescription" << int(FieldType::Memo) << 0 << false;
-        QTest::newRow("counter") << "MailEvent" << "MailEventName" << int(FieldType::Counter) << 0 << true;
-        QTest::newRow("yesno") << "MailEvent" << "Active" << int(FieldType::YesNo) << 0 << false;
-        QTest::newRow("long lower case") << "MailEvent" << "LastCount" << int(FieldType::Long) << 0 << false;
-        QTest::newRow("integer") << "Responder" << "MessageHandling" << int(FieldType::Integer) << 0 << false;
-        QTest::newRow("datetime bracketed") << "ErrorTable" << "Date" << int(FieldType::DateTime) << 0 << false;
-        QTest::newRow("reserved name From") << "Message" << "From" << int(FieldType::Text) << 255 << false;
-        QTest::newRow("field name any case") << "profile" << "SMTPSERVER" << int(FieldType::Text) << 200 << false;
+        QTest::newRow("text size") << "List"
+                                   << "ListName" << int(FieldType::Text) << 100 << true;
+        QTest::newRow("memo") << "Sendora"
+                              << "SendoraDescription" << int(FieldType::Memo) << 0 << false;
+        QTest::newRow("counter") << "MailEvent"
+                                 << "MailEventName" << int(FieldType::Counter) << 0 << true;
+        QTest::newRow("yesno") << "MailEvent"
+                               << "Active" << int(FieldType::YesNo) << 0 << false;
+        QTest::newRow("long lower case") << "MailEvent"
+                                         << "LastCount" << int(FieldType::Long) << 0 << false;
+        QTest::newRow("integer") << "Responder"
+                                 << "MessageHandling" << int(FieldType::Integer) << 0 << false;
+        QTest::newRow("datetime bracketed") << "ErrorTable"
+                                            << "Date" << int(FieldType::DateTime) << 0 << false;
+        QTest::newRow("reserved name From") << "Message"
+                                            << "From" << int(FieldType::Text) << 255 << false;
+        QTest::newRow("field name any case") << "profile"
+                                             << "SMTPSERVER" << int(FieldType::Text) << 200 << false;
     }
-    void schemaTypes()
-    {
+    void schemaTypes() {
         QFETCH(QString, table);
         QFETCH(QString, field);
         QVERIFY(m_db->hasField(table, field));
         for (const FieldDef& f : m_db->fields(table)) {
-            if (f.name.compare(field, Qt::CaseInsensitive) != 0)
-                continue;
+            if (f.name.compare(field, Qt::CaseInsensitive) != 0) continue;
             QFETCH(int, type);
             QCOMPARE(int(f.type), type);
             QTEST(f.size, "size");
@@ -100,8 +137,7 @@ private Q_SLOTS:
         QFAIL("field not listed");
     }
 
-    void primaryKeysAndVersionRow()
-    {
+    void primaryKeysAndVersionRow() {
         const auto idx = m_db->indexes(QStringLiteral("POPAccounts"));
         QCOMPARE(idx.size(), size_t(1));
         QCOMPARE(idx[0].name, QStringLiteral("AC_ID"));
@@ -112,8 +148,7 @@ private Q_SLOTS:
         QCOMPARE(rs->value(QStringLiteral("sendoraversion")).toString(), QStringLiteral("1.0.0"));
     }
 
-    void defaultProfileRow()
-    {
+    void defaultProfileRow() {
         auto rs = m_db->openRecordset(QStringLiteral("Profile"));
         rs->findFirst(QStringLiteral("ProfileName = 'Default Delivery Options'"));
         QVERIFY(!rs->noMatch());
@@ -124,11 +159,13 @@ private Q_SLOTS:
         QCOMPARE(rs->value(QStringLiteral("From")).toString(), QStringLiteral("sender@example.invalid"));
     }
 
-    void defaultsApplyToSqlInsertAndAddNew()
-    {
+    void defaultsApplyToSqlInsertAndAddNew() {
         m_db->execute(QStringLiteral("INSERT INTO Sendora Values(\"Sample\",\"Sample Sendora Group\")"));
-        m_db->execute(QStringLiteral("INSERT INTO MailEvent(SendoraName, ListName, MessageName, Profile) Values(\"Sample\",\"Sample - Formal Letter\",\"Sample - Sendora\",\"Default Delivery Options\")"));
-        auto rs = m_db->openRecordset(QStringLiteral("SELECT * FROM MailEvent ORDER BY SendoraName, ListName, MessageName, DateSent"));
+        m_db->execute(QStringLiteral(
+            "INSERT INTO MailEvent(SendoraName, ListName, MessageName, Profile) Values(\"Sample\",\"Sample - "
+            "Formal Letter\",\"Sample - Sendora\",\"Default Delivery Options\")"));
+        auto rs = m_db->openRecordset(
+            QStringLiteral("SELECT * FROM MailEvent ORDER BY SendoraName, ListName, MessageName, DateSent"));
         QCOMPARE(rs->value(QStringLiteral("SentCount")).toInt(), 0);
         QCOMPARE(rs->value(QStringLiteral("Active")).toInt(), False); // YESNO never null
         QCOMPARE(rs->value(QStringLiteral("MailEventName")).toInt(), 1);
@@ -138,21 +175,26 @@ private Q_SLOTS:
         msg->addNew();
         msg->setValue(QStringLiteral("MessageName"), QStringLiteral("Draft"));
         msg->update();
-        auto check = m_db->openRecordset(QStringLiteral("SELECT * FROM Message WHERE MessageName = \"DRAFT\";"));
+        auto check =
+            m_db->openRecordset(QStringLiteral("SELECT * FROM Message WHERE MessageName = \"DRAFT\";"));
         QCOMPARE(check->value(QStringLiteral("SendType")).toInt(), 1);
         QCOMPARE(check->value(QStringLiteral("HTMLGreeting")).toString(), QString(""));
         QVERIFY(!check->value(QStringLiteral("HTMLGreeting")).isNull());
         auto resp = m_db->openRecordset(QStringLiteral("Responder"));
         QVERIFY(resp->eof());
-        m_db->execute(QStringLiteral("INSERT INTO Responder (ResponderName, POPAccountName, FromAddress, SMTPServer, MessageName) VALUES (\"r\",\"p\",\"f\",\"s\",\"m\")"));
-        QCOMPARE(count(*m_db, QStringLiteral("SELECT Count(*) FROM Responder WHERE ResponderGroup = \"auto-responder\"")), 1);
+        m_db->execute(QStringLiteral("INSERT INTO Responder (ResponderName, POPAccountName, FromAddress, "
+                                     "SMTPServer, MessageName) VALUES (\"r\",\"p\",\"f\",\"s\",\"m\")"));
+        QCOMPARE(
+            count(*m_db,
+                  QStringLiteral("SELECT Count(*) FROM Responder WHERE ResponderGroup = \"auto-responder\"")),
+            1);
     }
 
-    void zeroLengthRule()
-    {
+    void zeroLengthRule() {
         m_db->execute(QStringLiteral("INSERT INTO Message (MessageName, Subject) VALUES (\"zl1\", \"\")"));
         try {
-            m_db->execute(QStringLiteral("INSERT INTO Message (MessageName, GenericName) VALUES (\"zl2\", \"\")"));
+            m_db->execute(
+                QStringLiteral("INSERT INTO Message (MessageName, GenericName) VALUES (\"zl2\", \"\")"));
             QFAIL("empty text accepted where AllowZeroLength is off");
         } catch (const Error& e) {
             QCOMPARE(e.number(), 3315);
@@ -160,12 +202,13 @@ private Q_SLOTS:
         }
         QVERIFY(!m_db->fields(QStringLiteral("Message"))[22].allowZeroLength);
         m_db->setAllowZeroLength(QStringLiteral("Message"), QStringLiteral("GenericName"), true);
-        m_db->execute(QStringLiteral("INSERT INTO Message (MessageName, GenericName) VALUES (\"zl2\", \"\")"));
-        QCOMPARE(count(*m_db, QStringLiteral("SELECT Count(*) FROM Message WHERE MessageName LIKE \"zl*\"")), 2);
+        m_db->execute(
+            QStringLiteral("INSERT INTO Message (MessageName, GenericName) VALUES (\"zl2\", \"\")"));
+        QCOMPARE(count(*m_db, QStringLiteral("SELECT Count(*) FROM Message WHERE MessageName LIKE \"zl*\"")),
+                 2);
     }
 
-    void columnAdditionsStopAtFirstExisting()
-    {
+    void columnAdditionsStopAtFirstExisting() {
         m_db->execute(QStringLiteral("ALTER TABLE MailEvent ADD COLUMN LastCount2 LONG"));
         try {
             m_db->execute(QStringLiteral("ALTER TABLE Profile ADD COLUMN dns_server TEXT(50)"));
@@ -178,33 +221,41 @@ private Q_SLOTS:
         QCOMPARE(count(*m_db, QStringLiteral("SELECT LastCount FROM MailEvent")), 0);
     }
 
-    void catalogueStatements()
-    {
+    void catalogueStatements() {
         Database& db = *m_db;
-        db.execute(QStringLiteral("INSERT INTO List Values(\"Sample - Formal Letter\",\"Sample - Formal Letter.mdb\",\"SAMPLE\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
-        db.execute(QStringLiteral("INSERT INTO List Values(\"Global Remove List\",\"Global Remove List.mdb\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
+        db.execute(QStringLiteral("INSERT INTO List Values(\"Sample - Formal Letter\",\"Sample - Formal "
+                                  "Letter.mdb\",\"SAMPLE\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
+        db.execute(QStringLiteral("INSERT INTO List Values(\"Global Remove List\",\"Global Remove "
+                                  "List.mdb\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
         // the row exists already: skipped, not an error
-        db.execute(QStringLiteral("INSERT INTO List Values(\"GLOBAL REMOVE LIST\",\"x.mdb\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
+        db.execute(QStringLiteral("INSERT INTO List Values(\"GLOBAL REMOVE "
+                                  "LIST\",\"x.mdb\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
         QCOMPARE(db.recordsAffected(), 0);
-        QCOMPARE(count(db, QStringLiteral("SELECT Count(ListName) as c_ListName FROM [List] WHERE [ListName] = \"global remove list\";")), 1);
-        db.execute(QStringLiteral("UPDATE LIST SET [listname] = \"Renamed\", [listpath] = \"Renamed.mdb\", [listdescription] = \"d\" WHERE [listname] = \"Sample - Formal Letter\";"));
+        QCOMPARE(count(db, QStringLiteral("SELECT Count(ListName) as c_ListName FROM [List] WHERE [ListName] "
+                                          "= \"global remove list\";")),
+                 1);
+        db.execute(
+            QStringLiteral("UPDATE LIST SET [listname] = \"Renamed\", [listpath] = \"Renamed.mdb\", "
+                           "[listdescription] = \"d\" WHERE [listname] = \"Sample - Formal Letter\";"));
         QCOMPARE(db.recordsAffected(), 1);
-        db.execute(QStringLiteral("INSERT INTO List([listname],[listpath],[listdescription]) values(\"New\",\"New.mdb\",\"x\")"));
+        db.execute(QStringLiteral(
+            "INSERT INTO List([listname],[listpath],[listdescription]) values(\"New\",\"New.mdb\",\"x\")"));
         QCOMPARE(count(db, QStringLiteral("SELECT Count(*) FROM List")), 3);
         db.execute(QStringLiteral("DELETE * FROM List WHERE ListName = \"renamed\";"));
         QCOMPARE(db.recordsAffected(), 1);
         db.execute(QStringLiteral("DELETE * FROM [Sendora] WHERE [SendoraName] = \"SAMPLE\";"));
         QCOMPARE(db.recordsAffected(), 1);
-        auto rs = db.openRecordset(QStringLiteral("SELECT [ListDescription] as [SDDescription] FROM [List] WHERE [ListName] = \"New\";"));
+        auto rs = db.openRecordset(QStringLiteral(
+            "SELECT [ListDescription] as [SDDescription] FROM [List] WHERE [ListName] = \"New\";"));
         QCOMPARE(rs->value(QStringLiteral("SDDescription")).toString(), QStringLiteral("x"));
         rs = db.openRecordset(QStringLiteral("SELECT ListName FROM List ORDER BY ListName"));
         QCOMPARE(rs->value(0).toString(), QStringLiteral("Global Remove List"));
     }
 
-    void messageCopyThroughScratchTable()
-    {
+    void messageCopyThroughScratchTable() {
         Database& db = *m_db;
-        db.execute(QStringLiteral("INSERT INTO Message (MessageName, MessageDescription, Subject, UseTitle) VALUES (\"Orig\", \"d\", \"00123\", True)"));
+        db.execute(QStringLiteral("INSERT INTO Message (MessageName, MessageDescription, Subject, UseTitle) "
+                                  "VALUES (\"Orig\", \"d\", \"00123\", True)"));
         try {
             db.execute(QStringLiteral("DROP TABLE xMessage;"));
         } catch (const Error& e) {
@@ -212,8 +263,10 @@ private Q_SLOTS:
         }
         db.execute(QStringLiteral("SELECT * INTO xMessage FROM Message WHERE [messagename] = \"Orig\";"));
         QCOMPARE(db.recordsAffected(), 1);
-        db.execute(QStringLiteral("UPDATE [xMessage] SET [messagename] = \"Copy\", [messagedescription] = \"c\" WHERE [messagename] = \"Orig\";"));
-        db.execute(QStringLiteral("INSERT INTO Message Select * From xMessage WHERE [messagename] = \"Copy\";"));
+        db.execute(QStringLiteral("UPDATE [xMessage] SET [messagename] = \"Copy\", [messagedescription] = "
+                                  "\"c\" WHERE [messagename] = \"Orig\";"));
+        db.execute(
+            QStringLiteral("INSERT INTO Message Select * From xMessage WHERE [messagename] = \"Copy\";"));
         QCOMPARE(db.recordsAffected(), 1);
         auto rs = db.openRecordset(QStringLiteral("SELECT * FROM Message WHERE MessageName = \"copy\""));
         QCOMPARE(rs->value(QStringLiteral("Subject")).toString(), QStringLiteral("00123")); // text stays text
@@ -221,27 +274,27 @@ private Q_SLOTS:
         QCOMPARE(rs->value(QStringLiteral("SendType")).toInt(), 1);
         // the copy keeps the declared types
         for (const FieldDef& f : db.fields(QStringLiteral("xMessage")))
-            if (f.name == QLatin1String("MessageDescription"))
-                QCOMPARE(int(f.type), int(FieldType::Memo));
+            if (f.name == QLatin1String("MessageDescription")) QCOMPARE(int(f.type), int(FieldType::Memo));
     }
 
-    void listFileColumns()
-    {
+    void listFileColumns() {
         auto list = Database::create(file(QStringLiteral("Global Remove List.mdb")));
         list->execute(QString::fromUtf8(kAddressList));
-        list->execute(QStringLiteral("INSERT INTO AddressList VALUES(\"remove@vendor.invalid\",\"Global\",\"Remove\",\"\",\"\",\"\",\"\",\"\",\"\")"));
+        list->execute(QStringLiteral(
+            "INSERT INTO AddressList "
+            "VALUES(\"remove@vendor.invalid\",\"Global\",\"Remove\",\"\",\"\",\"\",\"\",\"\",\"\")"));
         list->execute(QStringLiteral("ALTER TABLE AddressList ADD COLUMN [My Column] TEXT(255);"));
         list->setAllowZeroLength(QStringLiteral("AddressList"), QStringLiteral("My Column"), true);
         QVERIFY(list->hasField(QStringLiteral("AddressList"), QStringLiteral("my column")));
-        list->execute(QStringLiteral("UPDATE [AddressList] SET [My Column] = \"v\" WHERE [EAddress] = \"REMOVE@vendor.invalid\";"));
+        list->execute(QStringLiteral(
+            "UPDATE [AddressList] SET [My Column] = \"v\" WHERE [EAddress] = \"REMOVE@vendor.invalid\";"));
         QCOMPARE(list->recordsAffected(), 1);
         list->execute(QStringLiteral("ALTER TABLE AddressList DROP COLUMN [My Column];"));
         QVERIFY(!list->hasField(QStringLiteral("AddressList"), QStringLiteral("My Column")));
         QCOMPARE(count(*list, QStringLiteral("SELECT COUNT(EAddress) AS C_EAddress FROM AddressList")), 1);
     }
 
-    void directSendPreparation()
-    {
+    void directSendPreparation() {
         auto list = Database::open(file(QStringLiteral("Global Remove List.mdb")));
         list->execute(QStringLiteral("ALTER TABLE AddressList ADD COLUMN id LONG"));
         list->execute(QStringLiteral("ALTER TABLE AddressList ADD COLUMN error TEXT(255)"));
@@ -252,13 +305,14 @@ private Q_SLOTS:
         list->execute(QStringLiteral("ALTER TABLE AddressList DROP COLUMN id"));
         QCOMPARE(count(*list, QStringLiteral("SELECT COUNT(*) FROM AddressList WHERE error <> \"\"")), 0);
         list->execute(QStringLiteral("UPDATE AddressList SET error = \"MX Error 5\""));
-        QCOMPARE(count(*list, QStringLiteral("SELECT COUNT(*) FROM AddressList WHERE error LIKE \"MX Error*\"")), 1);
+        QCOMPARE(
+            count(*list, QStringLiteral("SELECT COUNT(*) FROM AddressList WHERE error LIKE \"MX Error*\"")),
+            1);
         list->execute(QStringLiteral("DELETE * FROM addresslist WHERE error LIKE \"MX Error*\""));
         QCOMPARE(list->recordsAffected(), 1);
     }
 
-    void primaryKeyAddedAfterwards()
-    {
+    void primaryKeyAddedAfterwards() {
         auto db = Database::create(file(QStringLiteral("import.mdb")));
         db->execute(QStringLiteral("CREATE TABLE AddressList(EAddress TEXT(255));"));
         db->execute(QStringLiteral("ALTER TABLE AddressList ADD COLUMN FirstName TEXT(255);"));

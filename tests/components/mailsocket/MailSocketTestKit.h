@@ -21,8 +21,7 @@ struct TestMessage {
 
 class Driver : public QObject {
 public:
-    explicit Driver(MailSocket& socket) : s(socket)
-    {
+    explicit Driver(MailSocket& socket) : s(socket) {
         connect(&s, &MailSocket::Connected, this, [this] {
             log("Connected");
             if (auth)
@@ -34,8 +33,7 @@ public:
             log("Ready");
             ++readyCount;
             if (messages.isEmpty()) {
-                if (quitWhenDone)
-                    s.Quit();
+                if (quitWhenDone) s.Quit();
                 return;
             }
             current = messages.takeFirst();
@@ -65,37 +63,35 @@ public:
             ++sentCount;
         });
         connect(&s, &MailSocket::MAILADDRRejected, this, [this](const QString& l) { log("Rejected " + l); });
-        connect(&s, &MailSocket::Failure, this,
-                [this](int code, const QString& text) { log(QStringLiteral("Failure %1 %2").arg(code).arg(text)); });
+        connect(&s, &MailSocket::Failure, this, [this](int code, const QString& text) {
+            log(QStringLiteral("Failure %1 %2").arg(code).arg(text));
+        });
         connect(&s, &MailSocket::Timeout, this, [this](int seconds) {
             log(QStringLiteral("Timeout %1").arg(seconds));
             ++timeouts;
-            if (onTimeout)
-                onTimeout();
+            if (onTimeout) onTimeout();
         });
         connect(&s, &MailSocket::Disconnected, this, [this] {
             log("Disconnected");
             disconnected = true;
         });
-        connect(&s, &MailSocket::DataRecieved, this, [this](const QString& cmd, const QString& reply, int code) {
-            exchanges << QStringLiteral("%1 => %2").arg(cmd, reply);
-            codes << code;
-        });
+        connect(&s, &MailSocket::DataRecieved, this,
+                [this](const QString& cmd, const QString& reply, int code) {
+                    exchanges << QStringLiteral("%1 => %2").arg(cmd, reply);
+                    codes << code;
+                });
         connect(&s, &MailSocket::State, this, [this](int st) {
             states << st;
-            if (st == StateClosing)
-                openAtClosing = s.IsOpen();
+            if (st == StateClosing) openAtClosing = s.IsOpen();
         });
     }
 
     void log(const QString& line) { events << line; }
     // Events without the Ready/Connected/Disconnected noise.
-    QStringList outcomes() const
-    {
+    QStringList outcomes() const {
         QStringList out;
         for (const QString& e : events)
-            if (!e.startsWith("Ready") && e != "Connected" && e != "Disconnected")
-                out << e;
+            if (!e.startsWith("Ready") && e != "Connected" && e != "Disconnected") out << e;
         return out;
     }
 
@@ -118,16 +114,14 @@ public:
     bool openAtClosing = true;
 };
 
-inline TestMessage message(const QString& to, const QString& body = QStringLiteral("Subject: t\r\n\r\nhello\r\n"))
-{
+inline TestMessage message(const QString& to,
+                           const QString& body = QStringLiteral("Subject: t\r\n\r\nhello\r\n")) {
     return TestMessage{QStringLiteral("sender@example.org"), {to}, body, false};
 }
 
-inline QStringList greeting(bool pipelining = false)
-{
+inline QStringList greeting(bool pipelining = false) {
     QStringList s{"S: 220 mx.test ESMTP", "C: EHLO example.org", "S: 250-mx.test"};
-    if (pipelining)
-        s << "S: 250-PIPELINING";
+    if (pipelining) s << "S: 250-PIPELINING";
     s << "S: 250 8BITMIME";
     return s;
 }
@@ -138,8 +132,7 @@ namespace mailtest {
 
 // A socket wired to a scripted server and a driver.
 struct Rig {
-    explicit Rig(const QStringList& script)
-    {
+    explicit Rig(const QStringList& script) {
         server.setScript(script);
         socket.setTransportFactory(server.factory());
         socket.setHost(QStringLiteral("mx.test"));
@@ -147,8 +140,7 @@ struct Rig {
         socket.setTimeout(5);
     }
     // Connects and waits for the connection to end.
-    bool run(int ms = 3000)
-    {
+    bool run(int ms = 3000) {
         socket.Connect();
         return QTest::qWaitFor([this] { return driver.disconnected; }, ms);
     }
@@ -158,16 +150,26 @@ struct Rig {
     Driver driver{socket};
 };
 
-inline QStringList lockstepOk(const QString& to)
-{
-    return {"C: MAIL FROM:<sender@example.org>", "S: 250 2.1.0 ok", "C: RCPT TO:<" + to + ">", "S: 250 2.1.5 ok",
-            "C: DATA", "S: 354 go ahead", "DATA", "S: 250 2.0.0 queued"};
+inline QStringList lockstepOk(const QString& to) {
+    return {"C: MAIL FROM:<sender@example.org>",
+            "S: 250 2.1.0 ok",
+            "C: RCPT TO:<" + to + ">",
+            "S: 250 2.1.5 ok",
+            "C: DATA",
+            "S: 354 go ahead",
+            "DATA",
+            "S: 250 2.0.0 queued"};
 }
 
-inline QStringList pipelinedOk(const QString& to)
-{
-    return {"C: MAIL FROM:<sender@example.org>", "C: RCPT TO:<" + to + ">", "C: DATA", "S: 250 2.1.0 ok",
-            "S: 250 2.1.5 ok", "S: 354 go ahead", "DATA", "S: 250 2.0.0 queued"};
+inline QStringList pipelinedOk(const QString& to) {
+    return {"C: MAIL FROM:<sender@example.org>",
+            "C: RCPT TO:<" + to + ">",
+            "C: DATA",
+            "S: 250 2.1.0 ok",
+            "S: 250 2.1.5 ok",
+            "S: 354 go ahead",
+            "DATA",
+            "S: 250 2.0.0 queued"};
 }
 
 inline const QStringList quit{"C: QUIT", "S: 221 bye"};

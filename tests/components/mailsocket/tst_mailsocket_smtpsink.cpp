@@ -17,19 +17,16 @@ private Q_SLOTS:
     void fiftyMessages();
 };
 
-void TestMailSocketSmtpSink::fiftyMessages_data()
-{
+void TestMailSocketSmtpSink::fiftyMessages_data() {
     QTest::addColumn<bool>("pipelining");
     QTest::newRow("lockstep") << false;
     QTest::newRow("pipelined") << true;
 }
 
-void TestMailSocketSmtpSink::fiftyMessages()
-{
+void TestMailSocketSmtpSink::fiftyMessages() {
     QFETCH(bool, pipelining);
     if (!sendora::test::SmtpSink::available()) {
-        if (sendora::test::SmtpSink::mustExist())
-            QFAIL("smtp-sink is not installed");
+        if (sendora::test::SmtpSink::mustExist()) QFAIL("smtp-sink is not installed");
         QSKIP("smtp-sink is not installed");
     }
     sendora::test::SmtpSink sink;
@@ -54,10 +51,12 @@ void TestMailSocketSmtpSink::fiftyMessages()
             socket.SendMessage();
     });
     connect(&socket, &MailSocket::SENDFrom, &socket, [&] { socket.SetFrom("<sender@client.test>"); });
-    connect(&socket, &MailSocket::SENDTo, &socket,
-            [&] { socket.SetTo({QStringLiteral("rcpt%1@sink.test").arg(next), false}); });
+    connect(&socket, &MailSocket::SENDTo, &socket, [&] {
+        socket.SetTo({QStringLiteral("rcpt%1@sink.test").arg(next), false});
+    });
     connect(&socket, &MailSocket::SENDBody, &socket, [&] {
-        socket.SetBody(QStringLiteral("Subject: message %1\r\nX-Seq: %1\r\n\r\nbody %1").arg(next) + bodyTail);
+        socket.SetBody(QStringLiteral("Subject: message %1\r\nX-Seq: %1\r\n\r\nbody %1").arg(next) +
+                       bodyTail);
         ++next;
     });
     connect(&socket, &MailSocket::SENT, &socket, [&](const Recipient& r) { r.delivered ? ++ok : ++failed; });
@@ -91,8 +90,9 @@ void TestMailSocketSmtpSink::fiftyMessages()
         QVERIFY(dump.contains(QStringLiteral("X-Rcpt-Args: <rcpt%1@sink.test>").arg(seq).toUtf8()));
         QVERIFY(dump.contains("X-Mail-Args: <sender@client.test>"));
         // Un-stuffed by the server, the body reads exactly as it was given.
-        const QByteArray expectedBody = QStringLiteral("\nbody %1\n.\n..\n.leading\nbare LF line\n").arg(seq).toUtf8()
-                                        + QByteArray(900, 'x') + "\nend\n\n";
+        const QByteArray expectedBody =
+            QStringLiteral("\nbody %1\n.\n..\n.leading\nbare LF line\n").arg(seq).toUtf8() +
+            QByteArray(900, 'x') + "\nend\n\n";
         QVERIFY2(dump.endsWith(expectedBody), dump.right(200).constData());
     }
     QCOMPARE(seen.size(), Count);

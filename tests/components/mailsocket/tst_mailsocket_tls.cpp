@@ -21,12 +21,11 @@ public:
     QSslCertificate certificate;
     QSslKey key;
     bool implicitTls = false;
-    QStringList seen;  // commands, "<tls>" marks the handshake
+    QStringList seen; // commands, "<tls>" marks the handshake
     QByteArray message;
 
 protected:
-    void incomingConnection(qintptr descriptor) override
-    {
+    void incomingConnection(qintptr descriptor) override {
         auto* s = new QSslSocket(this);
         s->setSocketDescriptor(descriptor);
         s->setLocalCertificate(certificate);
@@ -34,8 +33,7 @@ protected:
         auto inData = std::make_shared<bool>(false);
         connect(s, &QSslSocket::encrypted, this, [this, s] {
             seen << "<tls>";
-            if (implicitTls)
-                s->write("220 tls.test ESMTP\r\n");
+            if (implicitTls) s->write("220 tls.test ESMTP\r\n");
         });
         connect(s, &QSslSocket::readyRead, this, [this, s, inData] {
             while (s->canReadLine()) {
@@ -51,7 +49,8 @@ protected:
                 }
                 seen << QString::fromUtf8(line);
                 if (line.startsWith("EHLO"))
-                    s->write(s->isEncrypted() ? "250-tls.test\r\n250 AUTH LOGIN\r\n" : "250-tls.test\r\n250 STARTTLS\r\n");
+                    s->write(s->isEncrypted() ? "250-tls.test\r\n250 AUTH LOGIN\r\n"
+                                              : "250-tls.test\r\n250 STARTTLS\r\n");
                 else if (line == "STARTTLS") {
                     s->write("220 go ahead\r\n");
                     s->startServerEncryption();
@@ -89,14 +88,13 @@ private:
     QSslKey m_key;
 };
 
-void TestMailSocketTls::initTestCase()
-{
-    if (!QSslSocket::supportsSsl())
-        QSKIP("no TLS backend");
+void TestMailSocketTls::initTestCase() {
+    if (!QSslSocket::supportsSsl()) QSKIP("no TLS backend");
     const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
     QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
-                              "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"});
+    openssl.start("openssl",
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
+                   "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"});
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
         QSKIP("openssl could not make a certificate");
     QFile c(cert), k(key);
@@ -106,24 +104,24 @@ void TestMailSocketTls::initTestCase()
     QVERIFY(!m_cert.isNull() && !m_key.isNull());
 }
 
-void TestMailSocketTls::tls_data()
-{
+void TestMailSocketTls::tls_data() {
     QTest::addColumn<TlsMode>("mode");
-    QTest::addColumn<int>("trust");  // 0 system store only, 1 trust the certificate, 2 no verification
+    QTest::addColumn<int>("trust"); // 0 system store only, 1 trust the certificate, 2 no verification
     QTest::addColumn<bool>("delivered");
     QTest::addColumn<QStringList>("serverSaw");
 
-    const QStringList starttls{"EHLO client.test", "STARTTLS", "<tls>", "EHLO client.test", "AUTH LOGIN",
-                               "dXNlcg==", "c2VjcmV0", "MAIL FROM:<s@client.test>", "RCPT TO:<r@tls.test>", "DATA", "QUIT"};
+    const QStringList starttls{"EHLO client.test",     "STARTTLS", "<tls>",    "EHLO client.test",
+                               "AUTH LOGIN",           "dXNlcg==", "c2VjcmV0", "MAIL FROM:<s@client.test>",
+                               "RCPT TO:<r@tls.test>", "DATA",     "QUIT"};
     QTest::newRow("STARTTLS, trusted certificate") << TlsMode::StartTlsRequired << 1 << true << starttls;
     QTest::newRow("STARTTLS, verification off") << TlsMode::StartTlsIfOffered << 2 << true << starttls;
-    QTest::newRow("STARTTLS, unknown certificate") << TlsMode::StartTlsRequired << 0 << false
-                                                   << QStringList{"EHLO client.test", "STARTTLS"};
-    QTest::newRow("implicit TLS") << TlsMode::ImplicitTls << 1 << true << QStringList{"<tls>"} + starttls.mid(3);
+    QTest::newRow("STARTTLS, unknown certificate")
+        << TlsMode::StartTlsRequired << 0 << false << QStringList{"EHLO client.test", "STARTTLS"};
+    QTest::newRow("implicit TLS") << TlsMode::ImplicitTls << 1 << true
+                                  << QStringList{"<tls>"} + starttls.mid(3);
 }
 
-void TestMailSocketTls::tls()
-{
+void TestMailSocketTls::tls() {
     QFETCH(TlsMode, mode);
     QFETCH(int, trust);
     QFETCH(bool, delivered);
@@ -142,8 +140,7 @@ void TestMailSocketTls::tls()
     socket.setTimeout(10);
     socket.setUserName("user");
     socket.setPassword("secret");
-    if (trust == 1)
-        socket.addTrustedCertificate(m_cert);
+    if (trust == 1) socket.addTrustedCertificate(m_cert);
     socket.setVerifyPeer(trust != 2);
 
     QStringList outcome;
@@ -157,9 +154,12 @@ void TestMailSocketTls::tls()
     });
     connect(&socket, &MailSocket::SENDFrom, &socket, [&] { socket.SetFrom("s@client.test"); });
     connect(&socket, &MailSocket::SENDTo, &socket, [&] { socket.SetTo({"r@tls.test", false}); });
-    connect(&socket, &MailSocket::SENDBody, &socket, [&] { socket.SetBody("Subject: tls\r\n\r\n.secret\r\n"); });
-    connect(&socket, &MailSocket::SENT, &socket, [&](const Recipient& r) { outcome << (r.delivered ? "ok" : "fail"); });
-    connect(&socket, &MailSocket::Failure, &socket, [&](int code, const QString&) { outcome << QString::number(code); });
+    connect(&socket, &MailSocket::SENDBody, &socket,
+            [&] { socket.SetBody("Subject: tls\r\n\r\n.secret\r\n"); });
+    connect(&socket, &MailSocket::SENT, &socket,
+            [&](const Recipient& r) { outcome << (r.delivered ? "ok" : "fail"); });
+    connect(&socket, &MailSocket::Failure, &socket,
+            [&](int code, const QString&) { outcome << QString::number(code); });
     connect(&socket, &MailSocket::Disconnected, &loop, &QEventLoop::quit);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     socket.Connect();

@@ -24,8 +24,7 @@ private Q_SLOTS:
     void labelsOfExchanges();
 };
 
-void TestMailSocketTransaction::outcomes_data()
-{
+void TestMailSocketTransaction::outcomes_data() {
     QTest::addColumn<bool>("pipelining");
     QTest::addColumn<QStringList>("exchange");   // after the greeting
     QTest::addColumn<QStringList>("recipients"); // one message each
@@ -45,40 +44,62 @@ void TestMailSocketTransaction::outcomes_data()
         << false << QStringList{mail, "S: 451 4.3.0 try later"} + lockstepOk("b@x.test") << two
         << QStringList{"Rejected 451 4.3.0 try later", "SENT a@x.test fail", "SENT b@x.test ok"} << true;
     QTest::newRow("MAIL 5xx, pipelined, no RSET")
-        << true
-        << QStringList{mail, rcptA, "C: DATA", "S: 550 5.7.1 sender refused", "S: 503 5.5.1 need MAIL",
-                       "S: 503 5.5.1 need RCPT"}
+        << true << QStringList{mail,
+                               rcptA,
+                               "C: DATA",
+                               "S: 550 5.7.1 sender refused",
+                               "S: 503 5.5.1 need MAIL",
+                               "S: 503 5.5.1 need RCPT"}
         << one << QStringList{"Rejected 550 5.7.1 sender refused", "SENT a@x.test fail"} << true;
     QTest::newRow("RCPT 5xx, lockstep, RSET")
-        << false << QStringList{mail, "S: 250 ok", rcptA, "S: 550 5.1.1 no such user", "C: RSET", "S: 250 reset"}
+        << false
+        << QStringList{mail, "S: 250 ok", rcptA, "S: 550 5.1.1 no such user", "C: RSET", "S: 250 reset"}
         << one << QStringList{"Rejected 550 5.1.1 no such user", "SENT a@x.test fail"} << true;
     QTest::newRow("RCPT 4xx, pipelined, DATA refusal not reported")
         << true
-        << QStringList{mail, rcptA, "C: DATA", "S: 250 ok", "S: 450 4.2.0 greylisted", "S: 554 5.5.1 no valid recipients",
-                       "C: RSET", "S: 250 reset"}
+        << QStringList{mail,
+                       rcptA,
+                       "C: DATA",
+                       "S: 250 ok",
+                       "S: 450 4.2.0 greylisted",
+                       "S: 554 5.5.1 no valid recipients",
+                       "C: RSET",
+                       "S: 250 reset"}
         << one << QStringList{"Rejected 450 4.2.0 greylisted", "SENT a@x.test fail"} << true;
     QTest::newRow("pipelined 354 without recipients ends data empty")
         << true
-        << QStringList{mail, rcptA, "C: DATA", "S: 250 ok", "S: 550 5.1.1 unknown", "S: 354 go", "C: .",
+        << QStringList{mail,
+                       rcptA,
+                       "C: DATA",
+                       "S: 250 ok",
+                       "S: 550 5.1.1 unknown",
+                       "S: 354 go",
+                       "C: .",
                        "S: 554 5.5.1 no recipients"}
         << one << QStringList{"Rejected 550 5.1.1 unknown", "SENT a@x.test fail"} << true;
     QTest::newRow("DATA 4xx, lockstep")
-        << false << QStringList{mail, "S: 250 ok", rcptA, "S: 250 ok", "C: DATA", "S: 451 4.3.0 busy", "C: RSET", "S: 250 ok"}
+        << false << QStringList{mail,      "S: 250 ok",         rcptA,     "S: 250 ok",
+                                "C: DATA", "S: 451 4.3.0 busy", "C: RSET", "S: 250 ok"}
         << one << QStringList{"Rejected 451 4.3.0 busy", "SENT a@x.test fail"} << true;
     QTest::newRow("DATA 5xx, pipelined")
-        << true
-        << QStringList{mail, rcptA, "C: DATA", "S: 250 ok", "S: 250 ok", "S: 554 5.3.0 no data today", "C: RSET", "S: 250 ok"}
+        << true << QStringList{mail,        rcptA,       "C: DATA",
+                               "S: 250 ok", "S: 250 ok", "S: 554 5.3.0 no data today",
+                               "C: RSET",   "S: 250 ok"}
         << one << QStringList{"Rejected 554 5.3.0 no data today", "SENT a@x.test fail"} << true;
     QTest::newRow("5xx after the data")
-        << false << QStringList{mail, "S: 250 ok", rcptA, "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 554 5.7.1 spam"}
-               + lockstepOk("b@x.test")
+        << false
+        << QStringList{mail,      "S: 250 ok", rcptA,  "S: 250 ok",
+                       "C: DATA", "S: 354 go", "DATA", "S: 554 5.7.1 spam"} +
+               lockstepOk("b@x.test")
         << two << QStringList{"Rejected 554 5.7.1 spam", "SENT a@x.test fail", "SENT b@x.test ok"} << true;
     QTest::newRow("4xx after the data, pipelined")
-        << true << QStringList{mail, rcptA, "C: DATA", "S: 250 ok", "S: 250 ok", "S: 354 go", "DATA", "S: 452 4.3.1 full"}
+        << true << QStringList{mail,        rcptA,       "C: DATA", "S: 250 ok",
+                               "S: 250 ok", "S: 354 go", "DATA",    "S: 452 4.3.1 full"}
         << one << QStringList{"Rejected 452 4.3.1 full", "SENT a@x.test fail"} << true;
-    QTest::newRow("421 at RCPT")
-        << false << QStringList{mail, "S: 250 ok", rcptA, "S: 421 4.3.2 shutting down"} << two
-        << QStringList{"SENT a@x.test fail", "Failure 421 421 4.3.2 shutting down"} << false;
+    QTest::newRow("421 at RCPT") << false
+                                 << QStringList{mail, "S: 250 ok", rcptA, "S: 421 4.3.2 shutting down"} << two
+                                 << QStringList{"SENT a@x.test fail", "Failure 421 421 4.3.2 shutting down"}
+                                 << false;
     QTest::newRow("dropped after RCPT")
         << false << QStringList{mail, "S: 250 ok", rcptA, "S: 250 ok", "C: DATA", "CLOSE"} << one
         << QStringList{"SENT a@x.test fail", "Failure 6 The server closed the connection."} << false;
@@ -87,22 +108,23 @@ void TestMailSocketTransaction::outcomes_data()
         << QStringList{"SENT a@x.test fail", "Failure 6 The server closed the connection."} << false;
     QTest::newRow("malformed reply")
         << false << QStringList{mail, "S: hello there"} << one
-        << QStringList{"SENT a@x.test fail", "Failure 3 Malformed reply from the server: malformed reply line: \"hello there\""}
+        << QStringList{"SENT a@x.test fail",
+                       "Failure 3 Malformed reply from the server: malformed reply line: \"hello there\""}
         << false;
     QTest::newRow("code changes inside a multi-line reply")
         << false << QStringList{mail, "S: 250-ok", "S: 251 ok"} << one
-        << QStringList{"SENT a@x.test fail",
-                       "Failure 3 Malformed reply from the server: reply code changed inside a multi-line reply: \"251 ok\""}
+        << QStringList{"SENT a@x.test fail", "Failure 3 Malformed reply from the server: reply code changed "
+                                             "inside a multi-line reply: \"251 ok\""}
         << false;
     QTest::newRow("replies split across reads, bare LF, multi-line")
-        << false
-        << QStringList{mail, "R: 25", "R: 0-first\\n250 second\\r\\n", rcptA, "R: 250 ok\\n", "C: DATA",
-                       "R: 354 go\\r", "R: \\n", "DATA", "S: 250 done"}
+        << false << QStringList{mail,           "R: 25",        "R: 0-first\\n250 second\\r\\n",
+                                rcptA,          "R: 250 ok\\n", "C: DATA",
+                                "R: 354 go\\r", "R: \\n",       "DATA",
+                                "S: 250 done"}
         << one << QStringList{"SENT a@x.test ok"} << true;
 }
 
-void TestMailSocketTransaction::outcomes()
-{
+void TestMailSocketTransaction::outcomes() {
     QFETCH(bool, pipelining);
     QFETCH(QStringList, exchange);
     QFETCH(QStringList, recipients);
@@ -123,8 +145,7 @@ void TestMailSocketTransaction::outcomes()
 
 // A lockstep client would wait for the MAIL reply; this script answers only after DATA.
 // Turned off, the same server gets lockstep.
-void TestMailSocketTransaction::pipelinedGroupIsOneWriteUnlessTurnedOff()
-{
+void TestMailSocketTransaction::pipelinedGroupIsOneWriteUnlessTurnedOff() {
     for (bool allowed : {true, false}) {
         Rig rig(greeting(true) + (allowed ? pipelinedOk("a@x.test") : lockstepOk("a@x.test")) + quit);
         rig.socket.setPipeliningAllowed(allowed);
@@ -134,16 +155,17 @@ void TestMailSocketTransaction::pipelinedGroupIsOneWriteUnlessTurnedOff()
         QCOMPARE(rig.server.mismatches(), QStringList());
         QCOMPARE(rig.driver.outcomes(), QStringList{"SENT a@x.test ok"});
         if (allowed)
-            QVERIFY(rig.server.clientBytes().contains("MAIL FROM:<sender@example.org>\r\nRCPT TO:<a@x.test>\r\nDATA\r\n"));
+            QVERIFY(rig.server.clientBytes().contains(
+                "MAIL FROM:<sender@example.org>\r\nRCPT TO:<a@x.test>\r\nDATA\r\n"));
     }
 }
 
-void TestMailSocketTransaction::blockReportsEachRecipient()
-{
+void TestMailSocketTransaction::blockReportsEachRecipient() {
     for (bool pipelining : {false, true}) {
         QStringList exchange{"C: MAIL FROM:<sender@example.org>"};
         QStringList replies{"S: 250 ok", "S: 250 ok", "S: 550 5.1.1 unknown b", "S: 250 ok", "S: 354 go"};
-        const QStringList rcpts{"C: RCPT TO:<a@x.test>", "C: RCPT TO:<b@x.test>", "C: RCPT TO:<c@x.test>", "C: DATA"};
+        const QStringList rcpts{"C: RCPT TO:<a@x.test>", "C: RCPT TO:<b@x.test>", "C: RCPT TO:<c@x.test>",
+                                "C: DATA"};
         if (pipelining) {
             exchange << rcpts << replies;
         } else {
@@ -151,18 +173,19 @@ void TestMailSocketTransaction::blockReportsEachRecipient()
                 exchange << rcpts[i] << replies[i + 1];
             exchange.insert(1, replies[0]);
         }
-        exchange << "DATA" << "S: 250 queued";
+        exchange << "DATA"
+                 << "S: 250 queued";
         Rig rig(greeting(pipelining) + exchange + quit);
-        rig.driver.messages << TestMessage{"sender@example.org", {"a@x.test", "b@x.test", "c@x.test"}, "hi", true};
+        rig.driver.messages << TestMessage{
+            "sender@example.org", {"a@x.test", "b@x.test", "c@x.test"}, "hi", true};
         QVERIFY(rig.run());
         QCOMPARE(rig.server.mismatches(), QStringList());
-        QCOMPARE(rig.driver.outcomes(),
-                 (QStringList{"Rejected 550 5.1.1 unknown b", "SENTBlock a@x.test=ok b@x.test=fail c@x.test=ok"}));
+        QCOMPARE(rig.driver.outcomes(), (QStringList{"Rejected 550 5.1.1 unknown b",
+                                                     "SENTBlock a@x.test=ok b@x.test=fail c@x.test=ok"}));
     }
 }
 
-void TestMailSocketTransaction::emptyBlockCompletesWithoutTraffic()
-{
+void TestMailSocketTransaction::emptyBlockCompletesWithoutTraffic() {
     Rig rig(greeting() + quit);
     rig.driver.messages << TestMessage{"sender@example.org", {}, "hi", true};
     QVERIFY(rig.run());
@@ -171,8 +194,7 @@ void TestMailSocketTransaction::emptyBlockCompletesWithoutTraffic()
     QCOMPARE(rig.driver.readyCount, 2);
 }
 
-void TestMailSocketTransaction::unasked421WhileIdle()
-{
+void TestMailSocketTransaction::unasked421WhileIdle() {
     Rig rig(greeting() + lockstepOk("a@x.test") + QStringList{"S: 421 4.4.2 idle too long"});
     rig.driver.messages << message("a@x.test");
     rig.driver.quitWhenDone = false;
@@ -182,8 +204,7 @@ void TestMailSocketTransaction::unasked421WhileIdle()
 }
 
 // The caller may answer a request after returning from the event.
-void TestMailSocketTransaction::answersMayComeLater()
-{
+void TestMailSocketTransaction::answersMayComeLater() {
     FakeServer server;
     server.setScript(greeting(true) + pipelinedOk("a@x.test") + quit);
     MailSocket s;
@@ -217,8 +238,7 @@ void TestMailSocketTransaction::answersMayComeLater()
     QCOMPARE(server.mismatches(), QStringList());
 }
 
-void TestMailSocketTransaction::dataFraming_data()
-{
+void TestMailSocketTransaction::dataFraming_data() {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QByteArray>("onTheWire");
 
@@ -231,12 +251,12 @@ void TestMailSocketTransaction::dataFraming_data()
     QTest::newRow("blank lines kept") << "\r\n\r\nx\r\n" << QByteArray("\r\n\r\nx\r\n");
 }
 
-void TestMailSocketTransaction::dataFraming()
-{
+void TestMailSocketTransaction::dataFraming() {
     QFETCH(QString, body);
     QFETCH(QByteArray, onTheWire);
     for (bool pipelining : {false, true}) {
-        Rig rig(greeting(pipelining) + (pipelining ? pipelinedOk("a@x.test") : lockstepOk("a@x.test")) + quit);
+        Rig rig(greeting(pipelining) + (pipelining ? pipelinedOk("a@x.test") : lockstepOk("a@x.test")) +
+                quit);
         rig.driver.messages << message("a@x.test", body);
         QVERIFY(rig.run());
         QCOMPARE(rig.server.mismatches(), QStringList());
@@ -244,14 +264,14 @@ void TestMailSocketTransaction::dataFraming()
     }
 }
 
-void TestMailSocketTransaction::commandLinesNeverCarryLineBreaks()
-{
-    Rig rig(QStringList{"S: 220 mx", "C: EHLO example.orgQUIT", "S: 250 ok", "C: MAIL FROM:<s@example.orgRSET>",
-                        "S: 250 ok", "C: RCPT TO:<a@x.testDATA>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA",
-                        "S: 250 ok"}
-            + quit);
+void TestMailSocketTransaction::commandLinesNeverCarryLineBreaks() {
+    Rig rig(QStringList{"S: 220 mx", "C: EHLO example.orgQUIT", "S: 250 ok",
+                        "C: MAIL FROM:<s@example.orgRSET>", "S: 250 ok", "C: RCPT TO:<a@x.testDATA>",
+                        "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 ok"} +
+            quit);
     rig.driver.domain = QString::fromLatin1("example.org\r\nQUIT\0", 18);
-    rig.driver.messages << TestMessage{"s@example.org\r\nRSET", {QString::fromLatin1("a@x.test\nDATA\r", 14)}, "x", false};
+    rig.driver.messages << TestMessage{
+        "s@example.org\r\nRSET", {QString::fromLatin1("a@x.test\nDATA\r", 14)}, "x", false};
     QVERIFY(rig.run());
     QCOMPARE(rig.server.mismatches(), QStringList());
     // Every CR is followed by LF and every LF preceded by CR: no stray line breaks.
@@ -261,20 +281,19 @@ void TestMailSocketTransaction::commandLinesNeverCarryLineBreaks()
     QVERIFY(!bytes.contains('\0'));
 }
 
-void TestMailSocketTransaction::sizeAndEightBitParameters()
-{
-    Rig rig(QStringList{"S: 220 mx", "C: EHLO example.org", "S: 250-mx", "S: 250-SIZE 10240000", "S: 250 8BITMIME",
-                        "C: MAIL FROM:<sender@example.org> SIZE=10 BODY=8BITMIME", "S: 250 ok",
-                        "C: RCPT TO:<a@x.test>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 ok"}
-            + quit);
+void TestMailSocketTransaction::sizeAndEightBitParameters() {
+    Rig rig(QStringList{"S: 220 mx", "C: EHLO example.org", "S: 250-mx", "S: 250-SIZE 10240000",
+                        "S: 250 8BITMIME", "C: MAIL FROM:<sender@example.org> SIZE=10 BODY=8BITMIME",
+                        "S: 250 ok", "C: RCPT TO:<a@x.test>", "S: 250 ok", "C: DATA", "S: 354 go", "DATA",
+                        "S: 250 ok"} +
+            quit);
     rig.driver.messages << message("a@x.test", QStringLiteral("caf\u00e9\r\n"));
     QVERIFY(rig.run());
     QCOMPARE(rig.server.mismatches().join('|'), QString());
     QCOMPARE(rig.socket.serverExtensions().sizeLimit, 10240000);
 }
 
-void TestMailSocketTransaction::labelsOfExchanges()
-{
+void TestMailSocketTransaction::labelsOfExchanges() {
     Rig rig(greeting() + lockstepOk("a@x.test") + quit);
     rig.driver.messages << message("a@x.test");
     QVERIFY(rig.run());

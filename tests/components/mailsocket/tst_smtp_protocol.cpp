@@ -24,15 +24,17 @@ private Q_SLOTS:
 };
 
 // Replies rendered as "code|lines|text" or "ERR|why".
-static QStringList parseAll(QByteArrayView input, qsizetype chunk = 0)
-{
+static QStringList parseAll(QByteArrayView input, qsizetype chunk = 0) {
     SmtpReplyParser parser;
     QStringList out;
     SmtpReply r;
     auto drain = [&] {
         while (parser.next(r))
             out << (r.malformed ? "ERR|" + QString::fromUtf8(r.error)
-                                : QStringLiteral("%1|%2|%3").arg(r.code).arg(r.lineCount).arg(QString::fromUtf8(r.text)));
+                                : QStringLiteral("%1|%2|%3")
+                                      .arg(r.code)
+                                      .arg(r.lineCount)
+                                      .arg(QString::fromUtf8(r.text)));
     };
     if (chunk == 0) {
         parser.feed(input);
@@ -46,40 +48,45 @@ static QStringList parseAll(QByteArrayView input, qsizetype chunk = 0)
     return out;
 }
 
-void TestSmtpProtocol::replies_data()
-{
+void TestSmtpProtocol::replies_data() {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("single") << QByteArray("250 ok\r\n") << QStringList{"250|1|250 ok"};
     QTest::newRow("code only") << QByteArray("250\r\n") << QStringList{"250|1|250"};
-    QTest::newRow("multi-line") << QByteArray("250-a\r\n250-b\r\n250 c\r\n") << QStringList{"250|3|250-a\r\n250-b\r\n250 c"};
-    QTest::newRow("two replies, bare LF") << QByteArray("220 hi\n354 go\n") << QStringList{"220|1|220 hi", "354|1|354 go"};
+    QTest::newRow("multi-line") << QByteArray("250-a\r\n250-b\r\n250 c\r\n")
+                                << QStringList{"250|3|250-a\r\n250-b\r\n250 c"};
+    QTest::newRow("two replies, bare LF")
+        << QByteArray("220 hi\n354 go\n") << QStringList{"220|1|220 hi", "354|1|354 go"};
     QTest::newRow("incomplete kept") << QByteArray("250-a\r\n250 b") << QStringList{};
     QTest::newRow("garbage") << QByteArray("hello\r\n") << QStringList{"ERR|malformed reply line: \"hello\""};
-    QTest::newRow("empty line") << QByteArray("\r\n250 ok\r\n") << QStringList{"ERR|malformed reply line: \"\"", "250|1|250 ok"};
-    QTest::newRow("bad separator") << QByteArray("250x\r\n") << QStringList{"ERR|malformed reply line: \"250x\""};
-    QTest::newRow("code out of range") << QByteArray("199 no\r\n600 no\r\n")
-                                       << QStringList{"ERR|reply code out of range: \"199 no\"",
-                                                      "ERR|reply code out of range: \"600 no\""};
+    QTest::newRow("empty line") << QByteArray("\r\n250 ok\r\n")
+                                << QStringList{"ERR|malformed reply line: \"\"", "250|1|250 ok"};
+    QTest::newRow("bad separator") << QByteArray("250x\r\n")
+                                   << QStringList{"ERR|malformed reply line: \"250x\""};
+    QTest::newRow("code out of range")
+        << QByteArray("199 no\r\n600 no\r\n")
+        << QStringList{"ERR|reply code out of range: \"199 no\"", "ERR|reply code out of range: \"600 no\""};
     QTest::newRow("code changes") << QByteArray("250-a\r\n550 b\r\n250 c\r\n")
-                                  << QStringList{"ERR|reply code changed inside a multi-line reply: \"550 b\"", "250|1|250 c"};
-    QTest::newRow("control bytes masked in error") << QByteArray("ab\x01\x7f\r\n")
-                                                   << QStringList{"ERR|malformed reply line: \"ab??\""};
-    QTest::newRow("NUL inside text kept") << QByteArray("250 a\0b\r\n", 9) << QStringList{QString::fromUtf8("250|1|250 a\0b", 13)};
+                                  << QStringList{
+                                         "ERR|reply code changed inside a multi-line reply: \"550 b\"",
+                                         "250|1|250 c"};
+    QTest::newRow("control bytes masked in error")
+        << QByteArray("ab\x01\x7f\r\n") << QStringList{"ERR|malformed reply line: \"ab??\""};
+    QTest::newRow("NUL inside text kept")
+        << QByteArray("250 a\0b\r\n", 9) << QStringList{QString::fromUtf8("250|1|250 a\0b", 13)};
     QTest::newRow("garbage mid multi-line")
-        << QByteArray("250-a\r\nxx\r\n250 ok\r\n") << QStringList{"ERR|malformed reply line: \"xx\"", "250|1|250 ok"};
+        << QByteArray("250-a\r\nxx\r\n250 ok\r\n")
+        << QStringList{"ERR|malformed reply line: \"xx\"", "250|1|250 ok"};
 }
 
-void TestSmtpProtocol::replies()
-{
+void TestSmtpProtocol::replies() {
     QFETCH(QByteArray, input);
     QFETCH(QStringList, expected);
     QCOMPARE(parseAll(input), expected);
 }
 
-void TestSmtpProtocol::bytewiseFeedingGivesTheSameReplies()
-{
+void TestSmtpProtocol::bytewiseFeedingGivesTheSameReplies() {
     const QByteArray input = "220-mx\r\n220 ready\r\n250-x\n250 y\r\nbad\r\n221 bye\r\n";
     const QStringList whole = parseAll(input);
     QCOMPARE(whole.size(), 4);
@@ -87,8 +94,7 @@ void TestSmtpProtocol::bytewiseFeedingGivesTheSameReplies()
         QCOMPARE(parseAll(input, chunk), whole);
 }
 
-void TestSmtpProtocol::overlongLineIsReportedOnceAndSkipped()
-{
+void TestSmtpProtocol::overlongLineIsReportedOnceAndSkipped() {
     QByteArray input(SmtpReplyParser::MaxLineLength + 100, 'x');
     input.prepend("250 ");
     input.append("\r\n250 after\r\n");
@@ -100,8 +106,7 @@ void TestSmtpProtocol::overlongLineIsReportedOnceAndSkipped()
     }
 }
 
-void TestSmtpProtocol::pendingDataAfterAReply()
-{
+void TestSmtpProtocol::pendingDataAfterAReply() {
     SmtpReplyParser p;
     SmtpReply r;
     p.feed("220 go\r\n");
@@ -117,8 +122,7 @@ void TestSmtpProtocol::pendingDataAfterAReply()
     QCOMPARE(r.firstLine(), QByteArrayView("220 go"));
 }
 
-void TestSmtpProtocol::dataContent_data()
-{
+void TestSmtpProtocol::dataContent_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QByteArray>("framed");
     QTest::addColumn<bool>("eightBit");
@@ -126,19 +130,20 @@ void TestSmtpProtocol::dataContent_data()
     QTest::newRow("empty") << QByteArray() << QByteArray(".\r\n") << false;
     QTest::newRow("plain") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\nb\r\n.\r\n") << false;
     QTest::newRow("no final newline") << QByteArray("a") << QByteArray("a\r\n.\r\n") << false;
-    QTest::newRow("dot lines") << QByteArray(".\r\n..\r\n.x") << QByteArray("..\r\n...\r\n..x\r\n.\r\n") << false;
+    QTest::newRow("dot lines") << QByteArray(".\r\n..\r\n.x") << QByteArray("..\r\n...\r\n..x\r\n.\r\n")
+                               << false;
     QTest::newRow("bare LF") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n.\r\n") << false;
     QTest::newRow("bare CR") << QByteArray("a\rb\r") << QByteArray("a\r\nb\r\n.\r\n") << false;
     QTest::newRow("LF CR") << QByteArray("a\n\rb") << QByteArray("a\r\n\r\nb\r\n.\r\n") << false;
     QTest::newRow("dot not at line start") << QByteArray("a.b\r\n") << QByteArray("a.b\r\n.\r\n") << false;
     QTest::newRow("NUL") << QByteArray("a\0.b", 4) << QByteArray("a.b\r\n.\r\n") << false;
-    QTest::newRow("NUL then dot at line start") << QByteArray("\0.b", 3) << QByteArray("..b\r\n.\r\n") << false;
+    QTest::newRow("NUL then dot at line start")
+        << QByteArray("\0.b", 3) << QByteArray("..b\r\n.\r\n") << false;
     QTest::newRow("8 bit") << QByteArray("caf\xc3\xa9") << QByteArray("caf\xc3\xa9\r\n.\r\n") << true;
     QTest::newRow("only line ends") << QByteArray("\n\n") << QByteArray("\r\n\r\n.\r\n") << false;
 }
 
-void TestSmtpProtocol::dataContent()
-{
+void TestSmtpProtocol::dataContent() {
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, framed);
     QFETCH(bool, eightBit);
@@ -147,8 +152,7 @@ void TestSmtpProtocol::dataContent()
     QCOMPARE(out, "prefix" + framed);
 }
 
-void TestSmtpProtocol::dataContentReusesCapacity()
-{
+void TestSmtpProtocol::dataContentReusesCapacity() {
     const QByteArray body = QByteArray("line of text\r\n").repeated(1000);
     QByteArray out;
     smtp::appendDataContent(out, body);
@@ -159,8 +163,7 @@ void TestSmtpProtocol::dataContentReusesCapacity()
     QCOMPARE(out.size(), body.size() + 3);
 }
 
-void TestSmtpProtocol::arguments_data()
-{
+void TestSmtpProtocol::arguments_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QByteArray>("helo");
@@ -174,8 +177,7 @@ void TestSmtpProtocol::arguments_data()
     QTest::newRow("ipv6") << "2001:db8::1" << QByteArray("<2001:db8::1>") << QByteArray("[IPv6:2001:db8::1]");
 }
 
-void TestSmtpProtocol::arguments()
-{
+void TestSmtpProtocol::arguments() {
     QFETCH(QString, input);
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, helo);
@@ -183,15 +185,15 @@ void TestSmtpProtocol::arguments()
     QCOMPARE(smtp::heloArgument(input), helo);
 }
 
-void TestSmtpProtocol::ehloKeywords()
-{
+void TestSmtpProtocol::ehloKeywords() {
     SmtpReplyParser p;
     p.feed("250-mx.test greets you\r\n250-pipelining\r\n250-SIZE 1000\r\n250-STARTTLS\r\n250-AUTH=LOGIN\r\n"
            "250-AUTH CRAM-MD5 PLAIN\r\n250 8BITMIME\r\n");
     SmtpReply r;
     QVERIFY(p.next(r));
     const smtp::Extensions e = smtp::Extensions::fromEhlo(r);
-    QVERIFY(e.esmtp && e.pipelining && e.startTls && e.eightBitMime && e.authLogin && e.authPlain && e.authAdvertised);
+    QVERIFY(e.esmtp && e.pipelining && e.startTls && e.eightBitMime && e.authLogin && e.authPlain &&
+            e.authAdvertised);
     QCOMPARE(e.sizeLimit, 1000);
 
     p.feed("250 mx.test only\r\n");

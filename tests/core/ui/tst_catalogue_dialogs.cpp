@@ -35,8 +35,7 @@ struct Started {
 QString buttonTexts(QDialog& d) {
     QStringList texts;
     for (const char* name : {"cmdOK", "cmdDontSave", "cmdCancel"})
-        if (auto* b = d.findChild<QPushButton*>(name))
-            texts << b->text();
+        if (auto* b = d.findChild<QPushButton*>(name)) texts << b->text();
     return texts.join('|');
 }
 
@@ -63,10 +62,10 @@ private Q_SLOTS:
         QTest::newRow("group delete") << 3 << 2 << "O&k|&Cancel" << false << false << true << groups;
         QTest::newRow("list save") << 1 << 0 << "&Save|&Don't Save|&Cancel" << true << true << false << lists;
         QTest::newRow("list open") << 1 << 1 << "O&k|&Cancel" << false << false << true << lists;
-        QTest::newRow("options open") << 2 << 1 << "O&k|&Cancel" << false << false << false
-                                      << QStringList{kDefaultProfileName};
-        QTest::newRow("message delete") << 0 << 2 << "O&k|&Cancel" << false << false << true
-                                        << QStringList{kSampleMessageName};
+        QTest::newRow("options open")
+            << 2 << 1 << "O&k|&Cancel" << false << false << false << QStringList{kDefaultProfileName};
+        QTest::newRow("message delete")
+            << 0 << 2 << "O&k|&Cancel" << false << false << true << QStringList{kSampleMessageName};
     }
     void whatTheDialogShows() {
         QFETCH(int, kind);
@@ -113,7 +112,9 @@ private Q_SLOTS:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(sample).center());
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(s.host.calls.filter("openListWindow:").size(), 1);
-        QVERIFY(s.host.calls.filter("openListWindow:").first().startsWith("openListWindow:" + kSampleListName + "|"));
+        QVERIFY(s.host.calls.filter("openListWindow:")
+                    .first()
+                    .startsWith("openListWindow:" + kSampleListName + "|"));
     }
 
     void invalidNameKeepsItOpen() {
@@ -158,7 +159,8 @@ private Q_SLOTS:
                  QStringLiteral("Please enter the name of the column you wish to add."));
         QCOMPARE(d.text(), QStringLiteral("Region"));
         d.show();
-        QTest::keyClicks(d.findChild<QLineEdit*>("txtInput"), "City"); // the default is selected, typing replaces it
+        QTest::keyClicks(d.findChild<QLineEdit*>("txtInput"),
+                         "City"); // the default is selected, typing replaces it
         QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(d.text(), QStringLiteral("City"));

@@ -24,14 +24,16 @@ private Q_SLOTS:
 
 namespace {
 
-NameQuery query(bool inferred = false)
-{
-    return NameQuery{"js@x.com", "John", "Smith", "The program guessed the following names.",
-                     inferred ? "Smith, John Paul Peter" : "", inferred};
+NameQuery query(bool inferred = false) {
+    return NameQuery{"js@x.com",
+                     "John",
+                     "Smith",
+                     "The program guessed the following names.",
+                     inferred ? "Smith, John Paul Peter" : "",
+                     inferred};
 }
 
-QStringList labelTexts(const QWidget& w)
-{
+QStringList labelTexts(const QWidget& w) {
     QStringList texts;
     for (const QLabel* l : w.findChildren<QLabel*>())
         texts << l->text();
@@ -40,8 +42,7 @@ QStringList labelTexts(const QWidget& w)
 
 } // namespace
 
-void TestFrmQueryUserReName::captions()
-{
+void TestFrmQueryUserReName::captions() {
     frmQueryUserReName form;
     EmailParser parser;
     form.load(parser, query());
@@ -57,8 +58,7 @@ void TestFrmQueryUserReName::captions()
     QCOMPARE(form.findChild<QLineEdit*>("txtLastName")->text(), QString("Smith"));
 }
 
-void TestFrmQueryUserReName::inferredShownOnlyWhenAsked()
-{
+void TestFrmQueryUserReName::inferredShownOnlyWhenAsked() {
     frmQueryUserReName form;
     EmailParser parser;
     form.show();
@@ -72,18 +72,19 @@ void TestFrmQueryUserReName::inferredShownOnlyWhenAsked()
     QCOMPARE(form.findChild<QLineEdit*>("txtInferred")->text(), QString("Smith, John Paul Peter"));
 }
 
-void TestFrmQueryUserReName::buttons_data()
-{
+void TestFrmQueryUserReName::buttons_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("names");
     QTest::addColumn<bool>("stillAsking");
-    QTest::newRow("confirm") << "cmdCfm" << "Jon|Smyth" << true;
-    QTest::newRow("best guess") << "cmdGuess" << "Jon|Smyth" << false;
-    QTest::newRow("not found") << "cmdNF" << "|" << true;
+    QTest::newRow("confirm") << "cmdCfm"
+                             << "Jon|Smyth" << true;
+    QTest::newRow("best guess") << "cmdGuess"
+                                << "Jon|Smyth" << false;
+    QTest::newRow("not found") << "cmdNF"
+                               << "|" << true;
 }
 
-void TestFrmQueryUserReName::buttons()
-{
+void TestFrmQueryUserReName::buttons() {
     QFETCH(QString, button);
     QFETCH(QString, names);
     QFETCH(bool, stillAsking);
@@ -99,8 +100,7 @@ void TestFrmQueryUserReName::buttons()
     QVERIFY(!form.isVisible());
 }
 
-void TestFrmQueryUserReName::enterConfirms()
-{
+void TestFrmQueryUserReName::enterConfirms() {
     frmQueryUserReName form;
     EmailParser parser;
     form.load(parser, query());
@@ -112,12 +112,12 @@ void TestFrmQueryUserReName::enterConfirms()
     QVERIFY(!form.isVisible());
 }
 
-void TestFrmQueryUserReName::asksModally()
-{
+void TestFrmQueryUserReName::asksModally() {
     frmQueryUserReName form;
     EmailParser parser(nullptr, &form);
     parser.setSourceFileType("Mailbox");
-    QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(form.findChild<QPushButton*>("cmdNF"), Qt::LeftButton); });
+    QTimer::singleShot(0, &form,
+                       [&form] { QTest::mouseClick(form.findChild<QPushButton*>("cmdNF"), Qt::LeftButton); });
     qsizetype position = 1;
     int status = 0;
     QString address;

@@ -5,11 +5,11 @@
 //
 // SENDORA_SCREENSHOT=<file.png> saves the screen after the refused-recipient send.
 
-#include "../MailingFixture.h"
 #include "components/mailsocket/FakeTransport.h"
 #include "mailing/MailEvent.h"
 #include "mailing/ui/SendResultsModel.h"
 #include "mailing/ui/frmSendMail.h"
+#include "support/MailingFixture.h"
 #include "support/SmtpSink.h"
 
 #include <QCheckBox>

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
-
 #include <functional>
 
 namespace sendora::test {

@@ -3,13 +3,13 @@
 // start-up's initialization run and the main window's commands. The page checks' exact
 // messages are tst_profilewizard's.
 
+#include "WhenModal.h"
 #include "components/jet/Jet.h"
 #include "core/Startup.h"
 #include "core/SystemDatabase.h"
 #include "screens/ui/MdiMain.h"
 #include "screens/ui/frmSDProfileWiz.h"
 #include "support/TestApp.h"
-#include "WhenModal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,8 +23,8 @@
 #include <QToolButton>
 
 using namespace sendora;
-using sendora::test::TestApp;
 using sendora::test::msg;
+using sendora::test::TestApp;
 using sendora::test::whenModal;
 
 namespace {
@@ -41,7 +41,9 @@ struct Started {
     QString sdr() const { return app.ctx->paths.systemDatabase(); }
     int rows(const QString& name) const {
         auto db = jet::Database::open(sdr(), jet::Database::OpenMode::ReadOnly);
-        return db->openRecordset("SELECT Count(*) FROM Profile WHERE ProfileName = " + jet::quote(name))->value(0).toInt();
+        return db->openRecordset("SELECT Count(*) FROM Profile WHERE ProfileName = " + jet::quote(name))
+            ->value(0)
+            .toInt();
     }
 };
 
@@ -52,8 +54,7 @@ struct Driver {
 
     template <typename T = QWidget> T* get(const char* name) const {
         T* found = w->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no %s", name);
+        if (!found) qFatal("no %s", name);
         return found;
     }
     // Check boxes and option buttons take the click on their box, at the left.
@@ -109,9 +110,11 @@ private Q_SLOTS:
         show(&wizard);
 
         // 1: introduction only.
-        QVERIFY(wizard.windowTitle().startsWith("Create a New Set of Sendora Mail Delivery Options - Step 1 of 8"));
+        QVERIFY(wizard.windowTitle().startsWith(
+            "Create a New Set of Sendora Mail Delivery Options - Step 1 of 8"));
         QVERIFY(d.get<QLabel>("lblIntro")->text().startsWith("This wizard will walk you through"));
-        QVERIFY(!d.enabled("cmdBack") && d.enabled("cmdNext") && !d.enabled("cmdFinish") && !d.enabled("cmdHelp"));
+        QVERIFY(!d.enabled("cmdBack") && d.enabled("cmdNext") && !d.enabled("cmdFinish") &&
+                !d.enabled("cmdHelp"));
         QVERIFY(d.get<QPushButton>("cmdNext")->isDefault());
         d.snap();
         QVERIFY(d.press().isEmpty());
@@ -180,7 +183,8 @@ private Q_SLOTS:
         d.type("txtTimeDelay", "");
         QCOMPARE(d.press().size(), 1);
         d.click("optNoDelay"); // clears both
-        QVERIFY(!d.get<QCheckBox>("chkTimedBlocks")->isChecked() && !d.get<QCheckBox>("chkInsertTimeDelay")->isChecked());
+        QVERIFY(!d.get<QCheckBox>("chkTimedBlocks")->isChecked() &&
+                !d.get<QCheckBox>("chkInsertTimeDelay")->isChecked());
         d.click("chkTimedBlocks");
         d.snap();
         QVERIFY(d.press().isEmpty());
@@ -242,8 +246,8 @@ private Q_SLOTS:
         MailEvent m;
         GetMEPFromDB(*s.app.ctx, m, "Spring promo");
         // Every control reached its column.
-        QCOMPARE(QStringList({m.ProfileDescription, m.From, m.ReplyTo, m.SentFlag, m.SentFlagToCheck, m.SmtpServer,
-                              m.username, m.password, m.dns_server, m.default_mail}),
+        QCOMPARE(QStringList({m.ProfileDescription, m.From, m.ReplyTo, m.SentFlag, m.SentFlagToCheck,
+                              m.SmtpServer, m.username, m.password, m.dns_server, m.default_mail}),
                  QStringList({"Season \"one\"", "sales@example.org", "", "DONE \"spring\"", "DONE \"spring\"",
                               "smtp.example.org", "mailer", "s3cret", "192.0.2.53", "fallback.example.org"}));
         QCOMPARE(QList<int>({m.SendBlockSize, m.TimedBlockSize, m.TimeIncrement, m.smtp_port, m.smtp_tls,
@@ -251,7 +255,8 @@ private Q_SLOTS:
                  QList<int>({500, 50, 2, 587, TlsStartTlsRequired, 1, 5, 10}));
         QVERIFY(m.bSendInBlocks && m.bTimedBlocks && !m.bInsertTimeDelay);
         QVERIFY(m.auth && m.direct_send && m.default_server);
-        QCOMPARE(s.app.ctx->settingsFile.read(kAppDefaults, "MailEventProfile"), QStringLiteral("Spring promo"));
+        QCOMPARE(s.app.ctx->settingsFile.read(kAppDefaults, "MailEventProfile"),
+                 QStringLiteral("Spring promo"));
         QCOMPARE(s.host.changed, QStringList{"Spring promo"});
     }
 
@@ -265,7 +270,8 @@ private Q_SLOTS:
         d.type("txtProfileName", "a|b");
         d.tabOut("txtProfileName");
         QTRY_COMPARE(s.app.ui.shown.size(), 1);
-        QVERIFY(s.app.ui.transcript().first().startsWith("message|exclamation|OK|Sendora|Please Enter a Valid Filename."));
+        QVERIFY(s.app.ui.transcript().first().startsWith(
+            "message|exclamation|OK|Sendora|Please Enter a Valid Filename."));
         QTRY_COMPARE(QApplication::focusWidget(), d.get("txtProfileName"));
         s.app.ui.clear();
         d.type("txtProfileName", "Fine name");
@@ -280,7 +286,8 @@ private Q_SLOTS:
         Driver d{&wizard, &s.app.ui};
         QVERIFY(wizard.prepareExisting(kDefaultProfileName));
         show(&wizard);
-        QVERIFY(wizard.windowTitle().startsWith("View or Modify a Set of Sendora Mail Delivery Options - Step 1 of 8"));
+        QVERIFY(wizard.windowTitle().startsWith(
+            "View or Modify a Set of Sendora Mail Delivery Options - Step 1 of 8"));
         d.click("cmdNext");
         QCOMPARE(d.get<QLabel>("lblProfileName")->text(), QStringLiteral("Current Profile Name:"));
         d.get<QLineEdit>("txtProfileName")->clear();
@@ -314,10 +321,11 @@ private Q_SLOTS:
         QVERIFY(wizard.isVisible());
         s.app.ui.answers = {Answer::Yes};
         QVERIFY(wizard.close());
-        QCOMPARE(s.app.ui.transcript(),
-                 QStringList(2, msg("Are you sure you wish to exit?  Any changes you made in the wizard will be "
-                                    "lost\r\nUse the finish button to save modifications.",
-                                    "information", "YesNo")));
+        QCOMPARE(
+            s.app.ui.transcript(),
+            QStringList(2, msg("Are you sure you wish to exit?  Any changes you made in the wizard will be "
+                               "lost\r\nUse the finish button to save modifications.",
+                               "information", "YesNo")));
         s.app.ui.clear();
         wizard.prepareNew();
         show(&wizard);
@@ -338,9 +346,12 @@ private Q_SLOTS:
         wizard.endSystem = [&ended] { ++ended; };
         wizard.prepareNew(kDefaultProfileName);
         show(&wizard);
-        QVERIFY(d.get<QLabel>("lblIntro")->text().endsWith(
-            "Note: This initialization procedure must be completed in order to Sendora to run"));
-        const QString question = msg("This will exit Sendora.  Are you sure you wish to exit?", "question", "YesNo");
+        QVERIFY(d.get<QLabel>("lblIntro")
+                    ->text()
+                    .endsWith(
+                        "Note: This initialization procedure must be completed in order to Sendora to run"));
+        const QString question =
+            msg("This will exit Sendora.  Are you sure you wish to exit?", "question", "YesNo");
         s.app.ui.answers = {Answer::No};
         QCOMPARE(d.press("cmdCancel"), QStringList{question});
         QVERIFY(wizard.isVisible());

@@ -2,6 +2,7 @@
 // are answered through the scripted seam; list and message windows are stand-ins that
 // register like the real ones will.
 
+#include "WhenModal.h"
 #include "components/jet/Jet.h"
 #include "core/ListActions.h"
 #include "core/Startup.h"
@@ -9,7 +10,6 @@
 #include "screens/ui/ListBar.h"
 #include "screens/ui/MdiMain.h"
 #include "support/TestApp.h"
-#include "WhenModal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,7 +32,8 @@ namespace {
 
 class StandIn : public QWidget, public MdiChild {
 public:
-    StandIn(ActiveChild kind, const QString& name, QStringList* log) : m_kind(kind), m_name(name), m_log(log) {}
+    StandIn(ActiveChild kind, const QString& name, QStringList* log)
+        : m_kind(kind), m_name(name), m_log(log) {}
     ActiveChild childKind() const override { return m_kind; }
     QString childName() const override { return m_name; }
     QString mergeListName() const override { return mergeList; }
@@ -61,9 +62,7 @@ struct Main {
     QStringList log;
     int newMessages = 0;
 
-    explicit Main(bool withWindows = true) {
-        start(withWindows);
-    }
+    explicit Main(bool withWindows = true) { start(withWindows); }
     void start(bool withWindows) {
         window = std::make_unique<MdiMain>(*app.ctx);
         app.ctx->host = window.get();
@@ -73,7 +72,9 @@ struct Main {
                 return new StandIn(ActiveChild::List, caption, &log);
             };
             makers.messageEditor = [this](const QString& name) {
-                return new StandIn(ActiveChild::Message, name.isEmpty() ? QStringLiteral("Untitled Message %1").arg(++newMessages) : name, &log);
+                return new StandIn(
+                    ActiveChild::Message,
+                    name.isEmpty() ? QStringLiteral("Untitled Message %1").arg(++newMessages) : name, &log);
             };
             window->setChildWindowMakers(makers);
         }
@@ -100,8 +101,7 @@ QString msg(const QString& text, const QString& icon = "none", const QString& bu
 // With SENDORA_SCREENSHOT_DIR set, windows met on the way are saved there for a look.
 void snap(QWidget* w, const QString& name) {
     const QString dir = qEnvironmentVariable("SENDORA_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        w->grab().save(dir + "/" + name + ".png");
+    if (!dir.isEmpty()) w->grab().save(dir + "/" + name + ".png");
 }
 
 QListWidgetItem* listbarItem(MdiMain& w, const QString& group, const QString& caption) {
@@ -125,8 +125,7 @@ private Q_SLOTS:
         QVERIFY(m.window->isVisible());
         QCOMPARE(m.window->objectName(), QStringLiteral("mdiMain"));
         for (const Command& cmd : commands()) {
-            if (cmd.menu == Menu::None)
-                continue;
+            if (cmd.menu == Menu::None) continue;
             QAction* a = m.action(QLatin1String(cmd.id));
             QVERIFY2(a, cmd.id);
             QCOMPARE(a->text(), QLatin1String(cmd.caption));
@@ -140,8 +139,8 @@ private Q_SLOTS:
 
     void inertCommandsSayWhatTheyWillDo() {
         Main m(false);
-        for (const char* id : {"id_FileNewMessage", "id_FileOpenMessage", "id_FileOpenList", "id_SDWiz", "id_SDCentral",
-                               "ID_Options", "id_ToolsImportMailbox"}) {
+        for (const char* id : {"id_FileNewMessage", "id_FileOpenMessage", "id_FileOpenList", "id_SDWiz",
+                               "id_SDCentral", "ID_Options", "id_ToolsImportMailbox"}) {
             QVERIFY2(!m.enabled(id), id);
             QVERIFY2(m.action(id)->toolTip().contains(QLatin1String(findCommand(id)->description)), id);
         }
@@ -183,7 +182,8 @@ private Q_SLOTS:
         m.closeActive();
         QCOMPARE(m.children(), 0);
         QCOMPARE(m.panel("sbLists"), QStringLiteral("Lists: 0"));
-        for (const char* id : {"id_Edit", "id_FileClose", "id_FileCloseAll", "id_FileSave", "id_FileSaveAs", "id_Tools"})
+        for (const char* id :
+             {"id_Edit", "id_FileClose", "id_FileCloseAll", "id_FileSave", "id_FileSaveAs", "id_Tools"})
             QVERIFY2(!m.enabled(id), id);
     }
 
@@ -203,12 +203,13 @@ private Q_SLOTS:
         clickListbar(*m.window, "Mailing Lists", "New list");
         QCOMPARE(m.children(), 41);
         QCOMPARE(m.app.ui.transcript(),
-                 (QStringList{msg("You must close some of your open lists and messages before creating any new ones.",
-                                  "exclamation"),
-                              msg("You must close some of your open lists and messages before opening any new ones.",
-                                  "exclamation"),
-                              msg("You must close some of your open lists and messages before creating any new ones.",
-                                  "exclamation")}));
+                 (QStringList{
+                     msg("You must close some of your open lists and messages before creating any new ones.",
+                         "exclamation"),
+                     msg("You must close some of your open lists and messages before opening any new ones.",
+                         "exclamation"),
+                     msg("You must close some of your open lists and messages before creating any new ones.",
+                         "exclamation")}));
         m.closeActive();
         m.app.ui.clear();
         whenModal([](QDialog* d) {
@@ -228,7 +229,8 @@ private Q_SLOTS:
         QVERIFY(!m.window->close());
         QVERIFY(m.window->isVisible());
         QCOMPARE(m.log.filter(":close"), QStringList{kSampleListName + ":close-refused"});
-        QCOMPARE(m.app.ctx->settingsFile.read("Defaults", "MainWinState", "<absent>"), QStringLiteral("<absent>"));
+        QCOMPARE(m.app.ctx->settingsFile.read("Defaults", "MainWinState", "<absent>"),
+                 QStringLiteral("<absent>"));
 
         list->refuseClose = false;
         QVERIFY(m.window->close());
@@ -276,7 +278,8 @@ private Q_SLOTS:
         Main m;
         whenModal([](QDialog* chooser) {
             QCOMPARE(chooser->objectName(), QStringLiteral("frmSendoraGroupOptions"));
-            QCOMPARE(chooser->findChild<QPushButton*>("cmdClose")->toolTip(), QStringLiteral("Close this screen"));
+            QCOMPARE(chooser->findChild<QPushButton*>("cmdClose")->toolTip(),
+                     QStringLiteral("Close this screen"));
             snap(chooser, "chooser-groups");
             whenModal([](QDialog* d) {
                 QCOMPARE(d->findChild<QLabel*>("lblPrompt")->text(),
@@ -291,7 +294,8 @@ private Q_SLOTS:
         });
         clickListbar(*m.window, "Sendoras", "Sendora Groups");
         auto db = jet::Database::open(m.app.ctx->paths.systemDatabase(), jet::Database::OpenMode::ReadOnly);
-        auto rs = db->openRecordset("SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"Customers\"");
+        auto rs =
+            db->openRecordset("SELECT SendoraDescription FROM Sendora WHERE SendoraName = \"Customers\"");
         QVERIFY(!rs->eof());
         QCOMPARE(rs->value(0).toString(), QStringLiteral("Paying ones"));
     }
@@ -300,8 +304,8 @@ private Q_SLOTS:
         Main m;
         m.window->ShowListFromName(kSampleListName);
         m.trigger("id_EditDeleteRecord");
-        QCOMPARE(m.app.ui.transcript(),
-                 QStringList{msg("Please select a row or rows for deletion.", "information", "OK", "Delete Row")});
+        QCOMPARE(m.app.ui.transcript(), QStringList{msg("Please select a row or rows for deletion.",
+                                                        "information", "OK", "Delete Row")});
         m.trigger("id_WindowHideLists");
         QCOMPARE(m.action("id_WindowHideLists")->text(), QStringLiteral("Show Lists"));
         QVERIFY(!m.area()->subWindowList().first()->isVisible());

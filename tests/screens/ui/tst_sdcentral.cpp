@@ -5,6 +5,7 @@
 //
 // SENDORA_SCREENSHOT_DIR=<folder> saves Sendora Central and the send screen there.
 
+#include "WhenModal.h"
 #include "components/jet/Jet.h"
 #include "core/Catalogue.h"
 #include "core/Startup.h"
@@ -16,11 +17,9 @@
 #include "support/DbQuery.h"
 #include "support/SmtpSink.h"
 #include "support/TestApp.h"
-#include "WhenModal.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
-#include <QSignalSpy>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -28,13 +27,14 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
 using namespace sendora;
-using sendora::test::TestApp;
 using sendora::test::msg;
+using sendora::test::TestApp;
 using sendora::test::whenModal;
 
 namespace {
@@ -43,8 +43,7 @@ const QString kSampleGroup = QStringLiteral("Sample");
 
 void snap(QWidget* w, const QString& name) {
     const QString dir = qEnvironmentVariable("SENDORA_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        w->window()->grab().save(dir + "/" + name + ".png");
+    if (!dir.isEmpty()) w->window()->grab().save(dir + "/" + name + ".png");
 }
 
 struct Central {
@@ -60,8 +59,7 @@ struct Central {
         makers.mailingCentre = mailingCentreMaker(*app.ctx);
         window->setChildWindowMakers(makers);
         Startup s(*app.ctx);
-        if (!s.run())
-            qFatal("start-up failed: %s", qPrintable(s.failureText()));
+        if (!s.run()) qFatal("start-up failed: %s", qPrintable(s.failureText()));
         app.ui.clear();
         if (!QTest::qWaitFor([this] { return window->mailingCentre() != nullptr; }, 5000))
             qFatal("Sendora Central did not open at start");
@@ -71,8 +69,7 @@ struct Central {
     void execute(const QString& sql) { jet::Database::open(sdr())->execute(sql, true); }
     template <typename T> T* w(const char* name) const {
         T* widget = centre->findChild<T*>(QLatin1String(name));
-        if (!widget)
-            qFatal("no widget %s", name);
+        if (!widget) qFatal("no widget %s", name);
         return widget;
     }
     bool enabled(const char* name) const { return w<QWidget>(name)->isEnabled(); }
@@ -97,12 +94,16 @@ struct Central {
     void seed() {
         execute("INSERT INTO Sendora VALUES(\"Autumn\",\"\")");
         execute("INSERT INTO Sendora VALUES(\"Zebra\",\"\")");
-        execute("INSERT INTO List([listname],[listpath],[listdescription]) values(\"Staff\",\"Staff.mdb\",\"\")");
-        execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, DateSent, SentCount, LastCount) "
-                "VALUES(\"Zebra\",\"Staff\",\"Sample - Sendora\",\"Default Delivery Options\",\"Jan 05 2024  08:00 AM\","
+        execute(
+            "INSERT INTO List([listname],[listpath],[listdescription]) values(\"Staff\",\"Staff.mdb\",\"\")");
+        execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, DateSent, SentCount, "
+                "LastCount) "
+                "VALUES(\"Zebra\",\"Staff\",\"Sample - Sendora\",\"Default Delivery Options\",\"Jan 05 2024  "
+                "08:00 AM\","
                 "12,4)");
         execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile, SentCount) "
-                "VALUES(\"Zebra\",\"" + kSampleListName + "\",\"Sample - Sendora\",\"Default Delivery Options\",0)");
+                "VALUES(\"Zebra\",\"" +
+                kSampleListName + "\",\"Sample - Sendora\",\"Default Delivery Options\",0)");
         centre->SetupNewFlexGrid();
     }
 };
@@ -139,17 +140,20 @@ private Q_SLOTS:
         QStringList names;
         for (int r = 0; r < c.centre->outline().rowsInUse(); ++r)
             names << QString(c.centre->outline().levelOf(r), u'-') + c.cell(r, 0);
-        QCOMPARE(names, (QStringList{"Autumn", "Sample", "-" + kSampleListName, "--" + kSampleMessageName, "Zebra",
-                                     "-" + kSampleListName, "--" + kSampleMessageName, "-Staff",
+        QCOMPARE(names, (QStringList{"Autumn", "Sample", "-" + kSampleListName, "--" + kSampleMessageName,
+                                     "Zebra", "-" + kSampleListName, "--" + kSampleMessageName, "-Staff",
                                      "--" + kSampleMessageName}));
         QCOMPARE(c.cell(8, SDCentralOutline::DateColumn), QStringLiteral("Jan 05 2024  08:00 AM"));
-        QCOMPARE(c.cell(8, SDCentralOutline::LastColumn) + "/" + c.cell(8, SDCentralOutline::TotalColumn), "4/12");
+        QCOMPARE(c.cell(8, SDCentralOutline::LastColumn) + "/" + c.cell(8, SDCentralOutline::TotalColumn),
+                 "4/12");
         QCOMPARE(c.fg(4), QColor(204, 0, 51));
         QCOMPARE(c.fg(5), QColor(64, 128, 64));
         QCOMPARE(c.fg(6), QColor(0, 0, 102));
         QCOMPARE(c.bg(6, SDCentralOutline::TotalColumn), QColor(Qt::white));
-        const int group = c.view()->visualRect(c.at(4)).height(), list = c.view()->visualRect(c.at(5)).height();
-        QVERIFY2(qAbs(group - qRound(list * 1.3)) <= 1, qPrintable(QStringLiteral("%1 %2").arg(group).arg(list)));
+        const int group = c.view()->visualRect(c.at(4)).height(),
+                  list = c.view()->visualRect(c.at(5)).height();
+        QVERIFY2(qAbs(group - qRound(list * 1.3)) <= 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(group).arg(list)));
 
         // The message deleted elsewhere: its rows turn grey, and are refused what they cannot do.
         c.app.ui.answers = {Answer::Yes};
@@ -209,7 +213,9 @@ private Q_SLOTS:
         QVERIFY(group->currentText().isEmpty() && message->currentText().isEmpty());
         QCOMPARE(list->currentText(), kSampleListName);
         QCOMPARE(c.w<QComboBox>("cboDeliveryOptions")->currentText(), kDefaultProfileName);
-        QCOMPARE(test::scalar(c.sdr(), "SELECT Count(*) FROM MailEvent WHERE SendoraName = \"Autumn\"").toInt(), 1);
+        QCOMPARE(
+            test::scalar(c.sdr(), "SELECT Count(*) FROM MailEvent WHERE SendoraName = \"Autumn\"").toInt(),
+            1);
 
         // A group made elsewhere appears and is selected; its deletion from the menu takes the rows.
         QVERIFY(CreateGroup(*c.app.ctx, "Beta", "made in the catalogue"));
@@ -221,7 +227,9 @@ private Q_SLOTS:
         QCOMPARE(c.cell(0, 0), QStringLiteral("Beta"));
         QCOMPARE(c.app.ui.transcript().first(),
                  msg("Are you sure you wish to delete the group 'Autumn'?", "question", "YesNo"));
-        QCOMPARE(test::scalar(c.sdr(), "SELECT Count(*) FROM MailEvent WHERE SendoraName = \"Autumn\"").toInt(), 0);
+        QCOMPARE(
+            test::scalar(c.sdr(), "SELECT Count(*) FROM MailEvent WHERE SendoraName = \"Autumn\"").toInt(),
+            0);
     }
 
     void refusalsSayWhy() {
@@ -234,21 +242,24 @@ private Q_SLOTS:
         c.centre->UpdateListInSDDisplay("Staff");
         c.centre->runRowCommand(7, "Open this List");
         c.centre->runRowCommand(7, "Select this List for New Mailing");
-        c.execute("INSERT INTO List([listname],[listpath],[listdescription]) values(\"Staff\",\"Staff.mdb\",\"\")");
+        c.execute(
+            "INSERT INTO List([listname],[listpath],[listdescription]) values(\"Staff\",\"Staff.mdb\",\"\")");
         c.centre->UpdateListInSDDisplay("Staff");
         c.execute("DELETE FROM List WHERE ListName = \"Staff\"");
         c.centre->SendSendoraIfPossible(8);
         c.execute("UPDATE Profile SET direct_send = -1");
         c.centre->SendSendoraIfPossible(6);
-        QCOMPARE(c.app.ui.transcript(),
-                 (QStringList{msg(SDCentral::kSelectMailingFirst),
-                              msg("Cannot open 'Staff'.  This List has been removed from Sendora."),
-                              msg("Cannot select 'Staff' for a new mailing.  This List has been removed from Sendora."),
-                              msg("This mailing cannot be sent.  The 'Staff' mailing list has been deleted from "
-                                  "Sendora.  Please either re-create this list or create another mailing using a "
-                                  "valid list.",
-                                  "exclamation"),
-                              msg(frmSDCentral::kDirectSendUnavailable)}));
+        QCOMPARE(
+            c.app.ui.transcript(),
+            (QStringList{
+                msg(SDCentral::kSelectMailingFirst),
+                msg("Cannot open 'Staff'.  This List has been removed from Sendora."),
+                msg("Cannot select 'Staff' for a new mailing.  This List has been removed from Sendora."),
+                msg("This mailing cannot be sent.  The 'Staff' mailing list has been deleted from "
+                    "Sendora.  Please either re-create this list or create another mailing using a "
+                    "valid list.",
+                    "exclamation"),
+                msg(frmSDCentral::kDirectSendUnavailable)}));
         QVERIFY(!QApplication::activeModalWidget());
     }
 
@@ -272,14 +283,14 @@ private Q_SLOTS:
 
     void sendThroughSmtpSinkUpdatesTheOutline() {
         if (!test::SmtpSink::available()) {
-            if (test::SmtpSink::mustExist())
-                QFAIL("smtp-sink is not installed");
+            if (test::SmtpSink::mustExist()) QFAIL("smtp-sink is not installed");
             QSKIP("smtp-sink is not installed");
         }
         test::SmtpSink sink;
         QVERIFY(sink.start());
         Central c;
-        c.execute("UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"news@example.org\", ReplyTo = \"\"");
+        c.execute(
+            "UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"news@example.org\", ReplyTo = \"\"");
         c.app.ctx->settings.smtpPort = sink.port();
         c.centre->SelectOutlineRow(2);
         QVERIFY(c.enabled("cmdSend"));
@@ -301,7 +312,8 @@ private Q_SLOTS:
         QCOMPARE(c.cell(2, SDCentralOutline::LastColumn), QStringLiteral("5"));
         QCOMPARE(c.cell(2, SDCentralOutline::TotalColumn), QStringLiteral("5"));
         QCOMPARE(c.centre->selectedRow(), 2);
-        const QString where = QStringLiteral(" FROM MailEvent WHERE MailEventName = ") + c.cell(2, SDCentralOutline::IdColumn);
+        const QString where =
+            QStringLiteral(" FROM MailEvent WHERE MailEventName = ") + c.cell(2, SDCentralOutline::IdColumn);
         QCOMPARE(test::scalar(c.sdr(), "SELECT DateSent" + where).toString(), date);
         QCOMPARE(test::scalar(c.sdr(), "SELECT SentCount" + where).toInt(), 5);
         QCOMPARE(test::scalar(c.sdr(), "SELECT LastCount" + where).toInt(), 5);

@@ -1,0 +1,88 @@
+#pragma once
+// One send of a prepared mailing (a MailEvent row) through its relay server: loads the
+// row and its delivery options, picks the server, runs the relay session and writes the
+// counts back to the row. The send screen and sendora-cli both drive this.
+
+#include "components/mailsocket/MailSocket.h"
+#include "mailing/MailEvent.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace sendora {
+
+struct AppContext;
+class SendMDBList;
+class SMTPSocket;
+class ListMessageSource;
+
+// The names and figures of one MailEvent row.
+struct MailingRow {
+    qint64 id = 0;
+    QString group;
+    QString list;
+    QString message;
+    QString profile;
+    QString dateSent;
+    qint64 sentCount = 0;
+    qint64 sentCountFailed = 0;
+    qint64 lastCount = 0;
+};
+
+std::optional<MailingRow> loadMailingRow(AppContext& ctx, qint64 id);
+
+// Adds one send's figures to its MailEvent row: DateSent, SentCount + passed,
+// SentCountFailed + failed, LastCount = passed. False when the row is gone.
+bool storeMailingResults(AppContext& ctx, qint64 id, qint64 passed, qint64 failed, const QString& dateSent);
+
+// The relay server for these delivery options: SmtpServer, else the MailServer setting.
+QString relayServerFor(const AppContext& ctx, const MailEvent& options);
+bool isPlaceholderServer(const QString& server);
+
+class RelaySend : public QObject {
+    Q_OBJECT
+public:
+    RelaySend(AppContext& ctx, const MailingRow& row, QObject* parent = nullptr);
+    ~RelaySend() override;
+
+    // Set before start(); tests put a scripted server here.
+    mail::TransportFactory transportFactory;
+    int commandTimeout = 30; // seconds
+    // Called with the new session before it starts, so a screen sees its first log lines.
+    std::function<void(SMTPSocket&)> onSessionCreated;
+
+    // Loads the delivery options and starts the session. False when the mailing could not
+    // start (a message said why); finished() is then not emitted.
+    bool start();
+    SMTPSocket* session() const { return m_session.get(); }
+    const MailEvent& options() const { return m_options; }
+    const MailingRow& row() const { return m_row; }
+    bool completed() const { return m_completed; }
+    // Addresses selected for this send (known once the session opened the list).
+    qint64 recipientCount() const;
+
+    void setPause(bool pause);
+    void setStop();
+
+Q_SIGNALS:
+    // The mailing ended: completed, or aborted/stopped. The counts are already stored.
+    void finished(bool completed);
+
+private:
+    void onMailOutComplete();
+
+    AppContext& m_ctx;
+    MailingRow m_row;
+    MailEvent m_options;
+    std::unique_ptr<SendMDBList> m_cursor;
+    std::unique_ptr<ListMessageSource> m_messages;
+    std::unique_ptr<SMTPSocket> m_session;
+    bool m_completed = false;
+    bool m_started = false; // the session got as far as connecting
+    bool m_reported = false;
+};
+
+} // namespace sendora
