@@ -135,25 +135,30 @@ void DatabaseCore::attach(const QStringList& aliases) {
             attachRefs.remove(alias);
             throw Error(ErrFileNotFound, QStringLiteral("Could not find file '%1'.").arg(file));
         }
-        sqlite3_stmt* st = nullptr;
         const QString sql = QStringLiteral("ATTACH DATABASE ? AS ") + sqlIdent(alias);
-        int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
-        if (rc == SQLITE_OK) {
-            const QByteArray f = file.toUtf8();
-            sqlite3_bind_text(st, 1, f.constData(), int(f.size()), SQLITE_TRANSIENT);
-            rc = sqlite3_step(st);
+        int rc = SQLITE_OK;
+        {
+            sqlite3_stmt* raw = nullptr;
+            rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &raw, nullptr);
+            const StmtPtr st(raw);
+            if (rc == SQLITE_OK) {
+                const QByteArray f = file.toUtf8();
+                sqlite3_bind_text(st.get(), 1, f.constData(), int(f.size()), SQLITE_TRANSIENT);
+                rc = sqlite3_step(st.get());
+            }
         }
-        sqlite3_finalize(st);
         if (rc != SQLITE_DONE && rc != SQLITE_OK) {
             attachRefs.remove(alias);
             throwSqlite(db, rc, file);
         }
         // a file that is not a database shows only on first read
-        sqlite3_stmt* check = nullptr;
         const QString probe = QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(sqlIdent(alias));
-        rc = sqlite3_prepare_v2(db, probe.toUtf8().constData(), -1, &check, nullptr);
-        if (rc == SQLITE_OK) rc = sqlite3_step(check);
-        sqlite3_finalize(check);
+        {
+            sqlite3_stmt* raw = nullptr;
+            rc = sqlite3_prepare_v2(db, probe.toUtf8().constData(), -1, &raw, nullptr);
+            const StmtPtr check(raw);
+            if (rc == SQLITE_OK) rc = sqlite3_step(check.get());
+        }
         if (rc != SQLITE_ROW) {
             release({alias});
             throw Error(ErrNotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(file));
@@ -211,6 +216,17 @@ void DatabaseCore::done(sqlite3_stmt* stmt, bool cached) {
     }
 }
 
+StmtPtr DatabaseCore::prepared(const QString& sql, bool cached, const QString& context) {
+    return StmtPtr(prepare(sql, cached, context), StmtRelease{this, cached});
+}
+
+void StmtRelease::operator()(sqlite3_stmt* stmt) const {
+    if (d && cached)
+        d->done(stmt, true);
+    else
+        sqlite3_finalize(stmt);
+}
+
 int DatabaseCore::step(sqlite3_stmt* stmt, const QString& context) {
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
@@ -220,30 +236,18 @@ int DatabaseCore::step(sqlite3_stmt* stmt, const QString& context) {
 }
 
 void DatabaseCore::exec(const QString& sql, const QString& context) {
-    sqlite3_stmt* st = prepare(sql, false, context.isEmpty() ? sql : context);
-    try {
-        while (step(st, context.isEmpty() ? sql : context) == SQLITE_ROW) {
-        }
-    } catch (...) {
-        sqlite3_finalize(st);
-        throw;
+    const StmtPtr st = prepared(sql, false, context.isEmpty() ? sql : context);
+    while (step(st.get(), context.isEmpty() ? sql : context) == SQLITE_ROW) {
     }
-    sqlite3_finalize(st);
 }
 
 QStringList DatabaseCore::queryStrings(const QString& sql) {
     QStringList out;
-    sqlite3_stmt* st = prepare(sql, false, sql);
-    try {
-        while (step(st, sql) == SQLITE_ROW) {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            out << (p ? QString::fromUtf8(p) : QString());
-        }
-    } catch (...) {
-        sqlite3_finalize(st);
-        throw;
+    const StmtPtr st = prepared(sql, false, sql);
+    while (step(st.get(), sql) == SQLITE_ROW) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+        out << (p ? QString::fromUtf8(p) : QString());
     }
-    sqlite3_finalize(st);
     return out;
 }
 
@@ -259,6 +263,9 @@ void DatabaseCore::closeAll() {
     for (RecordsetCore* rs : QSet<RecordsetCore*>(recordsets))
         rs->detach();
     recordsets.clear();
+    for (StatementCore* st : QSet<StatementCore*>(statements))
+        st->detach();
+    statements.clear();
     clearCaches();
     if (txDepth > 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     txDepth = 0;
@@ -321,15 +328,9 @@ void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnE
         const QString sql = plan.hasVerbOr && !failOnError ? withOrIgnore(plan.sql) : plan.sql;
         const bool cached = plan.aliases.isEmpty();
         withAttached(plan.aliases, [&] {
-            sqlite3_stmt* st = prepare(sql, cached, jetSql);
-            try {
-                step(st, jetSql);
-            } catch (...) {
-                done(st, cached);
-                throw;
-            }
+            const StmtPtr st = prepared(sql, cached, jetSql);
+            step(st.get(), jetSql);
             affected = sqlite3_changes64(db);
-            done(st, cached);
         });
         return;
     }
@@ -365,11 +366,12 @@ void DatabaseCore::execute(const Plan& plan, const QString& jetSql, bool failOnE
 
 void DatabaseCore::insertByName(const Plan& plan, const QString& jetSql, bool failOnError) {
     // Jet appends by column name: pair the names both sides share, leave the rest to defaults.
-    sqlite3_stmt* st = prepare(plan.selectSql, false, jetSql);
     QStringList source;
-    for (int i = 0; i < sqlite3_column_count(st); ++i)
-        source << QString::fromUtf8(sqlite3_column_name(st, i));
-    sqlite3_finalize(st);
+    {
+        const StmtPtr st = prepared(plan.selectSql, false, jetSql);
+        for (int i = 0; i < sqlite3_column_count(st.get()); ++i)
+            source << QString::fromUtf8(sqlite3_column_name(st.get(), i));
+    }
     const QStringList target =
         queryStrings(QStringLiteral("SELECT name FROM pragma_table_info(%1, %2)")
                          .arg(sqlString(plan.targetTable), sqlString(plan.targetSchema)));
@@ -396,15 +398,9 @@ void DatabaseCore::insertByName(const Plan& plan, const QString& jetSql, bool fa
     const QString sql = QStringLiteral("INSERT %1INTO %2 (%3) SELECT %4 FROM (%5)")
                             .arg(failOnError ? QString() : QStringLiteral("OR IGNORE "), table,
                                  into.join(QLatin1Char(',')), from.join(QLatin1Char(',')), plan.selectSql);
-    sqlite3_stmt* ins = prepare(sql, false, jetSql);
-    try {
-        step(ins, jetSql);
-    } catch (...) {
-        sqlite3_finalize(ins);
-        throw;
-    }
+    const StmtPtr ins = prepared(sql, false, jetSql);
+    step(ins.get(), jetSql);
     affected = sqlite3_changes64(db);
-    sqlite3_finalize(ins);
 }
 
 void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql) {
@@ -413,7 +409,8 @@ void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql) {
     TableModel m;
     m.schema = plan.targetSchema;
     m.name = plan.targetTable;
-    sqlite3_stmt* st = prepare(plan.selectSql, false, jetSql);
+    StmtPtr owner = prepared(plan.selectSql, false, jetSql);
+    sqlite3_stmt* st = owner.get();
     QStringList names;
     for (int i = 0; i < sqlite3_column_count(st); ++i) {
         ColumnDef c;
@@ -444,22 +441,16 @@ void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql) {
         }
         m.columns.push_back(c);
     }
-    sqlite3_finalize(st);
+    owner.reset();
     Savepoint sp(*this);
     exec(createSql(m), jetSql);
     const QString table = m.schema == QLatin1String("main")
                               ? sqlIdent(m.name)
                               : sqlIdent(m.schema) + QLatin1Char('.') + sqlIdent(m.name);
-    sqlite3_stmt* ins =
-        prepare(QStringLiteral("INSERT INTO %1 %2").arg(table, plan.selectSql), false, jetSql);
-    try {
-        step(ins, jetSql);
-    } catch (...) {
-        sqlite3_finalize(ins);
-        throw;
-    }
+    const StmtPtr ins =
+        prepared(QStringLiteral("INSERT INTO %1 %2").arg(table, plan.selectSql), false, jetSql);
+    step(ins.get(), jetSql);
     affected = sqlite3_changes64(db);
-    sqlite3_finalize(ins);
     refreshTriggers(m.schema, m.name);
     sp.release();
 }
@@ -473,33 +464,26 @@ void DatabaseCore::exportText(const Plan& plan) {
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         throw Error(3051, QStringLiteral("Cannot open the file '%1': %2.").arg(file, out.errorString()));
-    sqlite3_stmt* st = prepare(plan.selectSql, false, plan.selectSql);
+    const StmtPtr owner = prepared(plan.selectSql, false, plan.selectSql);
+    sqlite3_stmt* st = owner.get();
     auto quoted = [](QString s) {
         return QLatin1Char('"') + s.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
     };
-    try {
-        QStringList header;
-        for (int i = 0; i < sqlite3_column_count(st); ++i)
-            header << quoted(QString::fromUtf8(sqlite3_column_name(st, i)));
-        out.write((header.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
-        while (step(st, plan.selectSql) == SQLITE_ROW) {
-            QStringList line;
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                const int type = sqlite3_column_type(st, i);
-                const QString v =
-                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-                line << (type == SQLITE_NULL ? QString() : type == SQLITE_TEXT ? quoted(v) : v);
-            }
-            if (out.write((line.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8()) < 0)
-                throw Error(ErrDiskFull,
-                            QStringLiteral("Cannot write '%1': %2.").arg(file, out.errorString()));
-            ++affected;
+    QStringList header;
+    for (int i = 0; i < sqlite3_column_count(st); ++i)
+        header << quoted(QString::fromUtf8(sqlite3_column_name(st, i)));
+    out.write((header.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+    while (step(st, plan.selectSql) == SQLITE_ROW) {
+        QStringList line;
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const int type = sqlite3_column_type(st, i);
+            const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+            line << (type == SQLITE_NULL ? QString() : type == SQLITE_TEXT ? quoted(v) : v);
         }
-    } catch (...) {
-        sqlite3_finalize(st);
-        throw;
+        if (out.write((line.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8()) < 0)
+            throw Error(ErrDiskFull, QStringLiteral("Cannot write '%1': %2.").arg(file, out.errorString()));
+        ++affected;
     }
-    sqlite3_finalize(st);
 }
 
 } // namespace detail
@@ -710,16 +694,10 @@ bool removeDatabase(const QString& path) {
 void Database::copyTo(const QString& target) {
     // VACUUM INTO writes a consistent snapshot, committed rows still in the WAL included,
     // which a plain file copy of a database in use would miss.
-    sqlite3_stmt* st = d->prepare(QStringLiteral("VACUUM INTO ?"), false, target);
+    const StmtPtr st = d->prepared(QStringLiteral("VACUUM INTO ?"), false, target);
     const QByteArray path = target.toUtf8();
-    sqlite3_bind_text(st, 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
-    try {
-        d->step(st, target);
-    } catch (...) {
-        d->done(st, false);
-        throw;
-    }
-    d->done(st, false);
+    sqlite3_bind_text(st.get(), 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
+    d->step(st.get(), target);
 }
 
 } // namespace jet

@@ -140,6 +140,17 @@ bool jetLike(const QString& pattern, const QString& text);
 // ---- connection ---------------------------------------------------------------------
 
 struct RecordsetCore;
+struct StatementCore;
+struct DatabaseCore;
+
+// Hands a statement back when its scope ends, also when a step throws: a cached one is
+// reset for its next use, any other is finalized.
+struct StmtRelease {
+    DatabaseCore* d = nullptr;
+    bool cached = false;
+    void operator()(sqlite3_stmt* stmt) const;
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtRelease>;
 
 // The state behind a Database. Lives in detail so the recordset code can reach it.
 struct DatabaseCore {
@@ -156,6 +167,7 @@ struct DatabaseCore {
     QHash<QString, QPair<QString, QString>> links; // lower local name -> (alias, remote)
     QHash<QString, QString> linkNames;             // lower local name -> name as given
     QSet<RecordsetCore*> recordsets;
+    QSet<StatementCore*> statements;
 
     void ensureOpen() const;
     std::shared_ptr<const Plan> plan(const QString& jetSql) const;
@@ -166,6 +178,8 @@ struct DatabaseCore {
     void withAttached(const QStringList& aliases, const std::function<void()>& work);
 
     sqlite3_stmt* prepare(const QString& sql, bool cached, const QString& context);
+    // prepare() with the statement handed back by its guard.
+    StmtPtr prepared(const QString& sql, bool cached, const QString& context);
     void done(sqlite3_stmt* stmt, bool cached);
     void exec(const QString& sql, const QString& context = {});
     // Steps a statement once; SQLITE_ROW or SQLITE_DONE, throws on error.
@@ -264,6 +278,20 @@ struct RecordsetCore {
     int fieldIndex(const QString& name) const;
 };
 
+// A prepared Statement's state. Registered with its database, which finalizes it on close,
+// so a Statement that outlives its Database reports an error instead of touching freed memory.
+struct StatementCore {
+    DatabaseCore* d = nullptr;
+    QString jetSql;
+    sqlite3_stmt* stmt = nullptr;
+    bool action = false;
+    bool hasRow = false;
+    std::vector<FieldType> types;
+
+    void detach();
+    void check() const;
+};
+
 // ---- errors -------------------------------------------------------------------------
 
 [[noreturn]] void throwSqlite(sqlite3* db, int rc, const QString& context);
@@ -273,4 +301,5 @@ struct RecordsetCore {
 namespace jet {
 struct Database::Impl : detail::DatabaseCore {};
 struct Recordset::Impl : detail::RecordsetCore {};
+struct Statement::Impl : detail::StatementCore {};
 } // namespace jet

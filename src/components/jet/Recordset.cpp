@@ -230,22 +230,13 @@ void RecordsetCore::reposition() {
 
 bool RecordsetCore::fetchByRowid(qint64 id) {
     const QString text = QStringLiteral("SELECT * FROM (%1) WHERE \"__jet_rowid\" = ?").arg(sql);
-    sqlite3_stmt* st = d->prepare(text, true, text);
-    sqlite3_bind_int64(st, 1, id);
-    bool found = false;
-    try {
-        if (d->step(st, text) == SQLITE_ROW) {
-            for (int i = 0; i < names.size(); ++i)
-                values[size_t(i)] = readColumn(st, i + 1, types[size_t(i)]);
-            rowid = id;
-            found = true;
-        }
-    } catch (...) {
-        d->done(st, true);
-        throw;
-    }
-    d->done(st, true);
-    return found;
+    const StmtPtr st = d->prepared(text, true, text);
+    sqlite3_bind_int64(st.get(), 1, id);
+    if (d->step(st.get(), text) != SQLITE_ROW) return false;
+    for (int i = 0; i < names.size(); ++i)
+        values[size_t(i)] = readColumn(st.get(), i + 1, types[size_t(i)]);
+    rowid = id;
+    return true;
 }
 
 int RecordsetCore::fieldIndex(const QString& name) const {
@@ -539,18 +530,14 @@ void Recordset::update() {
         sql =
             QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(d->tableSql, sets.join(QLatin1Char(',')));
     }
-    sqlite3_stmt* st = d->d->prepare(sql, true, sql);
-    int idx = 1;
-    for (int c : std::as_const(cols))
-        bindValue(st, idx++, d->pending.value(c), d->types[size_t(c)]);
-    if (d->mode == RecordsetCore::Mode::Edit) sqlite3_bind_int64(st, idx, d->rowid);
-    try {
-        d->d->step(st, d->table);
-    } catch (...) {
-        d->d->done(st, true);
-        throw;
+    {
+        const StmtPtr st = d->d->prepared(sql, true, sql);
+        int idx = 1;
+        for (int c : std::as_const(cols))
+            bindValue(st.get(), idx++, d->pending.value(c), d->types[size_t(c)]);
+        if (d->mode == RecordsetCore::Mode::Edit) sqlite3_bind_int64(st.get(), idx, d->rowid);
+        d->d->step(st.get(), d->table);
     }
-    d->d->done(st, true);
     if (d->mode == RecordsetCore::Mode::Add) {
         ++d->reached; // DAO counts an added row at once
     } else {
@@ -569,15 +556,11 @@ void Recordset::deleteCurrent() {
     requireWritable(*d);
     requireCurrentRow(*d);
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(d->tableSql);
-    sqlite3_stmt* st = d->d->prepare(sql, true, sql);
-    sqlite3_bind_int64(st, 1, d->rowid);
-    try {
-        d->d->step(st, d->table);
-    } catch (...) {
-        d->d->done(st, true);
-        throw;
+    {
+        const StmtPtr st = d->d->prepared(sql, true, sql);
+        sqlite3_bind_int64(st.get(), 1, d->rowid);
+        d->d->step(st.get(), d->table);
     }
-    d->d->done(st, true);
     d->deleted = true;
     if (d->countExact && d->reached > 0) --d->reached;
 }

@@ -92,7 +92,8 @@ DatabaseCore::TableModel DatabaseCore::model(const QString& schema, const QStrin
         QStringLiteral(
             "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(%1, %2) ORDER BY cid")
             .arg(sqlString(m.name), sqlString(schema));
-    sqlite3_stmt* st = prepare(info, false, info);
+    StmtPtr owner = prepared(info, false, info);
+    sqlite3_stmt* st = owner.get();
     QMap<int, QString> pk;
     while (step(st, info) == SQLITE_ROW) {
         auto text = [st](int i) {
@@ -121,7 +122,7 @@ DatabaseCore::TableModel DatabaseCore::model(const QString& schema, const QStrin
         }
         m.columns.push_back(c);
     }
-    sqlite3_finalize(st);
+    owner.reset();
     m.pkColumns = pk.values();
     static const QRegularExpression pkName(
         QStringLiteral(R"re(CONSTRAINT\s+"((?:[^"]|"")*)"\s+PRIMARY\s+KEY)re"),
@@ -489,13 +490,15 @@ std::vector<IndexDef> DatabaseCore::indexes(const QString& table) {
     const QString list =
         QStringLiteral("SELECT name, \"unique\", origin FROM pragma_index_list(%1, %2) ORDER BY seq")
             .arg(sqlString(m.name), sqlString(schema));
-    sqlite3_stmt* st = prepare(list, false, list);
     std::vector<std::tuple<QString, bool, QString>> rows;
-    while (step(st, list) == SQLITE_ROW)
-        rows.emplace_back(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))),
-                          sqlite3_column_int(st, 1) != 0,
-                          QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 2))));
-    sqlite3_finalize(st);
+    {
+        const StmtPtr owner = prepared(list, false, list);
+        sqlite3_stmt* st = owner.get();
+        while (step(st, list) == SQLITE_ROW)
+            rows.emplace_back(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))),
+                              sqlite3_column_int(st, 1) != 0,
+                              QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 2))));
+    }
     for (const auto& [name, unique, origin] : rows) {
         IndexDef idx;
         idx.fields = queryStrings(QStringLiteral("SELECT name FROM pragma_index_info(%1, %2) ORDER BY seqno")

@@ -19,19 +19,27 @@ QString param(int n) {
     return u'"' + QString(kMark) + QString::number(n) + QString(kMark) + u'"';
 }
 
-struct Statement::Impl {
-    DatabaseCore* d = nullptr;
-    QString jetSql;
-    sqlite3_stmt* stmt = nullptr;
-    bool action = false;
-    bool hasRow = false;
-    std::vector<FieldType> types;
-};
+namespace detail {
+
+void StatementCore::detach() {
+    if (stmt) sqlite3_finalize(stmt);
+    stmt = nullptr;
+    hasRow = false;
+    if (d) d->statements.remove(this);
+    d = nullptr;
+}
+
+void StatementCore::check() const {
+    if (!d || !stmt)
+        throw Error(3420, QStringLiteral("Object invalid or no longer set: the database is closed."));
+}
+
+} // namespace detail
 
 Statement::Statement() : d(std::make_unique<Impl>()) {}
 
 Statement::~Statement() {
-    if (d->stmt) sqlite3_finalize(d->stmt);
+    d->detach();
 }
 
 std::unique_ptr<Statement> Database::prepareStatement(const QString& jetSql) {
@@ -64,6 +72,7 @@ std::unique_ptr<Statement> Database::prepareStatement(const QString& jetSql) {
     st->d->action = plan->kind != Kind::Select;
     // Rows that would break a key are skipped, as Database::execute does.
     st->d->stmt = d->prepare(st->d->action && plan->hasVerbOr ? withOrIgnore(sql) : sql, false, jetSql);
+    d->statements.insert(st->d.get());
     for (int c = 0; c < sqlite3_column_count(st->d->stmt); ++c) {
         const char* decl = sqlite3_column_decltype(st->d->stmt, c);
         st->d->types.push_back(decl ? typeFromDecl(QString::fromUtf8(decl)).type : FieldType::Text);
@@ -72,6 +81,7 @@ std::unique_ptr<Statement> Database::prepareStatement(const QString& jetSql) {
 }
 
 void Statement::bind(int n, const QVariant& value) {
+    d->check();
     if (d->hasRow || sqlite3_stmt_busy(d->stmt)) {
         sqlite3_reset(d->stmt);
         d->hasRow = false;
@@ -80,6 +90,7 @@ void Statement::bind(int n, const QVariant& value) {
 }
 
 qint64 Statement::execute() {
+    d->check();
     if (!d->action) throw Error(3065, QStringLiteral("Cannot execute a select query."));
     sqlite3_reset(d->stmt);
     d->d->step(d->stmt, d->jetSql);
@@ -89,25 +100,30 @@ qint64 Statement::execute() {
 }
 
 bool Statement::first() {
+    d->check();
     sqlite3_reset(d->stmt);
     return next();
 }
 
 bool Statement::next() {
+    d->check();
     d->hasRow = d->d->step(d->stmt, d->jetSql) == SQLITE_ROW;
     if (!d->hasRow) sqlite3_reset(d->stmt); // no read stays open between runs
     return d->hasRow;
 }
 
 int Statement::columnCount() const {
+    d->check();
     return sqlite3_column_count(d->stmt);
 }
 
 QString Statement::columnName(int index) const {
+    d->check();
     return QString::fromUtf8(sqlite3_column_name(d->stmt, index));
 }
 
 QVariant Statement::value(int index) const {
+    d->check();
     if (!d->hasRow) throw Error(ErrNoCurrentRecord, QStringLiteral("No current record."));
     if (index < 0 || index >= int(d->types.size()))
         throw Error(ErrItemNotInCollection, QStringLiteral("Item not found in this collection."));

@@ -180,6 +180,27 @@ private Q_SLOTS:
         QVERIFY(!engineVersion().isEmpty());
     }
 
+    void statementsAndRecordsetsOutliveTheirDatabase() {
+        auto db = Database::open(m_path);
+        auto st = db->prepareStatement(QStringLiteral("SELECT EAddress FROM AddressList WHERE EAddress = ") +
+                                       param(1));
+        st->bind(1, address(3));
+        QVERIFY(st->first());
+        QCOMPARE(st->value(0).toString(), address(3));
+        auto upd = db->prepareStatement(
+            QStringLiteral("UPDATE AddressList SET Sent = \"X\" WHERE EAddress = ") + param(1));
+        auto rs = db->openRecordset(QStringLiteral("AddressList"));
+        db.reset(); // closes the file and frees the database
+        expectError(3420, [&] { st->first(); });
+        expectError(3420, [&] { st->value(0); });
+        expectError(3420, [&] { upd->bind(1, address(4)); });
+        expectError(3420, [&] { upd->execute(); });
+        expectError(3420, [&] { rs->moveNext(); });
+        st.reset();
+        upd.reset();
+        rs.reset();
+    }
+
     void fileOpensInSqliteShell() {
         const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
         if (shell.isEmpty()) QSKIP("sqlite3 shell not installed");
