@@ -4,6 +4,7 @@
 #include "core/AppContext.h"
 #include "core/ErrorLog.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
@@ -11,14 +12,82 @@
 
 namespace sendora {
 
+QString storageFailureReason(const std::exception& e) {
+    const ErrorInfo info = errorInfo(e);
+    QString text;
+    switch (info.number) {
+    case jet::ErrLocked:
+        text = QStringLiteral("The file is locked by another program");
+        break;
+    case jet::ErrReadOnly:
+        text = QStringLiteral("The file is read-only");
+        break;
+    case jet::ErrDiskFull:
+        text = QStringLiteral("The disk is full");
+        break;
+    default:
+        text = info.description.section(QStringLiteral(" ("), 0, 0);
+        if (text.endsWith(u'.')) text.chop(1);
+        break;
+    }
+    return text + QStringLiteral(" (error %1).").arg(info.number);
+}
+
 SendMDBList::SendMDBList(AppContext& ctx, const MailEvent& options) : m_ctx(ctx), m_options(options) {}
 
 SendMDBList::~SendMDBList() {
     EndMailingDBSupport();
 }
 
+bool SendMDBList::refuseToStart(const QString& file, const QString& reason) {
+    m_ctx.ui->message(QStringLiteral("The mailing cannot start: Sendora cannot write to\r\n%1\r\n\r\n%2")
+                          .arg(QDir::toNativeSeparators(file), reason),
+                      Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Not Started"));
+    m_lock.reset();
+    m_sdr.reset();
+    return false;
+}
+
+void SendMDBList::proveWritable(jet::Database& db, const QString& probe) {
+    // BEGIN IMMEDIATE takes the write lock (waiting the busy timeout); the statement writes
+    // nothing but needs write access; the rollback leaves the file as it was.
+    db.beginTransaction();
+    try {
+        db.execute(probe);
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    db.rollback();
+}
+
+bool SendMDBList::prepareSend() {
+    m_writeFailure.clear();
+    m_readFailure.clear();
+    try {
+        m_sdr = jet::Database::open(m_ctx.paths.systemDatabase());
+        proveWritable(*m_sdr,
+                      QStringLiteral("UPDATE MailEvent SET DateSent = DateSent WHERE MailEventName = %1")
+                          .arg(MailEventID));
+    } catch (const std::exception& e) {
+        return refuseToStart(m_ctx.paths.systemDatabase(), storageFailureReason(e));
+    }
+    if (!findListFile() || !claimList()) {
+        m_sdr.reset();
+        return false;
+    }
+    if (!m_options.bFlagSends) return true;
+    try {
+        auto list = jet::Database::open(m_listPath);
+        proveWritable(*list, QStringLiteral("UPDATE [AddressList] SET [Sent] = [Sent] WHERE 1 = 0"));
+    } catch (const std::exception& e) {
+        return refuseToStart(m_listPath, storageFailureReason(e));
+    }
+    return true;
+}
+
 bool SendMDBList::InitMailingDBSupport() {
-    OpenSendoraDB();
+    if (!m_sdr) OpenSendoraDB();
     const bool opened = OpenListFiltered();
     GetMessageParams();
     return opened;
@@ -80,6 +149,7 @@ bool SendMDBList::findListFile() {
 }
 
 bool SendMDBList::claimList() {
+    if (m_lock) return true;
     // Two sends on one list would race for the same "Sent" flags.
     m_lock = std::make_unique<QLockFile>(m_listPath + QStringLiteral(".sending"));
     m_lock->setStaleLockTime(0);
@@ -121,7 +191,9 @@ bool SendMDBList::openRecipients(const QString& sql, bool filtered) {
         QDataStream out(m_spool.get());
         m_count = 0;
         for (; !rows->eof(); rows->moveNext()) {
-            out << rows->value(QStringLiteral("EAddress")).toString();
+            const QString address = rows->value(QStringLiteral("EAddress")).toString();
+            if (leaveOut && leaveOut(address, rows->value(QStringLiteral("Sent")))) continue;
+            out << address;
             ++m_count;
         }
         rows.reset();
@@ -198,6 +270,8 @@ QString SendMDBList::GetFirstAddr() {
         m_atEnd = false;
         return readSpooled();
     } catch (const std::exception& e) {
+        m_readFailure = QStringLiteral("The recipients of %1 could not be read: %2")
+                            .arg(QDir::toNativeSeparators(m_listPath), storageFailureReason(e));
         LogError(m_ctx, QStringLiteral("GetFirstAddr In SendMDBList"), errorInfo(e), false);
         return {};
     }
@@ -207,6 +281,8 @@ QString SendMDBList::GetNextAddr() {
     try {
         return readSpooled();
     } catch (const std::exception& e) {
+        m_readFailure = QStringLiteral("The recipients of %1 could not be read: %2")
+                            .arg(QDir::toNativeSeparators(m_listPath), storageFailureReason(e));
         LogError(m_ctx, QStringLiteral("GetNextAddr In SendMDBList"), errorInfo(e), false);
         return {};
     }
@@ -230,7 +306,7 @@ QString SendMDBList::CheckSentField() {
     }
 }
 
-void SendMDBList::UpdateSuccessfulSentFlag(const QString& address) {
+bool SendMDBList::UpdateSuccessfulSentFlag(const QString& address) {
     try {
         QString a = address.trimmed();
         if (a.startsWith(u'<')) a = a.mid(1, a.size() - 2);
@@ -244,8 +320,14 @@ void SendMDBList::UpdateSuccessfulSentFlag(const QString& address) {
         m_flagUpdate->bind(1, m_options.SentFlag);
         m_flagUpdate->bind(2, a);
         m_flagUpdate->execute();
+        return true;
     } catch (const std::exception& e) {
-        LogError(m_ctx, QStringLiteral("UpdateSuccessfulSentFlag in SendMDBList"), errorInfo(e), false);
+        const ErrorInfo info = errorInfo(e);
+        m_writeFailure =
+            QStringLiteral("The \"Sent\" flag of %1 could not be written to %2: %3")
+                .arg(address.trimmed(), QDir::toNativeSeparators(m_listPath), storageFailureReason(e));
+        LogError(m_ctx, QStringLiteral("UpdateSuccessfulSentFlag in SendMDBList"), info, false);
+        return false;
     }
 }
 

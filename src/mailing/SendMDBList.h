@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <exception>
+#include <functional>
 #include <memory>
 
 class QLockFile;
@@ -26,6 +28,10 @@ struct AppContext;
 
 inline const QString kEndOfList = QStringLiteral("*EOF*");
 
+// Why a read or write of one of our files failed, in words for the user (the storage
+// layer's own text carries the statement, which means nothing to them).
+QString storageFailureReason(const std::exception& e);
+
 class SendMDBList {
 public:
     SendMDBList(AppContext& ctx, const MailEvent& options);
@@ -40,7 +46,15 @@ public:
     qint64 TotalSoFar = 0;
     qint64 MailEventID = 0;
     QString DateMailed;
+    // This send only: the addresses its selection leaves out, by address and "Sent" value
+    // (a send resumed after a stop skips what already went out). Empty: the options decide.
+    std::function<bool(const QString& address, const QVariant& sent)> leaveOut;
 
+    // Before anything goes out: finds the list, claims it against a second send, and proves
+    // that every file the send writes can be written (the system database, and the list's
+    // "Sent" column when sends are flagged). False after a message that names the file and
+    // the reason; nothing is written then.
+    bool prepareSend();
     bool InitMailingDBSupport();
     // The message row and the list file without selecting recipients (composing one
     // recipient's message outside a send).
@@ -56,8 +70,13 @@ public:
     void PositionToAddress(const QString& address);
     QString CheckSentField();
     // Writes and commits the flag before it returns: a process killed right after still
-    // has the address marked.
-    void UpdateSuccessfulSentFlag(const QString& address);
+    // has the address marked. False when it could not be committed (writeFailure() says why).
+    bool UpdateSuccessfulSentFlag(const QString& address);
+    // Why the last flag or read failed, naming the file; empty while all is well.
+    QString writeFailure() const { return m_writeFailure; }
+    // GetFirstAddr/GetNextAddr gave "" because the recipients could no longer be read.
+    bool readFailed() const { return !m_readFailure.isEmpty(); }
+    QString readFailure() const { return m_readFailure; }
 
     void GetMessageParams();
     QString GetAttachmentsString() const;
@@ -81,6 +100,8 @@ public:
 private:
     bool findListFile();
     bool claimList();
+    bool refuseToStart(const QString& file, const QString& reason);
+    void proveWritable(jet::Database& db, const QString& probe);
     bool openRecipients(const QString& sql, bool filtered);
     QString readSpooled();
 
@@ -95,6 +116,8 @@ private:
     QDataStream m_spoolIn;
     QString m_current;
     std::unique_ptr<QLockFile> m_lock;
+    QString m_writeFailure;
+    QString m_readFailure;
     QString m_listPath;
     qint64 m_count = 0;
     bool m_atEnd = false;

@@ -7,6 +7,10 @@
 #include "mailing/compose/ListMessageSource.h"
 #include "mailing/relay/SMTPSocket.h"
 
+#include <QDir>
+#include <QEventLoop>
+#include <QTimer>
+
 namespace sendora {
 
 namespace {
@@ -49,23 +53,49 @@ std::optional<MailingRow> loadMailingRow(AppContext& ctx, qint64 id) {
     }
 }
 
-bool storeMailingResults(AppContext& ctx, qint64 id, qint64 passed, qint64 failed, const QString& dateSent) {
+bool storeMailingResults(AppContext& ctx, qint64 id, qint64 passed, qint64 failed, const QString& dateSent,
+                         QString* failure) {
+    const QString file = ctx.paths.systemDatabase();
     try {
-        auto db = jet::Database::open(ctx.paths.systemDatabase());
-        auto rs = db->openRecordset(QStringLiteral("MailEvent"));
-        rs->findFirst(QStringLiteral("MailEventName = %1").arg(id));
-        if (rs->noMatch()) return false;
-        rs->edit();
-        rs->setValue(QStringLiteral("DateSent"), dateSent);
-        rs->setValue(QStringLiteral("SentCount"),
-                     rs->value(QStringLiteral("SentCount")).toLongLong() + passed);
-        rs->setValue(QStringLiteral("SentCountFailed"),
-                     rs->value(QStringLiteral("SentCountFailed")).toLongLong() + failed);
-        rs->setValue(QStringLiteral("LastCount"), passed);
-        rs->update();
+        auto db = jet::Database::open(file);
+        // BEGIN IMMEDIATE takes the write lock first, waiting for another writer; an edit
+        // started under a read would be refused at once instead.
+        db->beginTransaction();
+        try {
+            auto rs = db->openRecordset(QStringLiteral("MailEvent"));
+            rs->findFirst(QStringLiteral("MailEventName = %1").arg(id));
+            if (rs->noMatch()) {
+                rs.reset();
+                db->rollback();
+                return false;
+            }
+            rs->edit();
+            rs->setValue(QStringLiteral("DateSent"), dateSent);
+            rs->setValue(QStringLiteral("SentCount"),
+                         rs->value(QStringLiteral("SentCount")).toLongLong() + passed);
+            rs->setValue(QStringLiteral("SentCountFailed"),
+                         rs->value(QStringLiteral("SentCountFailed")).toLongLong() + failed);
+            rs->setValue(QStringLiteral("LastCount"), passed);
+            rs->update();
+            rs.reset();
+            db->commit();
+        } catch (...) {
+            try {
+                db->rollback();
+            } catch (const std::exception&) { // the commit itself failed: nothing left to roll back
+            }
+            throw;
+        }
         return true;
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("ReturnMailResults in frmSDCentral"), errorInfo(e), false);
+        if (failure)
+            *failure = QStringLiteral(
+                           "The results of mailing %1 (%2 sent, %3 failed) could not be written to %4: %5")
+                           .arg(id)
+                           .arg(passed)
+                           .arg(failed)
+                           .arg(QDir::toNativeSeparators(file), storageFailureReason(e));
         return false;
     }
 }
@@ -84,10 +114,9 @@ RelaySend::RelaySend(AppContext& ctx, const MailingRow& row, QObject* parent)
     : QObject(parent), m_ctx(ctx), m_row(row) {}
 
 RelaySend::~RelaySend() {
-    // Figures of a send that ended without MailOutComplete (window closed mid-send) still count.
-    if (m_session && m_started && !m_reported)
-        storeMailingResults(m_ctx, m_row.id, m_session->passed(), m_session->failed(),
-                            m_session->dateMailed());
+    // A send still running (window closed mid-send) ends like Stop: its figures are stored
+    // and the log gets its end block; the message in flight is abandoned.
+    abandon();
     m_session.reset();
     m_messages.reset();
     m_cursor.reset();
@@ -111,10 +140,18 @@ bool RelaySend::start() {
     m_cursor->AddrListName = m_row.list;
     m_cursor->MsgName = m_row.message;
     m_cursor->MailOptionsName = m_row.profile;
+    m_cursor->leaveOut = leaveOut;
     m_messages = std::make_unique<ListMessageSource>(m_ctx, *m_cursor);
     m_session = std::make_unique<SMTPSocket>(m_ctx, m_options, *m_cursor, *m_messages);
     if (transportFactory) m_session->socket().setTransportFactory(transportFactory);
     m_session->commandTimeout = commandTimeout;
+    m_session->timeoutContinueLimit = timeoutRetries;
+    m_session->storeResults = [this]() -> QString {
+        QString failure;
+        storeMailingResults(m_ctx, m_row.id, m_session->passed(), m_session->failed(),
+                            m_session->dateMailed(), &failure);
+        return failure;
+    };
     // The set's own port when it has one, else the SMTPPort setting.
     const int port = relayPortFor(m_options, m_ctx.settings.smtpPort);
     m_session->port = port;
@@ -122,7 +159,7 @@ bool RelaySend::start() {
     connect(m_session.get(), &SMTPSocket::MailOutComplete, this, &RelaySend::onMailOutComplete,
             Qt::QueuedConnection);
     if (onSessionCreated) onSessionCreated(*m_session);
-    m_started = m_session->sendEmailToList(sender, m_options.ReplyTo, server) == 1;
+    m_session->sendEmailToList(sender, m_options.ReplyTo, server);
     return true;
 }
 
@@ -130,9 +167,6 @@ void RelaySend::onMailOutComplete() {
     if (m_reported) return;
     m_reported = true;
     m_completed = !m_session->aborted();
-    if (m_started)
-        storeMailingResults(m_ctx, m_row.id, m_session->passed(), m_session->failed(),
-                            m_session->dateMailed());
     Q_EMIT finished(m_completed);
 }
 
@@ -146,6 +180,33 @@ void RelaySend::setPause(bool pause) {
 
 void RelaySend::setStop() {
     if (m_session) m_session->setStop();
+}
+
+void RelaySend::abandon() {
+    if (!m_session || m_reported) return;
+    m_session->abandon();
+    if (m_session->phase() == SMTPSocket::Phase::Finished) onMailOutComplete();
+}
+
+bool RelaySend::stopAndFinish(int limitMs) {
+    if (!m_session || m_reported) return m_completed;
+    setStop();
+    if (!m_reported && m_session->phase() != SMTPSocket::Phase::Finished) {
+        QEventLoop wait;
+        connect(this, &RelaySend::finished, &wait, &QEventLoop::quit);
+        QTimer::singleShot(limitMs, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    abandon();
+    return m_completed;
+}
+
+bool RelaySend::storageFailed() const {
+    return m_session && m_session->storageFailed();
+}
+
+QString RelaySend::failureText() const {
+    return m_session ? m_session->failureText() : QString();
 }
 
 } // namespace sendora

@@ -6,15 +6,13 @@
 #include "mailing/SendMDBList.h"
 #include "mailing/compose/MessageSource.h"
 
+#include <QDir>
+#include <QFile>
 #include <cstring>
 
 namespace sendora {
 
 namespace {
-
-constexpr int kStateClockMs = 50;
-// GetNextAddr gives "" when a row cannot be read; this many in a row ends the list.
-constexpr int kMaxUnreadableRows = 1000;
 
 QString oneLine(QString text) {
     if (!text.contains(u'\r') && !text.contains(u'\n')) return text;
@@ -31,8 +29,6 @@ SMTPSocket::SMTPSocket(AppContext& ctx, const MailEvent& options, SendMDBList& c
     : QObject(parent), m_ctx(ctx), m_options(options), m_cursor(cursor), m_messages(messages), m_log(ctx) {
     qRegisterMetaType<sendora::SMTPSocket::Mark>();
     m_tmrPauseMsgs.setSingleShot(true);
-    m_tmrState.setInterval(kStateClockMs);
-    connect(&m_tmrState, &QTimer::timeout, &m_socket, &mail::MailSocket::Poll);
     connect(&m_tmrPauseMsgs, &QTimer::timeout, this, [this] {
         m_delayDone = true;
         if (m_phase == Phase::Delaying) continueReady();
@@ -66,7 +62,6 @@ SMTPSocket::SMTPSocket(AppContext& ctx, const MailEvent& options, SendMDBList& c
 }
 
 SMTPSocket::~SMTPSocket() {
-    m_tmrState.stop();
     m_socket.disconnect(this);
     m_socket.Disconnect();
 }
@@ -75,6 +70,10 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     m_justPaused = false;
     m_taken = m_passed = m_failed = 0;
     m_stop = m_pause = m_aborted = m_finished = false;
+    m_connecting = m_resultsStored = m_storageFailed = false;
+    m_timeoutsContinued = 0;
+    m_failureText.clear();
+    m_senderRefused.clear();
     m_firstTaken = true;
     m_domains.clear();
     for (const QString& d : m_ctx.settings.domainsToCheck.split(u';', Qt::SkipEmptyParts))
@@ -93,6 +92,25 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     if (port <= 0) port = m_ctx.settings.smtpPort;
     f.port = port;
     f.sender = m_sender;
+
+    // Refusals here (the list is being sent, a file cannot be written) leave the send log
+    // alone: another mailing may be writing its section into it.
+    if (!m_cursor.prepareSend()) {
+        m_storageFailed = !m_cursor.writeFailure().isEmpty();
+        m_failureText = m_cursor.writeFailure();
+        m_finished = m_aborted = true;
+        m_phase = Phase::Finished;
+        Q_EMIT MailOutComplete();
+        return 0;
+    }
+    {
+        const QString logFile = m_ctx.paths.app + QStringLiteral("sendlog.log");
+        QFile probe(logFile);
+        if (!probe.open(QIODevice::Append)) {
+            m_cursor.EndMailingDBSupport();
+            return refuseBeforeConnecting(logFile, probe.errorString());
+        }
+    }
 
     m_log.LogSend(QStringLiteral("P: Opening Addresslist..."), true, false);
     if (!m_cursor.InitMailingDBSupport()) {
@@ -148,9 +166,21 @@ int SMTPSocket::sendEmailToList(const QString& sender, const QString& replyTo, c
     m_socket.setHost(m_server);
     m_socket.setTimeout(commandTimeout);
     m_phase = Phase::Connecting;
+    m_connecting = true;
     m_socket.Connect();
-    m_tmrState.start();
     return 1;
+}
+
+bool SMTPSocket::refuseBeforeConnecting(const QString& file, const QString& reason) {
+    m_failureText =
+        QStringLiteral("Sendora cannot write to %1: %2").arg(QDir::toNativeSeparators(file), reason);
+    m_ctx.ui->message(QStringLiteral("The mailing cannot start: Sendora cannot write to\r\n%1\r\n\r\n%2")
+                          .arg(QDir::toNativeSeparators(file), reason),
+                      Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Not Started"));
+    m_storageFailed = m_finished = m_aborted = true;
+    m_phase = Phase::Finished;
+    Q_EMIT MailOutComplete();
+    return false;
 }
 
 void SMTPSocket::onConnected() {
@@ -169,7 +199,6 @@ void SMTPSocket::onReady() {
     m_phase = Phase::Sending;
     if (m_stop) {
         Q_EMIT ResultString(QStringLiteral("Disconnecting"));
-        m_socket.Disconnect();
         finish();
         return;
     }
@@ -220,13 +249,13 @@ QString SMTPSocket::takeNextAddress() {
 
 void SMTPSocket::takePersonal() {
     QString address;
-    for (int unreadable = 0;;) {
+    for (;;) {
         address = takeNextAddress().section(u' ', 0, 0);
         if (address == kEndOfList || IsValidEmailAddress(address)) break;
-        // An unreadable row comes back empty; a list that keeps failing ends here.
-        if (address.isEmpty() && ++unreadable >= kMaxUnreadableRows) {
-            address = kEndOfList;
-            break;
+        // The recipients can no longer be read: nothing more can be taken.
+        if (address.isEmpty() && m_cursor.readFailed()) {
+            m_address.clear();
+            return;
         }
         m_log.LogSend(QStringLiteral("P: Invalid email address ") + address);
         ++m_taken;
@@ -245,7 +274,7 @@ void SMTPSocket::takeBlock() {
     m_block.clear();
     for (int i = 0; i < m_recipientsPerMessage; ++i) {
         takePersonal();
-        if (m_address == kEndOfList) break;
+        if (m_address == kEndOfList || m_cursor.readFailed()) break;
         m_block.append({m_address, false});
     }
     if (m_block.isEmpty()) m_block.append({kEndOfList, false});
@@ -254,6 +283,10 @@ void SMTPSocket::takeBlock() {
 void SMTPSocket::sendNext() {
     if (m_personalised) {
         takePersonal();
+        if (m_cursor.readFailed()) {
+            fail(m_cursor.readFailure(), QStringLiteral("Mailing Aborted"), true);
+            return;
+        }
         if (m_address.contains(kEndOfList))
             complete();
         else
@@ -261,6 +294,10 @@ void SMTPSocket::sendNext() {
         return;
     }
     takeBlock();
+    if (m_cursor.readFailed()) {
+        fail(m_cursor.readFailure(), QStringLiteral("Mailing Aborted"), true);
+        return;
+    }
     const QString first = m_block.first().address;
     if (first == QLatin1String("<*EOF*>") || first == kEndOfList)
         complete();
@@ -316,13 +353,21 @@ void SMTPSocket::onSendBody() {
     m_socket.SetBodyData(body);
 }
 
-void SMTPSocket::mark(const mail::Recipient& r) {
-    if (m_options.bFlagSends && r.delivered) m_cursor.UpdateSuccessfulSentFlag(r.address);
+bool SMTPSocket::mark(const mail::Recipient& r) {
+    return !m_options.bFlagSends || !r.delivered || m_cursor.UpdateSuccessfulSentFlag(r.address);
 }
 
 void SMTPSocket::onSent(const mail::Recipient& r) {
-    mark(r);
+    if (!m_senderRefused.isEmpty()) {
+        // About the sender, not this recipient: no one is counted as refused.
+        fail(QStringLiteral("The mail server refused the sender address %1: %2")
+                 .arg(m_sender, m_senderRefused),
+             QStringLiteral("Sender Refused"), false);
+        return;
+    }
+    const bool recorded = mark(r);
     if (r.delivered) {
+        m_timeoutsContinued = 0;
         ++m_passed;
         Q_EMIT AddMailed(QStringLiteral("To: ") + r.address, Mark::Ok);
     } else {
@@ -330,11 +375,21 @@ void SMTPSocket::onSent(const mail::Recipient& r) {
         Q_EMIT AddMailed(QStringLiteral("To: ") + r.address, Mark::Fail);
     }
     Q_EMIT CounterUpdate(m_passed, m_failed);
+    if (!recorded) fail(m_cursor.writeFailure(), QStringLiteral("Mailing Aborted"), true);
 }
 
 void SMTPSocket::onSentBlock(const mail::RecipientList& list) {
+    if (!m_senderRefused.isEmpty()) {
+        fail(QStringLiteral("The mail server refused the sender address %1: %2")
+                 .arg(m_sender, m_senderRefused),
+             QStringLiteral("Sender Refused"), false);
+        return;
+    }
+    // One message went to the whole block: flags stop at the first that cannot be written.
+    bool recorded = true;
     for (const mail::Recipient& r : list) {
-        mark(r);
+        if (recorded) recorded = mark(r);
+        if (r.delivered) m_timeoutsContinued = 0;
         if (r.delivered)
             ++m_passed;
         else
@@ -342,9 +397,14 @@ void SMTPSocket::onSentBlock(const mail::RecipientList& list) {
         Q_EMIT AddMailed(QStringLiteral("To: ") + r.address, r.delivered ? Mark::Ok : Mark::Fail);
     }
     Q_EMIT CounterUpdate(m_passed, m_failed);
+    if (!recorded) fail(m_cursor.writeFailure(), QStringLiteral("Mailing Aborted"), true);
 }
 
-void SMTPSocket::onDataReceived(const QString& command, const QString& reply, int) {
+void SMTPSocket::onDataReceived(const QString& command, const QString& reply, int code) {
+    // A permanent refusal of MAIL FROM, or "authentication required" at any step, holds for
+    // every recipient alike.
+    if ((command.startsWith(QLatin1String("MAIL FROM")) && code >= 500) || code == 530)
+        if (m_senderRefused.isEmpty()) m_senderRefused = oneLine(reply);
     QString c = command;
     if (c == QLatin1String("\r\n.\r\n"))
         c = QStringLiteral("<CrLf>.<CrLf>");
@@ -381,11 +441,44 @@ void SMTPSocket::peerClosed() {
     Q_EMIT AddMailed(QStringLiteral("Reason: ") + m_lastFailure, Mark::None);
 }
 
-void SMTPSocket::complete() {
+void SMTPSocket::takeFacts() {
     m_log.facts.end = QDateTime::currentDateTime();
     m_log.facts.taken = m_taken;
     m_log.facts.passed = m_passed;
     m_log.facts.failed = m_failed;
+}
+
+bool SMTPSocket::storeFigures() {
+    if (!storeResults || !m_connecting || m_resultsStored) return true;
+    m_resultsStored = true;
+    const QString failure = storeResults();
+    if (failure.isEmpty()) return true;
+    m_storageFailed = true;
+    m_failureText = failure;
+    m_log.LogSend(QStringLiteral("P: ") + failure);
+    Q_EMIT AddMailed(failure, Mark::None);
+    m_ctx.ui->message(failure, Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Results Not Stored"));
+    return false;
+}
+
+void SMTPSocket::fail(const QString& text, const QString& title, bool storage) {
+    if (m_finished) return;
+    if (storage) m_storageFailed = true;
+    m_failureText = text;
+    m_log.LogSend(QStringLiteral("P: ") + text);
+    Q_EMIT AddMailed(text, Mark::None);
+    m_ctx.ui->message(text + QStringLiteral("\r\n\r\nThe mailing was stopped."), Buttons::OK,
+                      Icon::Exclamation, title);
+    AbortCleanup();
+}
+
+void SMTPSocket::complete() {
+    takeFacts();
+    // Counts that cannot be stored make this an aborted mailing, whatever went out.
+    if (!storeFigures()) {
+        AbortCleanup();
+        return;
+    }
     m_finished = true;
     m_phase = Phase::Finished;
     Q_EMIT MessageSent(m_passed);
@@ -395,40 +488,51 @@ void SMTPSocket::complete() {
     m_log.LogSend(QStringLiteral("P: Mailing Complete...Sending QUIT"), false, true);
     m_socket.Quit();
     m_stop = true;
-    m_tmrState.stop();
 }
 
-void SMTPSocket::AbortCleanup() {
+void SMTPSocket::endAborted(bool showRow, bool quit) {
     if (m_finished) return;
     m_finished = true;
     m_aborted = true;
     m_phase = Phase::Finished;
     m_tmrPauseBlocks.stop();
     m_tmrPauseMsgs.stop();
-    Q_EMIT AddMailed(QStringLiteral("***** MAILING ABORTED *****"), Mark::None);
-    m_log.facts.end = QDateTime::currentDateTime();
-    m_log.facts.taken = m_taken;
-    m_log.facts.passed = m_passed;
-    m_log.facts.failed = m_failed;
+    if (showRow) Q_EMIT AddMailed(QStringLiteral("***** MAILING ABORTED *****"), Mark::None);
+    takeFacts();
+    storeFigures();
     m_log.LogSend(QStringLiteral("P: Mailing Aborted...Sending Quit"), false, true);
-    m_socket.Quit();
+    if (quit) m_socket.Quit();
     m_cursor.EndMailingDBSupport();
     m_stop = true;
-    m_tmrState.stop();
     Q_EMIT MailOutComplete();
+}
+
+void SMTPSocket::AbortCleanup() {
+    endAborted(true, true);
 }
 
 void SMTPSocket::finish() {
+    // Stop reached at a Ready: nothing is in flight.
     if (m_finished) return;
-    m_finished = true;
-    m_aborted = true;
-    m_phase = Phase::Finished;
-    m_tmrState.stop();
-    m_cursor.EndMailingDBSupport();
-    Q_EMIT MailOutComplete();
+    m_log.LogSend(QStringLiteral("P: Stopping"));
+    m_socket.Disconnect();
+    endAborted(false, false);
+    // Statistics are for a mailing that took addresses; a stop before the first shows none.
+    if (m_taken == 0) m_log.facts.end = {};
+}
+
+void SMTPSocket::abandon() {
+    if (m_finished || !m_connecting) return;
+    m_stop = true;
+    m_log.LogSend(QStringLiteral("P: Stopping"));
+    AbortCleanup();
 }
 
 void SMTPSocket::TimeoutAndCleanup(int seconds) {
+    if (m_finished) { // the mailing already ended; only the closing exchange is left
+        m_socket.ContinueAfterTimeout();
+        return;
+    }
     m_log.LogSend(QStringLiteral("P: Server Timeout."));
     m_log.LogSend(QStringLiteral("P: Last data transmitted : ") + m_socket.LastData());
     const QStringList lines = {
@@ -448,8 +552,19 @@ void SMTPSocket::TimeoutAndCleanup(int seconds) {
         QStringLiteral("If the mail server is reaching its capacity, modify the Delivery Options to send "),
         QStringLiteral("your mail in smaller blocks at timed intervals."),
     };
+    // Without a person to ask, a server that keeps not answering ends the mailing as Stop would.
+    if (timeoutContinueLimit >= 0 && m_timeoutsContinued >= timeoutContinueLimit) {
+        m_log.LogSend(QStringLiteral("P: No response after %1 waits of %2 seconds; stopping the mailing.")
+                          .arg(m_timeoutsContinued + 1)
+                          .arg(seconds));
+        AbortCleanup();
+        Q_EMIT AddMailed(QStringLiteral("Server timed out."), Mark::None);
+        m_socket.ContinueAfterTimeout();
+        return;
+    }
     const Answer a = m_ctx.ui->message(lines.join(QStringLiteral("\r\n")), Buttons::OKCancel,
                                        Icon::Information, QStringLiteral("No response from Mail Server"));
+    if (a != Answer::Cancel) ++m_timeoutsContinued;
     if (a == Answer::Cancel) {
         AbortCleanup();
         Q_EMIT AddMailed(QStringLiteral("Server timed out."), Mark::None);

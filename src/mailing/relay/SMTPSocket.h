@@ -1,8 +1,12 @@
 #pragma once
 // One relay mailing over one connection of the mail socket: recipient after recipient (or
 // block after block), honouring pauses, timed blocks, the per-message delay and the "Sent"
-// flags. Driven only by the socket's events and three timers: an explicit state machine
-// on the event loop, never a busy wait.
+// flags. Driven only by the socket's events and two timers: an explicit state machine on
+// the event loop, never a busy wait.
+//
+// No delivery runs ahead of its record: the send starts only once every file it writes
+// proved writable, and a flag, count or recipient that cannot be written or read stops the
+// mailing at once (aborted, storageFailed()) after at most the message in flight.
 
 #include "components/mailsocket/MailSocket.h"
 #include "mailing/MailEvent.h"
@@ -11,6 +15,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace sendora {
@@ -41,6 +46,10 @@ public:
     bool paused() const { return m_pause; }
     bool stopped() const { return m_stop; }
     bool aborted() const { return m_aborted; }
+    // The mailing stopped (or never started) because one of its files could not be written
+    // or read; failureText() says which and why.
+    bool storageFailed() const { return m_storageFailed; }
+    QString failureText() const { return m_failureText; }
     Phase phase() const { return m_phase; }
 
     qint32 taken() const { return m_taken; }
@@ -55,8 +64,17 @@ public:
     // The relay server's port; 0 takes the SMTPPort setting.
     int port = 0;
     int blockPauseTickMs = 60000;
+    // How often a silent server may be answered "continue" in a row before the mailing
+    // stops as if Stop was pressed; -1 asks every time (the window: a person answers).
+    int timeoutContinueLimit = -1;
+    // Stores the mailing's figures as it ends, before the log's end block; returns why they
+    // could not be stored, or nothing. Called once, and only for a mailing that connected.
+    std::function<QString()> storeResults;
 
     void AbortCleanup();
+    // Ends a mailing that is still running now, without waiting for the server: the message
+    // in flight is abandoned, the figures are stored and the log gets its end block.
+    void abandon();
     void TimeoutAndCleanup(int seconds);
 
 Q_SIGNALS:
@@ -86,9 +104,14 @@ private:
     void onDisconnected();
     void complete();
     void peerClosed();
-    void mark(const mail::Recipient& r);
+    bool mark(const mail::Recipient& r);
     bool textOnlyDomain(const QString& address) const;
     void finish();
+    void endAborted(bool showRow, bool quit);
+    bool storeFigures();
+    void fail(const QString& text, const QString& title, bool storage);
+    bool refuseBeforeConnecting(const QString& file, const QString& reason);
+    void takeFacts();
 
     AppContext& m_ctx;
     const MailEvent& m_options;
@@ -99,13 +122,16 @@ private:
 
     QTimer m_tmrPauseMsgs;
     QTimer m_tmrPauseBlocks;
-    QTimer m_tmrState;
 
     Phase m_phase = Phase::Idle;
     bool m_pause = false;
     bool m_stop = false;
     bool m_aborted = false;
     bool m_finished = false;
+    bool m_connecting = false; // sendEmailToList got as far as connecting
+    bool m_resultsStored = false;
+    bool m_storageFailed = false;
+    int m_timeoutsContinued = 0;
     bool m_justPaused = false;
     bool m_delayDone = false;
     bool m_personalised = true;
@@ -123,6 +149,8 @@ private:
     QString m_displayName;
     mail::RecipientList m_block;
     QString m_lastFailure;
+    QString m_failureText;
+    QString m_senderRefused; // the server's reply when it refused the sender
     QString m_dateMailed;
 };
 
