@@ -282,7 +282,14 @@ int SDCentral::ReturnMailResults(qint64 mailingId, qint64 sentCount, qint64 fail
                           Buttons::OK, Icon::Exclamation);
         return -1;
     }
-    if (!storeMailingResults(m_ctx, mailingId, sentCount, failedCount, dateSent)) return -1;
+    QString failure;
+    if (!storeMailingResults(m_ctx, mailingId, sentCount, failedCount, dateSent, &failure)) {
+        // A row deleted meanwhile takes nothing; figures that could not be written are said.
+        if (!failure.isEmpty())
+            m_ctx.ui->message(failure, Buttons::OK, Icon::Exclamation,
+                              QStringLiteral("Mailing Results Not Stored"));
+        return -1;
+    }
     return refreshMailing(mailingId);
 }
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
 #include <sqlite3.h>
 
 namespace jet {
@@ -227,7 +228,18 @@ void StmtRelease::operator()(sqlite3_stmt* stmt) const {
         sqlite3_finalize(stmt);
 }
 
+namespace {
+std::atomic<int> g_busyTimeoutMs{5000};
+WriteFault g_writeFault;
+} // namespace
+
 int DatabaseCore::step(sqlite3_stmt* stmt, const QString& context) {
+    if (g_writeFault && !sqlite3_stmt_readonly(stmt)) {
+        if (const int fault = g_writeFault(path)) {
+            sqlite3_reset(stmt);
+            throwSqlite(nullptr, fault, context);
+        }
+    }
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
     const int err = sqlite3_extended_errcode(db);
@@ -492,7 +504,7 @@ void DatabaseCore::exportText(const Plan& plan) {
 
 namespace {
 void configure(sqlite3* db, bool readOnly) {
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, busyTimeout());
     sqlite3_extended_result_codes(db, 1);
     if (!readOnly) {
         // WAL with NORMAL sync: a committed row survives a killed process
@@ -503,6 +515,18 @@ void configure(sqlite3* db, bool readOnly) {
     registerFunctions(db);
 }
 } // namespace
+
+void setBusyTimeout(int milliseconds) {
+    detail::g_busyTimeoutMs = std::max(0, milliseconds);
+}
+
+int busyTimeout() {
+    return detail::g_busyTimeoutMs;
+}
+
+void setWriteFaultForTesting(WriteFault fault) {
+    detail::g_writeFault = std::move(fault);
+}
 
 Database::Database() : d(std::make_unique<Impl>()) {}
 
@@ -537,6 +561,8 @@ std::unique_ptr<Database> Database::open(const QString& path, OpenMode mode) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
                              ro ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    // The first read already waits for a lock like every later statement.
+    if (rc == SQLITE_OK) sqlite3_busy_timeout(db, busyTimeout());
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {

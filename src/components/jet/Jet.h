@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -239,6 +240,17 @@ private:
     std::unique_ptr<Impl> d;
     friend class Database;
 };
+
+// How long every connection waits for another process's lock before a statement fails
+// with ErrLocked. Applies to connections opened afterwards.
+void setBusyTimeout(int milliseconds);
+int busyTimeout();
+
+// Test seam: asked before each statement that writes, with the database's file; a non-zero
+// SQLite result code (SQLITE_FULL, SQLITE_READONLY, ...) makes that write fail as the
+// file would. An empty function removes the fault.
+using WriteFault = std::function<int(const QString& file)>;
+void setWriteFaultForTesting(WriteFault fault);
 
 // SQLite library version text, e.g. "3.40.1".
 QString engineVersion();
