@@ -24,11 +24,18 @@ QString errorLogEntry(const QString& version, const QString& timestamp, const QS
            error.description + QStringLiteral("\r\n\r\n");
 }
 
+bool rotateLogFile(const QString& path, qint64 limit) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.size() <= limit) return true;
+    const QString previous = path + QStringLiteral(".1");
+    if (QFileInfo::exists(previous) && !QFile::remove(previous)) return false;
+    return QFile::rename(path, previous);
+}
+
 void LogError(AppContext& ctx, const QString& callerText, const ErrorInfo& error, bool showMessage) {
     try {
         const QString path = ctx.paths.errorLog();
-        const QFileInfo info(path);
-        if (info.exists() && info.size() > kLogSizeLimit) QFile::remove(path);
+        rotateLogFile(path);
         QFile file(path);
         if (file.open(QIODevice::Append)) {
             const QString stamp =

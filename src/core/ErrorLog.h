@@ -16,7 +16,8 @@ struct ErrorInfo {
 ErrorInfo errorInfo(const std::exception& e);
 
 // Appends a five-line entry to Errors.log and, when asked, shows the error. Never throws:
-// a step that fails is skipped. The log starts afresh once it is over 3,000,000 bytes.
+// a step that fails is skipped. The log starts afresh once it is over 3,000,000 bytes; the
+// previous one stays as Errors.log.1.
 void LogError(AppContext& ctx, const QString& callerText, const ErrorInfo& error, bool showMessage);
 
 // The entry's text, for the log file (lines joined with CRLF, ending with an empty line).
@@ -24,5 +25,10 @@ QString errorLogEntry(const QString& version, const QString& timestamp, const QS
                       const ErrorInfo& error);
 
 constexpr qint64 kLogSizeLimit = 3000000;
+
+// When the file at path is longer than limit, it becomes path + ".1" (replacing an older
+// one) so that the next write starts a new file. False when it is over the limit and could
+// not be moved aside; the caller then keeps appending rather than lose what it holds.
+bool rotateLogFile(const QString& path, qint64 limit = kLogSizeLimit);
 
 } // namespace sendora

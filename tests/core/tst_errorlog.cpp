@@ -53,7 +53,17 @@ private Q_SLOTS:
         const QByteArray log = read(app.ctx->paths.errorLog());
         QCOMPARE(log.startsWith("xxxx"), kept);
         QVERIFY(log.endsWith("5 - boom\r\n\r\n"));
+        // The full log is kept whole as the second file, never lost.
+        const QByteArray previous = read(app.ctx->paths.errorLog() + ".1");
         if (!kept) QVERIFY(log.size() < 200);
+        QCOMPARE(previous.size(), kept ? 0 : existing);
+        if (kept) return;
+
+        // The next time round the second file is replaced, never appended to.
+        fill(app.ctx->paths.errorLog(), existing + 7);
+        LogError(*app.ctx, QStringLiteral("X in Y"), {6, QStringLiteral("again")}, false);
+        QCOMPARE(read(app.ctx->paths.errorLog() + ".1").size(), existing + 7);
+        QVERIFY(read(app.ctx->paths.errorLog()).endsWith("6 - again\r\n\r\n"));
     }
 
     void showsTheMessageWhenAsked() {

@@ -4,7 +4,6 @@
 #include "core/ErrorLog.h"
 #include "core/Version.h"
 
-#include <QFileInfo>
 #include <QLocale>
 
 namespace sendora {
@@ -41,18 +40,24 @@ SendLog::~SendLog() {
 void SendLog::openFile() {
     m_file.close();
     m_file.setFileName(m_ctx.paths.app + kFileName);
-    if (QFileInfo(m_file.fileName()).size() > kLogSizeLimit) QFile::remove(m_file.fileName());
     m_file.open(QIODevice::Append);
-    m_size = m_file.size();
+}
+
+void SendLog::startNewFileWhenFull() {
+    m_file.flush();
+    if (m_file.size() <= kLogSizeLimit) return;
+    m_file.close();
+    if (!rotateLogFile(m_file.fileName()))
+        LogError(m_ctx, QStringLiteral("P: LogSend in SMTPSocket"),
+                 {75, QStringLiteral("Could not move '%1' aside; the mailing is appended to it.")
+                          .arg(m_file.fileName())},
+                 false);
+    openFile();
 }
 
 void SendLog::write(const QString& line) {
-    if (!m_file.isOpen() || m_size > kLogSizeLimit) {
-        m_file.flush();
-        openFile();
-    }
+    if (!m_file.isOpen()) openFile();
     const QByteArray bytes = line.toUtf8() + "\r\n";
-    m_size += bytes.size();
     if (m_file.write(bytes) != bytes.size())
         LogError(m_ctx, QStringLiteral("P: LogSend in SMTPSocket"), {m_file.error(), m_file.errorString()},
                  false);
@@ -147,6 +152,7 @@ QStringList SendLog::statisticsRows() const {
 }
 
 void SendLog::LogSend(const QString& text, bool startBlock, bool endBlock) {
+    if (startBlock) startNewFileWhenFull();
     if (startBlock)
         for (const QString& line : headerBlock())
             write(line);

@@ -1,7 +1,8 @@
 #pragma once
 // sendlog.log: a header block when a mailing starts, one line per progress step and
-// protocol exchange, and a statistics block when it ends. The file starts afresh once it
-// is over 3,000,000 bytes.
+// protocol exchange, and a statistics block when it ends. A mailing that starts while the
+// file is over 3,000,000 bytes starts a new one; the previous file stays as sendlog.log.1.
+// The size is tested only there, so one mailing's lines are never split between files.
 
 #include <QDateTime>
 #include <QFile>
@@ -54,6 +55,7 @@ public:
 
 private:
     void openFile();
+    void startNewFileWhenFull();
     void write(const QString& line);
     QStringList headerBlock() const;
     QStringList statisticsBlock() const;
@@ -61,7 +63,6 @@ private:
 
     AppContext& m_ctx;
     QFile m_file;
-    qint64 m_size = 0; // bytes in the file, kept here rather than asked of the disk per line
     QTimer m_flushTimer;
 };
 

@@ -1,9 +1,11 @@
 // sendlog.log: the header and statistics blocks, line cleaning and the size limit.
 
+#include "core/ErrorLog.h"
 #include "mailing/relay/SendLog.h"
 #include "support/TestApp.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace sendora;
@@ -95,19 +97,44 @@ private Q_SLOTS:
                               "Messages / Sec:    0.50 (Approx)", "bytes / Sec:       50.00 (Approx)"}));
     }
 
-    void startsAfreshOverTheLimit() {
+    void aFullLogIsKeptAsTheSecondFileAtTheNextMailing() {
         TestApp app;
         const QString path = app.ctx->paths.app + "sendlog.log";
-        {
-            QFile f(path);
+        auto write = [](const QString& file, const QByteArray& bytes) {
+            QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(3000001, 'x'));
-        }
-        {
+            f.write(bytes);
+        };
+        write(path + ".1", "an older second file\r\n");
+        write(path, QByteArray(kLogSizeLimit - 100, 'x') + "\r\n");
+        auto mailing = [&](const QString& name, int lines) {
             SendLog log(*app.ctx);
-            log.LogSend("P: first");
-        }
-        QCOMPARE(logLines(app), QStringList{"P: first"});
+            log.LogSend("P: Opening Addresslist... " + name, true, false);
+            for (int i = 0; i < lines; ++i)
+                log.LogSend(QStringLiteral("C: RCPT TO:<%1-%2@example.org>").arg(name).arg(i));
+            log.LogSend("P: Mailing Complete...Sending QUIT " + name, false, true);
+        };
+        // The first mailing starts under the limit and crosses it: its lines all stay together.
+        mailing("first", 1000);
+        QVERIFY(QFileInfo(path).size() > kLogSizeLimit);
+        mailing("second", 3);
+
+        QFile previous(path + ".1");
+        QVERIFY(previous.open(QIODevice::ReadOnly));
+        const QByteArray old = previous.readAll();
+        QVERIFY(old.startsWith("xxxx"));
+        QVERIFY(!old.contains("an older second file"));
+        QCOMPARE(old.count("*** MAILING STARTS HERE"), 1);
+        QCOMPARE(old.count("*** MAILING ENDS HERE"), 1);
+        QVERIFY(old.contains("C: RCPT TO:<first-999@example.org>"));
+        QVERIFY(!old.contains("second"));
+
+        const QStringList lines = logLines(app);
+        QCOMPARE(lines.size(), 28 + 5 + 21);
+        QCOMPARE(lines[5], QStringLiteral("*** MAILING STARTS HERE "));
+        QCOMPARE(lines[28], QStringLiteral("P: Opening Addresslist... second"));
+        QCOMPARE(lines[36], QStringLiteral("*** MAILING ENDS HERE "));
+        QVERIFY(!lines.join('\n').contains("first"));
     }
 
     void dateForTheMailingCentre() {
