@@ -4,20 +4,28 @@
 #include "components/mailsocket/SmtpProtocol.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
 
-QByteArray reference(QByteArrayView body, bool* eightBit) {
+QByteArray reference(QByteArrayView body, bool* eightBit, qsizetype* longest) {
     QByteArray out;
+    qsizetype lineBegin = 0;
+    *longest = 0;
+    auto endLine = [&] {
+        *longest = std::max(*longest, out.size() - lineBegin);
+        out += "\r\n";
+        lineBegin = out.size();
+    };
     bool lineStart = true;
     unsigned char high = 0;
     for (qsizetype i = 0; i < body.size(); ++i) {
         const char c = body[i];
         if (c == '\r' || c == '\n') {
             if (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
-            out += "\r\n";
+            endLine();
             lineStart = true;
             continue;
         }
@@ -27,7 +35,7 @@ QByteArray reference(QByteArrayView body, bool* eightBit) {
         high |= static_cast<unsigned char>(c);
         lineStart = false;
     }
-    if (!lineStart) out += "\r\n";
+    if (!lineStart) endLine();
     out += ".\r\n";
     *eightBit = (high & 0x80) != 0;
     return out;
@@ -38,8 +46,12 @@ QByteArray reference(QByteArrayView body, bool* eightBit) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArrayView body(reinterpret_cast<const char*>(data), qsizetype(size));
     QByteArray framed;
-    const bool eightBit = sendora::mail::smtp::appendDataContent(framed, body);
+    qsizetype longest = -1;
+    const bool eightBit = sendora::mail::smtp::appendDataContent(framed, body, &longest);
     bool expectedEightBit = false;
-    if (framed != reference(body, &expectedEightBit) || eightBit != expectedEightBit) std::abort();
+    qsizetype expectedLongest = 0;
+    if (framed != reference(body, &expectedEightBit, &expectedLongest) || eightBit != expectedEightBit ||
+        longest != expectedLongest)
+        std::abort();
     return 0;
 }

@@ -19,6 +19,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -132,6 +133,10 @@ Q_SIGNALS:
     void SENT(sendora::mail::Recipient recipient);
     void SENTBlock(sendora::mail::RecipientList recipients);
     void MAILADDRRejected(const QString& replyLine);
+    // A recipient that never reached RCPT TO (the address is unusable, or the message holds
+    // a line too long to send); text says which and why, with control characters escaped.
+    // Its SENT / SENTBlock entry follows with delivered = false.
+    void RecipientRefused(const QString& address, const QString& text);
     void Failure(int code, const QString& text);
     void Timeout(int seconds);
     void Disconnected();
@@ -189,6 +194,8 @@ private:
         int rcptReplies = 0;
         QString from;
         RecipientList recipients; // delivered doubles as "RCPT accepted" until the end
+        QList<int> rcpt;          // indexes of the recipients that go into RCPT TO
+        QStringList refusals;     // {address, text} pairs for RecipientRefused
         QByteArray content;       // framed DATA content, reused across messages
         bool eightBit = false;
     };
@@ -226,10 +233,12 @@ private:
     void startMessage(bool block);
     void gather();
     void writeTransaction();
-    void queueRcpt(int index);
+    void queueRcpt(int position);
+    void screenRecipients();
+    void refuseAll(const QString& reason);
     bool anyAccepted() const;
     void onMailReply(const SmtpReply& reply);
-    void onRcptReply(const SmtpReply& reply, int index);
+    void onRcptReply(const SmtpReply& reply, int position);
     void onDataReply(const SmtpReply& reply);
     void onEndOfDataReply(const SmtpReply& reply);
     void finishTransaction(bool sendRset);

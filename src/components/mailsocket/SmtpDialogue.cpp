@@ -256,15 +256,44 @@ void MailSocket::SetFrom(const QString& from) {
 void MailSocket::SetTo(const Recipient& recipient) {
     if (m_phase != Phase::Gathering) return;
     m_txn.recipients = {recipient};
-    m_txn.haveTo = true;
+    screenRecipients();
     gather();
 }
 
 void MailSocket::SetToArray(const RecipientList& recipients) {
     if (m_phase != Phase::Gathering) return;
     m_txn.recipients = recipients;
-    m_txn.haveTo = true;
+    screenRecipients();
     gather();
+}
+
+// Every recipient passes here, so no caller can get an unusable address into RCPT TO.
+void MailSocket::screenRecipients() {
+    Transaction& t = m_txn;
+    t.rcpt.clear();
+    t.refusals.clear();
+    for (int i = 0; i < t.recipients.size(); ++i) {
+        const QString reason = smtp::refusedRecipientReason(t.recipients[i].address);
+        if (reason.isEmpty()) {
+            t.rcpt.append(i);
+            continue;
+        }
+        t.refusals << t.recipients[i].address
+                   << tr("Recipient refused, not sent: \"%1\": %2")
+                          .arg(smtp::printable(t.recipients[i].address), reason);
+    }
+    t.haveTo = true;
+    // Nobody to send to: the body is not needed.
+    if (t.rcpt.isEmpty() && !t.recipients.isEmpty()) t.haveBody = true;
+}
+
+void MailSocket::refuseAll(const QString& reason) {
+    Transaction& t = m_txn;
+    for (const int i : std::as_const(t.rcpt))
+        t.refusals << t.recipients[i].address
+                   << tr("Recipient refused, not sent: \"%1\": %2")
+                          .arg(smtp::printable(t.recipients[i].address), reason);
+    t.rcpt.clear();
 }
 
 void MailSocket::SetBody(const QString& body) {
@@ -274,14 +303,20 @@ void MailSocket::SetBody(const QString& body) {
 void MailSocket::SetBodyData(const QByteArray& body) {
     if (m_phase != Phase::Gathering) return;
     m_txn.content.resize(0);
-    m_txn.eightBit = smtp::appendDataContent(m_txn.content, body);
+    qsizetype longest = 0;
+    m_txn.eightBit = smtp::appendDataContent(m_txn.content, body, &longest);
+    // The last guard: a line over the limit never leaves, whatever composed it.
+    if (longest > smtp::kMaxLineLength)
+        refuseAll(tr("the message holds a line of %1 bytes; at most %2 may be sent")
+                      .arg(longest)
+                      .arg(smtp::kMaxLineLength));
     m_txn.haveBody = true;
     gather();
 }
 
-void MailSocket::queueRcpt(int index) {
-    const QByteArray line = "RCPT TO:" + smtp::pathArgument(m_txn.recipients[index].address);
-    queueCommand(Cmd::Rcpt, line, QString::fromUtf8(line), index);
+void MailSocket::queueRcpt(int position) {
+    const QByteArray line = "RCPT TO:" + smtp::recipientPath(m_txn.recipients[m_txn.rcpt[position]].address);
+    queueCommand(Cmd::Rcpt, line, QString::fromUtf8(line), position);
 }
 
 bool MailSocket::anyAccepted() const {
@@ -297,7 +332,7 @@ void MailSocket::writeTransaction() {
     m_phase = Phase::Transaction;
     for (Recipient& r : t.recipients)
         r.delivered = false;
-    if (t.recipients.isEmpty()) {
+    if (t.rcpt.isEmpty()) {
         // Nothing to send. Report later: we are inside the caller's Set* call.
         QMetaObject::invokeMethod(
             this,
@@ -316,7 +351,7 @@ void MailSocket::writeTransaction() {
     queueCommand(Cmd::Mail, mail, QString::fromUtf8(mail));
     if (isPipelining()) {
         // RFC 2920: MAIL and RCPT anywhere in a group, DATA only last.
-        for (int i = 0; i < t.recipients.size(); ++i)
+        for (int i = 0; i < t.rcpt.size(); ++i)
             queueRcpt(i);
         queueCommand(Cmd::Data, "DATA", QStringLiteral("DATA"));
     }
@@ -339,10 +374,10 @@ void MailSocket::onMailReply(const SmtpReply& reply) {
     }
 }
 
-void MailSocket::onRcptReply(const SmtpReply& reply, int index) {
+void MailSocket::onRcptReply(const SmtpReply& reply, int position) {
     Transaction& t = m_txn;
     const bool ok = reply.replyClass() == 2;
-    t.recipients[index].delivered = ok;
+    t.recipients[t.rcpt[position]].delivered = ok;
     // After a refused MAIL the RCPT refusals say nothing new.
     if (!ok && t.mailAccepted) {
         const Guard g = guard();
@@ -350,8 +385,8 @@ void MailSocket::onRcptReply(const SmtpReply& reply, int index) {
         if (g.lost()) return;
     }
     if (isPipelining()) return;
-    if (index + 1 < t.recipients.size()) {
-        queueRcpt(index + 1);
+    if (position + 1 < t.rcpt.size()) {
+        queueRcpt(position + 1);
         flush();
     } else if (anyAccepted()) {
         queueCommand(Cmd::Data, "DATA", QStringLiteral("DATA"));
@@ -421,6 +456,11 @@ void MailSocket::reportOutcome() {
     if (!t.mailAccepted)
         for (Recipient& r : t.recipients)
             r.delivered = false;
+    const Guard g = guard();
+    for (qsizetype i = 0; i + 1 < t.refusals.size(); i += 2) {
+        Q_EMIT RecipientRefused(t.refusals[i], t.refusals[i + 1]);
+        if (g.lost()) return;
+    }
     if (t.block)
         Q_EMIT SENTBlock(t.recipients);
     else if (!t.recipients.isEmpty())

@@ -4,11 +4,12 @@
 
 #include <QHostAddress>
 #include <QString>
+#include <algorithm>
 #include <cstring>
 
 namespace sendora::mail::smtp {
 
-bool appendDataContent(QByteArray& out, QByteArrayView body) {
+bool appendDataContent(QByteArray& out, QByteArrayView body, qsizetype* longestLine) {
     const qsizetype start = out.size();
     // Worst case: every byte a bare line end (2 bytes) plus a final CRLF and the end marker.
     out.resize(start + 2 * body.size() + 5);
@@ -20,6 +21,15 @@ bool appendDataContent(QByteArray& out, QByteArrayView body) {
         high |= static_cast<unsigned char>(c);
 
     bool lineStart = true;
+    const char* lineBegin = d;
+    qsizetype longest = 0;
+    auto endLine = [&] {
+        longest = std::max(longest, qsizetype(d - lineBegin));
+        *d++ = '\r';
+        *d++ = '\n';
+        lineBegin = d;
+        lineStart = true;
+    };
     // Byte by byte for a line that holds a bare CR or a NUL.
     auto slow = [&](const char* from, const char* to) {
         for (const char* p = from; p < to;) {
@@ -29,9 +39,7 @@ bool appendDataContent(QByteArray& out, QByteArrayView body) {
                 if (p < to && *p == '\n') ++p;
                 [[fallthrough]];
             case '\n':
-                *d++ = '\r';
-                *d++ = '\n';
-                lineStart = true;
+                endLine();
                 continue;
             case '\0':
                 continue;
@@ -60,22 +68,16 @@ bool appendDataContent(QByteArray& out, QByteArrayView body) {
                 d += n;
                 lineStart = false;
             }
-            if (nl) {
-                *d++ = '\r';
-                *d++ = '\n';
-                lineStart = true;
-            }
+            if (nl) endLine();
         }
         s = nl ? nl + 1 : end;
     }
-    if (!lineStart) {
-        *d++ = '\r';
-        *d++ = '\n';
-    }
+    if (!lineStart) endLine();
     *d++ = '.';
     *d++ = '\r';
     *d++ = '\n';
     out.resize(d - out.constData());
+    if (longestLine) *longestLine = longest;
     return (high & 0x80) != 0;
 }
 
@@ -98,6 +100,47 @@ QByteArray pathArgument(QStringView text) {
     out.removeIf([](char c) { return c == '<' || c == '>' || c == ' '; });
     out.prepend('<');
     out.append('>');
+    return out;
+}
+
+QString refusedRecipientReason(QStringView address) {
+    QStringView bare = address;
+    if (bare.size() >= 2 && bare.front() == u'<' && bare.back() == u'>')
+        bare = bare.sliced(1, bare.size() - 2);
+    if (bare.isEmpty()) return QStringLiteral("the address is empty");
+    for (const QChar c : bare) {
+        const char16_t u = c.unicode();
+        if (u < 0x21 || u == 0x7F) return QStringLiteral("the address holds a control character or a blank");
+        if (u == u'<' || u == u'>') return QStringLiteral("the address holds an angle bracket");
+    }
+    if (bare.size() > kMaxAddressLength)
+        return QStringLiteral("the address is longer than %1 characters").arg(kMaxAddressLength);
+    return {};
+}
+
+QByteArray recipientPath(QStringView address) {
+    QStringView bare = address;
+    if (bare.size() >= 2 && bare.front() == u'<' && bare.back() == u'>')
+        bare = bare.sliced(1, bare.size() - 2);
+    return '<' + bare.toUtf8() + '>';
+}
+
+QString printable(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\t')
+            out += u"\\t";
+        else if (u == u'\r')
+            out += u"\\r";
+        else if (u == u'\n')
+            out += u"\\n";
+        else if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
     return out;
 }
 

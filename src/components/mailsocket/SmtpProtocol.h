@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 
 namespace sendora::mail {
@@ -16,7 +17,23 @@ namespace smtp {
 // LF included), lines starting with "." doubled, NUL dropped, then the CRLF "." CRLF end.
 // Works on a raw pointer into one reservation, so the cost is one pass and no allocation
 // when out already has the capacity. Returns true when a byte above 127 was seen.
-bool appendDataContent(QByteArray& out, QByteArrayView body);
+// longestLine, when given, receives the longest framed line in bytes, CRLF not counted.
+bool appendDataContent(QByteArray& out, QByteArrayView body, qsizetype* longestLine = nullptr);
+
+// RFC 5322 2.1.1: no line of a message may exceed this, CRLF not counted.
+inline constexpr qsizetype kMaxLineLength = 998;
+// RFC 5321 4.5.3.1.3: the longest forward-path.
+inline constexpr qsizetype kMaxAddressLength = 254;
+
+// Why a recipient address may not go into RCPT TO, or an empty text when it may. Bytes
+// below 0x21, DEL, angle brackets inside and overlong addresses are refused, never
+// stripped: taking them out would send the message to a different address. One pair of
+// surrounding brackets is allowed.
+QString refusedRecipientReason(QStringView address);
+// The address between its brackets (if any), for RCPT TO. Only for accepted addresses.
+QByteArray recipientPath(QStringView address);
+// Control characters written as \t, \r, \n, \x1b ... so a text can go into a log line.
+QString printable(QStringView text);
 
 // Text made safe for a command line: UTF-8, with CR, LF and NUL removed.
 QByteArray commandText(QStringView text);

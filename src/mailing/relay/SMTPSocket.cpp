@@ -51,6 +51,8 @@ SMTPSocket::SMTPSocket(AppContext& ctx, const MailEvent& options, SendMDBList& c
     connect(&m_socket, &mail::MailSocket::SENTBlock, this, &SMTPSocket::onSentBlock);
     connect(&m_socket, &mail::MailSocket::MAILADDRRejected, this,
             [this](const QString& reply) { Q_EMIT ResultString(reply.mid(3)); });
+    connect(&m_socket, &mail::MailSocket::RecipientRefused, this,
+            [this](const QString&, const QString& text) { m_log.LogSend(QStringLiteral("P: ") + text); });
     connect(&m_socket, &mail::MailSocket::Failure, this, [this](int, const QString& text) {
         m_lastFailure = text;
         Q_EMIT ResultString(text);

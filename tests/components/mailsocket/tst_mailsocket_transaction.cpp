@@ -20,6 +20,8 @@ private Q_SLOTS:
     void dataFraming_data();
     void dataFraming();
     void commandLinesNeverCarryLineBreaks();
+    void unusableRecipientsAreRefusedNotRewritten();
+    void overlongLineNeverLeaves();
     void sizeAndEightBitParameters();
     void labelsOfExchanges();
 };
@@ -266,12 +268,12 @@ void TestMailSocketTransaction::dataFraming() {
 
 void TestMailSocketTransaction::commandLinesNeverCarryLineBreaks() {
     Rig rig(QStringList{"S: 220 mx", "C: EHLO example.orgQUIT", "S: 250 ok",
-                        "C: MAIL FROM:<s@example.orgRSET>", "S: 250 ok", "C: RCPT TO:<a@x.testDATA>",
-                        "S: 250 ok", "C: DATA", "S: 354 go", "DATA", "S: 250 ok"} +
+                        "C: MAIL FROM:<s@example.orgRSET>", "S: 250 ok", "C: RCPT TO:<b@x.test>", "S: 250 ok",
+                        "C: DATA", "S: 354 go", "DATA", "S: 250 ok"} +
             quit);
     rig.driver.domain = QString::fromLatin1("example.org\r\nQUIT\0", 18);
     rig.driver.messages << TestMessage{
-        "s@example.org\r\nRSET", {QString::fromLatin1("a@x.test\nDATA\r", 14)}, "x", false};
+        "s@example.org\r\nRSET", {QString::fromLatin1("a@x.test\nDATA\r", 14), "b@x.test"}, "x", true};
     QVERIFY(rig.run());
     QCOMPARE(rig.server.mismatches(), QStringList());
     // Every CR is followed by LF and every LF preceded by CR: no stray line breaks.
@@ -279,6 +281,54 @@ void TestMailSocketTransaction::commandLinesNeverCarryLineBreaks() {
     QCOMPARE(bytes.count('\r'), bytes.count("\r\n"));
     QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
     QVERIFY(!bytes.contains('\0'));
+}
+
+// Taking the control bytes out of "x\n\ny@z.test" would deliver to xy@z.test: such an
+// address fails without any exchange, and the rest of a block still goes out.
+void TestMailSocketTransaction::unusableRecipientsAreRefusedNotRewritten() {
+    for (bool pipelining : {false, true}) {
+        Rig rig(greeting(pipelining) + (pipelining ? pipelinedOk("b@x.test") : lockstepOk("b@x.test")) +
+                quit);
+        const QString longAddress = QString(250, u'a') + "@x.test";
+        QStringList refused;
+        connect(&rig.socket, &MailSocket::RecipientRefused, &rig.driver,
+                [&](const QString&, const QString& text) { refused << text; });
+        rig.driver.messages << message("x\n\ny@z.test") << message("<x\x7fy@z.test>")
+                            << TestMessage{"sender@example.org",
+                                           {"c\td@z.test", "<b@x.test>", longAddress},
+                                           "hi",
+                                           true}
+                            << message("a<b@z.test");
+        QVERIFY(rig.run());
+        QCOMPARE(rig.server.mismatches(), QStringList());
+        QCOMPARE(rig.server.messages().size(), 1);
+        QCOMPARE(rig.driver.outcomes(),
+                 (QStringList{"SENT x\n\ny@z.test fail", "SENT <x\x7fy@z.test> fail",
+                              "SENTBlock c\td@z.test=fail <b@x.test>=ok " + longAddress + "=fail",
+                              "SENT a<b@z.test fail"}));
+        QCOMPARE(refused.size(), 5);
+        QCOMPARE(refused[0],
+                 QStringLiteral("Recipient refused, not sent: \"x\\n\\ny@z.test\": the address holds "
+                                "a control character or a blank"));
+        QVERIFY(refused[1].contains("x\\x7fy@z.test"));
+        QVERIFY(refused[3].contains("longer than 254"));
+        QVERIFY(refused[4].contains("angle bracket"));
+    }
+}
+
+void TestMailSocketTransaction::overlongLineNeverLeaves() {
+    Rig rig(greeting() + lockstepOk("b@x.test") + quit);
+    QStringList refused;
+    connect(&rig.socket, &MailSocket::RecipientRefused, &rig.driver,
+            [&](const QString&, const QString& text) { refused << text; });
+    // 998 bytes pass; a leading dot makes the same line 999 on the wire.
+    rig.driver.messages << message("a@x.test", "." + QString(997, u'x'))
+                        << message("b@x.test", QString(998, u'x'));
+    QVERIFY(rig.run());
+    QCOMPARE(rig.server.mismatches(), QStringList());
+    QCOMPARE(rig.driver.outcomes(), (QStringList{"SENT a@x.test fail", "SENT b@x.test ok"}));
+    QCOMPARE(refused.size(), 1);
+    QVERIFY2(refused[0].contains("a line of 999 bytes"), qPrintable(refused[0]));
 }
 
 void TestMailSocketTransaction::sizeAndEightBitParameters() {

@@ -140,6 +140,10 @@ void TestSmtpProtocol::dataContent_data() {
     QTest::newRow("NUL then dot at line start")
         << QByteArray("\0.b", 3) << QByteArray("..b\r\n.\r\n") << false;
     QTest::newRow("8 bit") << QByteArray("caf\xc3\xa9") << QByteArray("caf\xc3\xa9\r\n.\r\n") << true;
+    QTest::newRow("stuffed dot counts")
+        << QByteArray("ab\r\n.cd") << QByteArray("ab\r\n..cd\r\n.\r\n") << false;
+    QTest::newRow("longest in slow path")
+        << QByteArray("a\rbcde\0f\r\ng", 11) << QByteArray("a\r\nbcdef\r\ng\r\n.\r\n") << false;
     QTest::newRow("only line ends") << QByteArray("\n\n") << QByteArray("\r\n\r\n.\r\n") << false;
 }
 
@@ -148,8 +152,13 @@ void TestSmtpProtocol::dataContent() {
     QFETCH(QByteArray, framed);
     QFETCH(bool, eightBit);
     QByteArray out("prefix");
-    QCOMPARE(smtp::appendDataContent(out, body), eightBit);
+    qsizetype longest = -1;
+    QCOMPARE(smtp::appendDataContent(out, body, &longest), eightBit);
     QCOMPARE(out, "prefix" + framed);
+    qsizetype expected = 0;
+    for (const QByteArray& line : framed.chopped(3).split('\n'))
+        expected = std::max(expected, line.size() - (line.endsWith('\r') ? 1 : 0));
+    QCOMPARE(longest, expected);
 }
 
 void TestSmtpProtocol::dataContentReusesCapacity() {
