@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <span>
 
 namespace sendora {
@@ -36,6 +37,91 @@ constexpr Features operator|(Features a, Feature b) {
     return a | unsigned(b);
 }
 
+// Every command the main window runs. Dispatch goes by this id; the "id_..." names are
+// only the stable names that menus, tool bars, the list bar, choosers and settings use.
+enum class CommandId {
+    FileNew,
+    FileNewList,
+    FileNewMessage,
+    FileNewSendoraSetup,
+    NewSD,
+    FileOpen,
+    FileOpenList,
+    FileOpenMessage,
+    FileOpenSendoraSetup,
+    OpenSD,
+    FileDelete,
+    FileDeleteList,
+    FileDeleteMessage,
+    FileDeleteSendoraSetup,
+    DeleteSD,
+    FileClose,
+    FileCloseAll,
+    FileSave,
+    FileSaveAs,
+    FileSendSendora,
+    Options,
+    FileExit,
+    EditCut,
+    EditCopy,
+    EditPaste,
+    EditSelectAll,
+    EditFind,
+    EditReplace,
+    EditFindNext,
+    EditFindPrevious,
+    EditDeleteRecord,
+    EditCheckSpelling,
+    ToolsImportMailbox,
+    ToolsImportContactDatabase,
+    ToolsImportEPSFile,
+    ToolsMergeLists,
+    ToolsCleanList,
+    ToolsFindDuplicates,
+    ToolsFilter,
+    ToolsExportList,
+    MessageToolsSpellCheck,
+    MessageToolsMessagePreview,
+    MessageToolsInsertFile,
+    MessageToolsInsertAttachment,
+    MessageToolsGreetingManager,
+    MessageToolsDeleteMessage,
+    SDCentral,
+    SDWiz,
+    WindowTileHorizontally,
+    WindowTileVertically,
+    WindowCascade,
+    WindowArrangeIcons,
+    WindowHideLists,
+    WindowHideMessages,
+    WindowShowListbar,
+    WindowHideListbar,
+    HelpSendoraHelp,
+    HelpGettingStarted,
+    HelpAboutSendora,
+    ImportDatabaseServer,
+    ImportPOPAccount,
+    CreateBlankList,
+    ToolsGlobalRemove,
+    ToolsVerifyList,
+    ToolsDirectSendFailures,
+    ToolsSubscriptionManager,
+    ToolsReturnedMail,
+    ChooseManageLists,
+    ChooseDeliveryOptions,
+    ChooseGroups,
+    Count // not a command
+};
+constexpr int kCommandCount = int(CommandId::Count);
+
+// What became of a command handed to the main window.
+enum class CommandResult {
+    Ran,         // dispatched to its action
+    Unavailable, // known, but disabled or not built in this version
+    Refused,     // the window limit refused it (the user was told)
+    Unknown,     // no command has that name
+};
+
 enum class Menu {
     None,
     File,
@@ -52,6 +138,7 @@ enum class Menu {
 };
 
 struct Command {
+    CommandId key;
     const char* id;
     const char* caption;
     Menu menu;
@@ -64,6 +151,10 @@ struct Command {
 
 std::span<const Command> commands();
 const Command* findCommand(const QString& id);
+const Command* findCommand(CommandId key);
+// The id of a stable name ("id_FileNewList", the chooser ids below), or nothing.
+std::optional<CommandId> commandIdOf(const QString& name);
+QString commandName(CommandId key);
 
 // Menus that are switched as a whole: "&Edit", "&List Tools", "&Message Tools".
 inline const QString kEditMenu = QStringLiteral("id_Edit");
@@ -82,14 +173,9 @@ struct ListbarItem {
 std::span<const ListbarItem> listbarItems();
 QStringList defaultListbarOrder(); // "Mailing Lists", "Messages", "Sendoras"
 
-// Chooser windows opened from the list bar.
-inline const QString kChooseManageLists = QStringLiteral("id_ChooseManageLists");
-inline const QString kChooseDeliveryOptions = QStringLiteral("id_ChooseDeliveryOptions");
-inline const QString kChooseGroups = QStringLiteral("id_ChooseGroups");
-
 // Commands that create or open a list or message window and so respect the window limit;
 // the value tells whether the command opens (true) or creates (false).
-bool countsAgainstWindowLimit(const QString& id, bool* opens = nullptr);
+bool countsAgainstWindowLimit(CommandId id, bool* opens = nullptr);
 
 // ---- enable matrix
 

@@ -327,7 +327,8 @@ ProfileWizard::Check ProfileWizard::validatePage(int page) {
                 "txtReplyTo", QStringLiteral("Invalid 'Reply To' Address"));
         break;
     case 5:
-        if (f.sendInBlocks && f.sendBlockSize.isEmpty())
+        // "Send to the first 0" would send nothing: a count below 1 is no number either.
+        if (f.sendInBlocks && readNumber(f.sendBlockSize) < 1)
             return refuse(QStringLiteral("Please enter a number for 'Send to the First' addresses."),
                           "txtSendBlockSize");
         break;

@@ -55,20 +55,22 @@ ChoiceButtons choiceButtons(const NewMailingChoices& c) {
 }
 
 QList<RowMenuItem> rowMenu(int level, bool removed) {
+    using C = RowCommand;
     switch (level) {
     case SDCentralOutline::GroupLevel:
-        return {{QStringLiteral("Select this Sendora Group for New Mailing"), !removed},
-                {QStringLiteral("Edit Description of this Sendora Group"), !removed},
-                {QStringLiteral("Delete this Sendora Group and Mailings"), !removed}};
+        return {
+            {C::SelectForNewMailing, QStringLiteral("Select this Sendora Group for New Mailing"), !removed},
+            {C::EditGroupDescription, QStringLiteral("Edit Description of this Sendora Group"), !removed},
+            {C::DeleteGroup, QStringLiteral("Delete this Sendora Group and Mailings"), !removed}};
     case SDCentralOutline::ListLevel:
-        return {{QStringLiteral("Select this List for New Mailing"), !removed},
-                {QStringLiteral("Open this List"), !removed}};
+        return {{C::SelectForNewMailing, QStringLiteral("Select this List for New Mailing"), !removed},
+                {C::OpenList, QStringLiteral("Open this List"), !removed}};
     case SDCentralOutline::MailingLevel:
-        return {{QStringLiteral("Select this Message for New Mailing"), !removed},
-                {QStringLiteral("Open this Message"), !removed},
-                {QStringLiteral("Delete this Mailing"), true},
-                {QStringLiteral("Show Delivery Options for this Mailing"), true},
-                {QStringLiteral("Send (or Restart) this Mailing"), !removed}};
+        return {{C::SelectForNewMailing, QStringLiteral("Select this Message for New Mailing"), !removed},
+                {C::OpenMessage, QStringLiteral("Open this Message"), !removed},
+                {C::DeleteMailing, QStringLiteral("Delete this Mailing"), true},
+                {C::ShowDeliveryOptions, QStringLiteral("Show Delivery Options for this Mailing"), true},
+                {C::SendMailing, QStringLiteral("Send (or Restart) this Mailing"), !removed}};
     default:
         return {};
     }

@@ -37,8 +37,21 @@ struct ChoiceButtons {
 };
 ChoiceButtons choiceButtons(const NewMailingChoices& c);
 
-// Context menu of a row: its captions and which of them are enabled.
+// The commands of the rows' context menus; menus carry these ids, never their captions.
+enum class RowCommand {
+    SelectForNewMailing,
+    EditGroupDescription,
+    DeleteGroup,
+    OpenList,
+    OpenMessage,
+    DeleteMailing,
+    ShowDeliveryOptions,
+    SendMailing
+};
+
+// Context menu of a row: its commands, captions and which of them are enabled.
 struct RowMenuItem {
+    RowCommand command;
     QString caption;
     bool enabled = true;
 };

@@ -46,13 +46,21 @@ private Q_SLOTS:
             ids.insert(QLatin1String(cmd.id));
         }
         QCOMPARE(qsizetype(ids.size()), qsizetype(commands().size()));
+        // Every id has one stable name and back; a name that is no command has no id.
+        for (int i = 0; i < kCommandCount; ++i) {
+            const QString name = commandName(CommandId(i));
+            QVERIFY2(name.startsWith("id_", Qt::CaseInsensitive), qPrintable(QString::number(i)));
+            QCOMPARE(commandIdOf(name), std::optional(CommandId(i)));
+        }
+        QCOMPARE(commandIdOf("id_FileNewLists"), std::nullopt);
+        QCOMPARE(commandIdOf(QString()), std::nullopt);
     }
 
     void everyListbarItemRunsAKnownCommand() {
         QStringList groups;
         for (const ListbarItem& item : listbarItems()) {
             const QString command = QLatin1String(item.command);
-            QVERIFY2(findCommand(command) || command.startsWith("id_Choose"), item.caption);
+            QVERIFY2(commandIdOf(command), item.caption);
             if (!groups.contains(item.group)) groups << item.group;
         }
         QCOMPARE(groups, defaultListbarOrder());
@@ -145,9 +153,9 @@ private Q_SLOTS:
         QVERIFY(!r.refusesNewWindows());
         QCOMPARE(r.count(ActiveChild::List), 20); // counts and messages as shown: tst_mainwindow
         bool opens = false;
-        QVERIFY(countsAgainstWindowLimit("id_FileOpenMessage", &opens) && opens);
-        QVERIFY(countsAgainstWindowLimit("id_FileNewList", &opens) && !opens);
-        QVERIFY(!countsAgainstWindowLimit("id_NewSD"));
+        QVERIFY(countsAgainstWindowLimit(CommandId::FileOpenMessage, &opens) && opens);
+        QVERIFY(countsAgainstWindowLimit(CommandId::FileNewList, &opens) && !opens);
+        QVERIFY(!countsAgainstWindowLimit(CommandId::NewSD));
         QCOMPARE(r.nextCaptionNumber(), quint16(1));
         QCOMPARE(r.nextCaptionNumber(), quint16(2));
     }

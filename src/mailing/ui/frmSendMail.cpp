@@ -101,7 +101,7 @@ frmSendMail::frmSendMail(AppContext& ctx, const MailingRow& row, QWidget* parent
     m_progress->setObjectName(QStringLiteral("prgSend"));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
-    m_progress->setFormat(tr("%v of %m addresses"));
+    m_progress->setFormat(QString()); // no count until the list is open
 
     // Connection state and status line; long server replies must not widen the window.
     m_connection = value(QStringLiteral("lblConnection"), mail::socketStateText(mail::StateClosed), this);
@@ -198,10 +198,13 @@ void frmSendMail::done(int result) {
 void frmSendMail::pressSend() {
     switch (m_state) {
     case Idle:
-    case Stopped:
+    case Stopped: {
+        LeaveOut leaveOut;
+        if (!confirmStart(leaveOut)) return;
         setState(Sending);
-        startMailing();
+        startMailing(leaveOut);
         break;
+    }
     case Paused:
         setState(Sending);
         break;
@@ -243,14 +246,32 @@ void frmSendMail::setState(State next) {
     if (previous != next) Q_EMIT stateChanged(next);
 }
 
-void frmSendMail::startMailing() {
+bool frmSendMail::confirmStart(LeaveOut& leaveOut) {
+    // From state 0 the mailing centre asked already; these questions are about sends from here.
+    if (m_state != Stopped || !m_mailing) return true;
+    const MailingRow row = loadMailingRow(m_ctx, m_row.id).value_or(m_row);
+    if (m_interrupted) {
+        const std::optional<SendRemainder> rest = unsentRemainder(m_ctx, row, m_delivered);
+        if (rest && rest->count > 0 &&
+            m_ctx.ui->message(resumeQuestion(rest->count), Buttons::YesNo, Icon::Question, kResumeTitle) ==
+                Answer::Yes) {
+            leaveOut = rest->leaveOut;
+            return true;
+        }
+    }
+    return row.dateSent.trimmed().isEmpty() || !confirmSendAgain || confirmSendAgain(row);
+}
+
+void frmSendMail::startMailing(const LeaveOut& leaveOut) {
     m_summaryShown = false;
+    m_interrupted = false;
     m_status->setText(QStringLiteral("Connecting, ...please wait."));
     m_status->setToolTip({});
     m_sent->setText(QStringLiteral("0"));
     m_failed->setText(QStringLiteral("0"));
     m_connection->setText(mail::socketStateText(mail::StateClosed));
     m_progress->setRange(0, 0); // busy until the list is open
+    m_progress->setFormat(QString());
     m_results->clear();
     m_logTail.clear();
     m_logPending.clear();
@@ -262,6 +283,7 @@ void frmSendMail::startMailing() {
     const MailingRow row = loadMailingRow(m_ctx, m_row.id).value_or(m_row);
     m_mailing = std::make_unique<RelaySend>(m_ctx, row);
     m_mailing->transportFactory = transportFactory;
+    m_mailing->leaveOut = leaveOut;
     // Wired before the session starts, so its first log lines and early refusals show.
     m_mailing->onSessionCreated = [this](SMTPSocket& session) { connectSession(session); };
     const RelaySend* mailing = m_mailing.get();
@@ -282,7 +304,10 @@ void frmSendMail::startMailing() {
         return;
     }
     const qint64 total = m_mailing->recipientCount();
-    if (total > 0) m_progress->setRange(0, int(std::min<qint64>(total, std::numeric_limits<int>::max())));
+    if (total > 0) {
+        m_progress->setRange(0, int(std::min<qint64>(total, std::numeric_limits<int>::max())));
+        m_progress->setFormat(tr("%v of %m addresses"));
+    }
 }
 
 void frmSendMail::showStartError(const std::exception& e) {
@@ -325,6 +350,7 @@ void frmSendMail::showCounters(qint32 passed, qint32 failed) {
 
 void frmSendMail::onFinished(const RelaySend* which, bool completed) {
     if (which != m_mailing.get()) return; // a mailing this screen has already let go of
+    m_interrupted = !completed;
     setState(Stopped);
     // Refused before connecting (an invalid sender, no list): the waiting text no longer holds.
     if (m_status->text() == QLatin1String("Connecting, ...please wait.")) m_status->clear();
@@ -339,6 +365,8 @@ void frmSendMail::onFinished(const RelaySend* which, bool completed) {
 
 void frmSendMail::addResult(const QString& text, SMTPSocket::Mark mark) {
     m_results->append(text, mark);
+    if (mark == SMTPSocket::Mark::Ok)
+        if (const QString address = deliveredAddress(text); !address.isEmpty()) m_delivered.insert(address);
     const QScrollBar* bar = m_list->verticalScrollBar();
     // Follow the newest row unless the user scrolled up to read.
     if (bar->value() >= bar->maximum() && !m_scroll.isActive()) m_scroll.start();

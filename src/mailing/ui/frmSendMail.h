@@ -10,11 +10,14 @@
 #include "components/mailsocket/MailSocket.h"
 #include "mailing/relay/RelaySend.h"
 #include "mailing/relay/SMTPSocket.h"
+#include "mailing/ui/SendRemainder.h"
 
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -41,6 +44,9 @@ public:
 
     // Handed to every mailing this screen starts; tests put a scripted server here.
     mail::TransportFactory transportFactory;
+    // Asked before Send goes out again with a mailing that was sent before (the mailing
+    // centre's send-again warning); true sends. Unset: no question.
+    std::function<bool(const MailingRow&)> confirmSendAgain;
 
     State state() const { return m_state; }
     RelaySend* mailing() const { return m_mailing.get(); }
@@ -59,7 +65,9 @@ private:
     void pressPause();
     void pressStop();
     void setState(State next);
-    void startMailing();
+    // Send in state 0 or 3: the questions before a new mailing. False: nothing starts.
+    bool confirmStart(LeaveOut& leaveOut);
+    void startMailing(const LeaveOut& leaveOut);
     void connectSession(SMTPSocket& session);
     void onFinished(const RelaySend* which, bool completed);
     void showCounters(qint32 passed, qint32 failed);
@@ -74,6 +82,8 @@ private:
     std::unique_ptr<RelaySend> m_mailing;
     State m_state = Idle;
     bool m_summaryShown = false; // "<n> messages sent." stays once the mailing is complete
+    bool m_interrupted = false;  // the last mailing was stopped or aborted
+    QSet<QString> m_delivered;   // addresses this screen's mailings delivered, lower case
 
     QPushButton* m_send;
     QPushButton* m_pause;

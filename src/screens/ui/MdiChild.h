@@ -19,9 +19,12 @@ public:
     virtual QString childName() const = 0;
     // A message editor: the list its merge fields come from.
     virtual QString mergeListName() const { return {}; }
-    // Commands run on the active window: edit and message tools, "id_FileSave",
-    // "id_FileSaveAs", "saveMe" and "id_EditDeleteRecord". Returns false when not handled.
-    virtual bool runCommand(const QString& /*id*/) { return false; }
+    // Commands run on the active window: edit and message tools, FileSave and
+    // EditDeleteRecord (the mailing centre: FileSendSendora). False when not handled.
+    virtual bool runCommand(CommandId /*id*/) { return false; }
+    // Saving under a name chosen by the user: a list window's saveMe, any window's saveMeAs.
+    virtual void saveMe() {}
+    virtual void saveMeAs() {}
     virtual bool hasSelectedRows() const { return false; }
 };
 

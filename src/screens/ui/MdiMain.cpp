@@ -50,14 +50,6 @@ const char* const kMainTools[] = {"id_FileNewList",
 const char* const kListTools[] = {"id_ToolsMergeLists", "id_ToolsCleanList", "id_ToolsFindDuplicates",
                                   "id_ToolsFilter", "id_ToolsExportList"};
 
-// Commands whose work is done by the active child window.
-bool forwardedToChild(const QString& id) {
-    const Command* cmd = findCommand(id);
-    if (!cmd) return false;
-    if (cmd->menu == Menu::Edit && id != QLatin1String("id_EditDeleteRecord")) return true;
-    return cmd->menu == Menu::MessageTools && id != QLatin1String("id_MessageToolsDeleteMessage");
-}
-
 } // namespace
 
 MdiMain::MdiMain(AppContext& ctx, QWidget* parent)
@@ -72,10 +64,11 @@ MdiMain::MdiMain(AppContext& ctx, QWidget* parent)
     buildMenus();
     buildToolBars();
     buildStatusBar();
+    buildDispatch();
     m_centreTimer->setObjectName(QStringLiteral("tmrSDCShow"));
     m_centreTimer->setSingleShot(true);
     m_centreTimer->setInterval(250);
-    connect(m_centreTimer, &QTimer::timeout, this, [this] { runCommand(QStringLiteral("id_SDCentral")); });
+    connect(m_centreTimer, &QTimer::timeout, this, [this] { runCommand(CommandId::SDCentral); });
     connect(m_area, &QMdiArea::subWindowActivated, this, [this] { setupActiveMenus(); });
     resize(1180, 760);
     m_features |= unsigned(Feature::DeliveryWizard); // frmSDProfileWiz is built in
@@ -101,7 +94,7 @@ void MdiMain::buildActions() {
         a->setObjectName(id);
         if (*cmd.shortcut) a->setShortcut(QKeySequence(QLatin1String(cmd.shortcut)));
         a->setStatusTip(QLatin1String(cmd.description));
-        connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
+        connect(a, &QAction::triggered, this, [this, key = cmd.key] { runCommand(key); });
         m_actions.insert(id, a);
     }
     m_actions.value(QStringLiteral("id_SDCentral"))->setCheckable(true);
@@ -207,7 +200,7 @@ void MdiMain::buildListBar() {
     m_listDock->setWidget(m_listBar);
     addDockWidget(Qt::LeftDockWidgetArea, m_listDock);
     resizeDocks({m_listDock}, {180}, Qt::Horizontal);
-    connect(m_listBar, &ListBar::commandRequested, this, &MdiMain::runCommand);
+    connect(m_listBar, &ListBar::commandRequested, this, [this](const QString& name) { runCommand(name); });
     connect(m_listBar, &ListBar::orderChanged, this,
             [this] { writeListbarOrder(m_ctx, m_listBar->groupOrder()); });
     connect(m_listDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
@@ -227,9 +220,14 @@ Features MdiMain::availableFeatures() const {
     return f;
 }
 
-bool MdiMain::commandAvailable(const QString& id) const {
+bool MdiMain::commandAvailable(CommandId id) const {
     const Command* cmd = findCommand(id);
-    return !cmd || m_handlers.contains(id) || featureAvailable(cmd->feature, availableFeatures());
+    return !cmd || m_handlers[size_t(id)] || featureAvailable(cmd->feature, availableFeatures());
+}
+
+bool MdiMain::commandAvailable(const QString& name) const {
+    const std::optional<CommandId> id = commandIdOf(name);
+    return !id || commandAvailable(*id);
 }
 
 ToolContext MdiMain::toolContext() const {
@@ -323,8 +321,8 @@ void MdiMain::provideFeatures(Features features) {
     setupDefaultMenus();
 }
 
-void MdiMain::setCommandHandler(const QString& id, std::function<void()> handler) {
-    m_handlers.insert(id, std::move(handler));
+void MdiMain::setCommandHandler(CommandId id, std::function<void()> handler) {
+    m_handlers[size_t(id)] = std::move(handler);
     setupDefaultMenus();
 }
 
@@ -457,18 +455,20 @@ void MdiMain::saveActiveWindow() {
     MdiChild* child = activeChild();
     if (!child) return;
     if (m_area->activeSubWindow()->windowTitle().contains(QLatin1String("Untitled "))) {
-        child->runCommand(child->childKind() == ActiveChild::List ? QStringLiteral("saveMe")
-                                                                  : QStringLiteral("id_FileSaveAs"));
+        if (child->childKind() == ActiveChild::List)
+            child->saveMe();
+        else
+            child->saveMeAs();
         return;
     }
     statusBar()->showMessage(tr("Saving..."));
-    child->runCommand(QStringLiteral("id_FileSave"));
+    child->runCommand(CommandId::FileSave);
     statusBar()->clearMessage();
 }
 
-void MdiMain::toggleHidden(ActiveChild kind, const QString& id, const QString& hideCaption,
+void MdiMain::toggleHidden(ActiveChild kind, CommandId id, const QString& hideCaption,
                            const QString& showCaption) {
-    QAction* a = m_actions.value(id);
+    QAction* a = action(id);
     const bool hide = a->text() == hideCaption;
     for (QMdiSubWindow* w : childWindows(kind))
         w->setVisible(!hide);
@@ -520,121 +520,138 @@ void MdiMain::runChooser(int kind) {
 
 // ---- dispatch
 
-void MdiMain::runCommand(const QString& id) {
-    if (QAction* a = m_actions.value(id); (a && !a->isEnabled()) || !commandAvailable(id)) return; // inert
-    bool opening = false;
-    if (countsAgainstWindowLimit(id, &opening) && m_registry.refusesNewWindows()) {
-        m_ctx.ui->message(WindowRegistry::limitMessage(opening), Buttons::OK, Icon::Exclamation);
-        return;
-    }
-    if (const auto handler = m_handlers.value(id)) {
-        handler();
-        return;
-    }
-    if (forwardedToChild(id)) {
-        if (MdiChild* child = activeChild()) child->runCommand(id);
-        return;
-    }
-    auto is = [&id](const char* name) { return id == QLatin1String(name); };
-    auto dialog = [this](CatalogueKind kind, CatalogueOperation op) {
-        OpenSaveDelete(m_ctx, kind, op, this);
+void MdiMain::buildDispatch() {
+    using C = CommandId;
+    auto on = [this](CommandId id, std::function<void()> action) {
+        m_dispatch[size_t(id)] = std::move(action);
     };
+    auto dialog = [this](CatalogueKind kind, CatalogueOperation op) {
+        return [this, kind, op] { OpenSaveDelete(m_ctx, kind, op, this); };
+    };
+    auto chooser = [this](ChooserKind kind) { return [this, kind] { runChooser(int(kind)); }; };
     using K = CatalogueKind;
     using O = CatalogueOperation;
-    if (is("id_FileNewList"))
-        runChooser(int(ChooserKind::NewList));
-    else if (is("id_FileNewMessage"))
-        openMessageWindow(QString());
-    else if (is("id_FileNewSendoraSetup"))
-        NewDeliveryOptions(m_ctx);
-    else if (is("id_NewSD"))
-        dialog(K::Group, O::Save);
-    else if (is("id_FileOpenList"))
-        dialog(K::List, O::Open);
-    else if (is("id_FileOpenMessage"))
-        dialog(K::Message, O::Open);
-    else if (is("id_FileOpenSendoraSetup"))
-        dialog(K::DeliveryOptions, O::Open);
-    else if (is("id_OpenSD"))
-        dialog(K::Group, O::Open);
-    else if (is("id_FileDeleteList"))
-        dialog(K::List, O::Delete);
-    else if (is("id_FileDeleteMessage") || is("id_MessageToolsDeleteMessage"))
-        dialog(K::Message, O::Delete);
-    else if (is("id_FileDeleteSendoraSetup"))
-        dialog(K::DeliveryOptions, O::Delete);
-    else if (is("id_DeleteSD"))
-        dialog(K::Group, O::Delete);
-    else if (is("id_FileClose")) {
+
+    // The edit and message tools work on the active child window.
+    for (const Command& cmd : commands())
+        if ((cmd.menu == Menu::Edit && cmd.key != C::EditDeleteRecord) ||
+            (cmd.menu == Menu::MessageTools && cmd.key != C::MessageToolsDeleteMessage))
+            on(cmd.key, [this, key = cmd.key] {
+                if (MdiChild* child = activeChild()) child->runCommand(key);
+            });
+
+    on(C::FileNewList, chooser(ChooserKind::NewList));
+    on(C::FileNewMessage, [this] { openMessageWindow(QString()); });
+    on(C::FileNewSendoraSetup, [this] { NewDeliveryOptions(m_ctx); });
+    on(C::NewSD, dialog(K::Group, O::Save));
+    on(C::FileOpenList, dialog(K::List, O::Open));
+    on(C::FileOpenMessage, dialog(K::Message, O::Open));
+    on(C::FileOpenSendoraSetup, dialog(K::DeliveryOptions, O::Open));
+    on(C::OpenSD, dialog(K::Group, O::Open));
+    on(C::FileDeleteList, dialog(K::List, O::Delete));
+    on(C::FileDeleteMessage, dialog(K::Message, O::Delete));
+    on(C::MessageToolsDeleteMessage, dialog(K::Message, O::Delete));
+    on(C::FileDeleteSendoraSetup, dialog(K::DeliveryOptions, O::Delete));
+    on(C::DeleteSD, dialog(K::Group, O::Delete));
+    on(C::FileClose, [this] {
         if (QMdiSubWindow* w = m_area->activeSubWindow()) w->close();
         setupDefaultMenus();
-    } else if (is("id_FileCloseAll")) {
+    });
+    on(C::FileCloseAll, [this] {
         for (QMdiSubWindow* w : m_area->subWindowList())
             if (w->isVisible() && !w->close()) break;
         setupDefaultMenus();
-    } else if (is("id_FileSave"))
-        saveActiveWindow();
-    else if (is("id_FileSaveAs") || is("id_FileSendSendora")) {
-        QMdiSubWindow* target = is("id_FileSaveAs") ? m_area->activeSubWindow() : m_centre;
-        if (auto* child = target ? dynamic_cast<MdiChild*>(target->widget()) : nullptr)
-            child->runCommand(is("id_FileSaveAs") ? QStringLiteral("saveMeAs") : id);
-    } else if (is("id_SDCentral"))
-        showMailingCentre();
-    else if (is("id_FileExit"))
-        close();
-    else if (is("id_EditDeleteRecord")) {
+    });
+    on(C::FileSave, [this] { saveActiveWindow(); });
+    on(C::FileSaveAs, [this] {
+        if (MdiChild* child = activeChild()) child->saveMeAs();
+    });
+    on(C::FileSendSendora, [this] {
+        if (auto* child = m_centre ? dynamic_cast<MdiChild*>(m_centre->widget()) : nullptr)
+            child->runCommand(CommandId::FileSendSendora);
+    });
+    on(C::SDCentral, [this] { showMailingCentre(); });
+    on(C::FileExit, [this] { close(); });
+    on(C::EditDeleteRecord, [this] {
         MdiChild* child = activeChild();
         if (child && child->hasSelectedRows())
-            child->runCommand(id);
+            child->runCommand(CommandId::EditDeleteRecord);
         else
             m_ctx.ui->message(QStringLiteral("Please select a row or rows for deletion."), Buttons::OK,
                               Icon::Information, QStringLiteral("Delete Row"));
-    } else if (is("id_WindowTileHorizontally") || is("id_WindowTileVertically")) {
-        QList<QMdiSubWindow*> windows;
-        for (QMdiSubWindow* w : m_area->subWindowList())
-            if (w->isVisible() && !w->isMinimized()) windows << w;
-        const QRect area = m_area->viewport()->rect();
-        const bool stacked = is("id_WindowTileHorizontally");
-        for (int i = 0; i < windows.size(); ++i) {
-            windows[i]->showNormal();
-            if (stacked) {
-                const int h = area.height() / int(windows.size());
-                windows[i]->setGeometry(0, i * h, area.width(), h);
-            } else {
-                const int w = area.width() / int(windows.size());
-                windows[i]->setGeometry(i * w, 0, w, area.height());
-            }
-        }
-    } else if (is("id_WindowCascade"))
-        m_area->cascadeSubWindows();
-    else if (is("id_WindowArrangeIcons")) {
+    });
+    on(C::WindowTileHorizontally, [this] { tileWindows(true); });
+    on(C::WindowTileVertically, [this] { tileWindows(false); });
+    on(C::WindowCascade, [this] { m_area->cascadeSubWindows(); });
+    on(C::WindowArrangeIcons, [this] {
         int x = 0;
         for (QMdiSubWindow* w : m_area->subWindowList())
             if (w->isMinimized()) {
                 w->move(x, m_area->viewport()->height() - w->height());
                 x += w->width();
             }
-    } else if (is("id_WindowHideLists"))
-        toggleHidden(ActiveChild::List, id, QStringLiteral("Hide Lists"), QStringLiteral("Show Lists"));
-    else if (is("id_WindowHideMessages"))
-        toggleHidden(ActiveChild::Message, id, QStringLiteral("Hide Messages"),
+    });
+    on(C::WindowHideLists, [this] {
+        toggleHidden(ActiveChild::List, CommandId::WindowHideLists, QStringLiteral("Hide Lists"),
+                     QStringLiteral("Show Lists"));
+    });
+    on(C::WindowHideMessages, [this] {
+        toggleHidden(ActiveChild::Message, CommandId::WindowHideMessages, QStringLiteral("Hide Messages"),
                      QStringLiteral("Show Messages"));
-    else if (is("id_WindowShowListbar")) {
-        if (m_listDock) m_listDock->show();
-    } else if (is("id_WindowHideListbar")) {
+    });
+    // The checked item follows the list bar; a click sets it to the item's new check state.
+    on(C::WindowShowListbar, [this] {
+        if (m_listDock) m_listDock->setVisible(action(CommandId::WindowShowListbar)->isChecked());
+    });
+    on(C::WindowHideListbar, [this] {
         if (m_listDock) m_listDock->setVisible(!m_listDock->isVisible());
-    } else if (is("id_HelpAboutSendora"))
+    });
+    on(C::HelpAboutSendora, [this] {
         m_ctx.ui->message(QStringLiteral("Sendora\r\n") + GetVersionText(true, m_ctx.version) +
                               QStringLiteral("\r\n\r\nBulk mail to your own address lists."),
                           Buttons::OK, Icon::Information, QStringLiteral("About Sendora"));
-    else if (is("id_CreateBlankList"))
-        createEmptyList();
-    else if (id == kChooseManageLists)
-        runChooser(int(ChooserKind::ManageLists));
-    else if (id == kChooseDeliveryOptions)
-        runChooser(int(ChooserKind::DeliveryOptions));
-    else if (id == kChooseGroups)
-        runChooser(int(ChooserKind::GroupOptions));
+    });
+    on(C::CreateBlankList, [this] { createEmptyList(); });
+    on(C::ChooseManageLists, chooser(ChooserKind::ManageLists));
+    on(C::ChooseDeliveryOptions, chooser(ChooserKind::DeliveryOptions));
+    on(C::ChooseGroups, chooser(ChooserKind::GroupOptions));
+}
+
+void MdiMain::tileWindows(bool stacked) {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_area->subWindowList())
+        if (w->isVisible() && !w->isMinimized()) windows << w;
+    const QRect area = m_area->viewport()->rect();
+    for (int i = 0; i < windows.size(); ++i) {
+        windows[i]->showNormal();
+        if (stacked) {
+            const int h = area.height() / int(windows.size());
+            windows[i]->setGeometry(0, i * h, area.width(), h);
+        } else {
+            const int w = area.width() / int(windows.size());
+            windows[i]->setGeometry(i * w, 0, w, area.height());
+        }
+    }
+}
+
+CommandResult MdiMain::runCommand(const QString& name) {
+    const std::optional<CommandId> id = commandIdOf(name);
+    return id ? runCommand(*id) : CommandResult::Unknown;
+}
+
+CommandResult MdiMain::runCommand(CommandId id) {
+    if (id < CommandId(0) || id >= CommandId::Count) return CommandResult::Unknown;
+    if (QAction* a = action(id); (a && !a->isEnabled()) || !commandAvailable(id))
+        return CommandResult::Unavailable;
+    bool opening = false;
+    if (countsAgainstWindowLimit(id, &opening) && m_registry.refusesNewWindows()) {
+        m_ctx.ui->message(WindowRegistry::limitMessage(opening), Buttons::OK, Icon::Exclamation);
+        return CommandResult::Refused;
+    }
+    const auto& run = m_handlers[size_t(id)] ? m_handlers[size_t(id)] : m_dispatch[size_t(id)];
+    if (!run) return CommandResult::Unavailable;
+    run();
+    return CommandResult::Ran;
 }
 
 // ---- start and exit

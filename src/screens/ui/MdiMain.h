@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <array>
 #include <functional>
 
 class QAction;
@@ -36,10 +37,12 @@ public:
     // Later windows plug in here; their commands come alive with them.
     void setChildWindowMakers(const ChildWindowMakers& makers);
     void provideFeatures(Features features);
-    void setCommandHandler(const QString& id, std::function<void()> handler);
+    void setCommandHandler(CommandId id, std::function<void()> handler);
 
     // The command dispatcher: every menu item, tool button, list bar item and chooser entry.
-    void runCommand(const QString& id);
+    CommandResult runCommand(CommandId id);
+    // By stable name, as the list bar and the choosers hand them on.
+    CommandResult runCommand(const QString& name);
 
     // Tool states.
     void setupDefaultMenus();
@@ -62,6 +65,7 @@ public:
     void setCloseCancelled() { m_registry.closeCancelled = true; }
     bool closeCancelled() const { return m_registry.closeCancelled; }
     QAction* action(const QString& id) const { return m_actions.value(id); }
+    QAction* action(CommandId id) const { return m_actions.value(commandName(id)); }
     ListBar* listBar() const { return m_listBar; }
 
     // WindowHost.
@@ -99,7 +103,8 @@ private:
     void setMenuState(const QString& id, bool enabled);
     ToolContext toolContext() const;
     Features availableFeatures() const;
-    bool commandAvailable(const QString& id) const;
+    bool commandAvailable(CommandId id) const;
+    bool commandAvailable(const QString& name) const; // true for names that are no command
 
     MdiChild* activeChild() const;
     QList<QMdiSubWindow*> childWindows(ActiveChild kind) const;
@@ -107,8 +112,9 @@ private:
     bool closeChildWindows(bool listAndMessageOnly);
     void showMailingCentre();
     void saveActiveWindow();
-    void toggleHidden(ActiveChild kind, const QString& id, const QString& hideCaption,
-                      const QString& showCaption);
+    void toggleHidden(ActiveChild kind, CommandId id, const QString& hideCaption, const QString& showCaption);
+    void tileWindows(bool stacked);
+    void buildDispatch();
     void runChooser(int kind);
     void rebuildWindowList();
     void restorePlacement();
@@ -120,7 +126,9 @@ private:
     WindowRegistry m_registry;
     ChildWindowMakers m_makers;
     Features m_features = 0;
-    QHash<QString, std::function<void()>> m_handlers;
+    // Built-in actions, and handlers plugged in by later windows (which take precedence).
+    std::array<std::function<void()>, kCommandCount> m_dispatch;
+    std::array<std::function<void()>, kCommandCount> m_handlers;
     QHash<QString, QAction*> m_actions;
     QHash<Menu, QMenu*> m_menus;
     QHash<QMdiSubWindow*, QString> m_keys;

@@ -554,6 +554,10 @@ void frmSDCentral::StartMailing() {
     {
         frmSendMail screen(m_ctx, mailing, this);
         screen.transportFactory = transportFactory;
+        // Send pressed again in the open screen warns as the menu's send does.
+        screen.confirmSendAgain = [this, &screen](const MailingRow& m) {
+            return sendora::confirmSendAgain(m_ctx, m, &screen);
+        };
         // Each send's figures reach the outline while the screen is still up.
         connect(&screen, &frmSendMail::mailingFinished, this,
                 [this, id = mailing.id] { refreshRow(id, false); });
@@ -577,8 +581,8 @@ void frmSDCentral::refreshRow(qint64 mailingId, bool selectRow) {
 // ---- row commands
 
 void frmSDCentral::rowDoubleClicked(int row) {
-    static const QString commands[] = {QStringLiteral("Edit Description of this Sendora Group"),
-                                       QStringLiteral("Open this List"), QStringLiteral("Open this Message")};
+    static const RowCommand commands[] = {RowCommand::EditGroupDescription, RowCommand::OpenList,
+                                          RowCommand::OpenMessage};
     const int level = outline().levelOf(row);
     if (level >= 0 && level <= 2) runRowCommand(row, commands[level]);
 }
@@ -590,8 +594,9 @@ QMenu* frmSDCentral::rowMenuFor(int row) {
     for (const RowMenuItem& item : rowMenu(info.level, info.removed)) {
         QAction* a = menu->addAction(item.caption);
         a->setEnabled(item.enabled);
+        a->setData(int(item.command));
         connect(a, &QAction::triggered, this,
-                [this, row, caption = item.caption] { runRowCommand(row, caption); });
+                [this, row, a] { runRowCommand(row, RowCommand(a->data().toInt())); });
     }
     return menu;
 }
@@ -606,31 +611,42 @@ void frmSDCentral::showRowMenu(const QPoint& pos) {
     menu->deleteLater();
 }
 
-void frmSDCentral::runRowCommand(int row, const QString& caption) {
-    auto is = [&caption](const char* text) { return caption == QLatin1String(text); };
-    if (caption.startsWith(QLatin1String("Select this "))) {
+void frmSDCentral::runRowCommand(int row, RowCommand command) {
+    switch (command) {
+    case RowCommand::SelectForNewMailing: {
         const int level = outline().levelOf(row);
         const auto name = m_core.selectForNewMailing(row);
         if (!name) return;
         if (level == SDCentralOutline::ListLevel) static_cast<RefillingCombo*>(m_list)->beforePopup();
         QComboBox* box = level == 0 ? m_group : level == 1 ? m_list : m_message;
         box->setEditText(*name);
-    } else if (is("Edit Description of this Sendora Group")) {
+        break;
+    }
+    case RowCommand::EditGroupDescription: {
         const QString name = outline().rowInfo(row).name;
         m_core.refreshSources();
         if (m_core.catalogue().hasGroup(name)) editGroupDescription(name);
-    } else if (is("Delete this Sendora Group and Mailings")) {
+        break;
+    }
+    case RowCommand::DeleteGroup:
         if (m_core.deleteGroup(row)) fillChoices();
-    } else if (is("Open this List"))
+        break;
+    case RowCommand::OpenList:
         m_core.openList(row);
-    else if (is("Open this Message"))
+        break;
+    case RowCommand::OpenMessage:
         m_core.openMessage(row);
-    else if (is("Delete this Mailing"))
+        break;
+    case RowCommand::DeleteMailing:
         m_core.deleteMailing(row);
-    else if (is("Show Delivery Options for this Mailing"))
+        break;
+    case RowCommand::ShowDeliveryOptions:
         m_core.showDeliveryOptions(row);
-    else if (is("Send (or Restart) this Mailing"))
+        break;
+    case RowCommand::SendMailing:
         SendSendoraIfPossible(row);
+        break;
+    }
 }
 
 void frmSDCentral::editGroupDescription(const QString& group) {
@@ -642,8 +658,8 @@ void frmSDCentral::editGroupDescription(const QString& group) {
     dialog.exec();
 }
 
-bool frmSDCentral::runCommand(const QString& id) {
-    if (id != QLatin1String("id_FileSendSendora")) return false;
+bool frmSDCentral::runCommand(CommandId id) {
+    if (id != CommandId::FileSendSendora) return false;
     if (m_pending)
         StartMailing();
     else

@@ -33,7 +33,7 @@ public:
     // MdiChild.
     ActiveChild childKind() const override { return ActiveChild::MailingCentre; }
     QString childName() const override { return QStringLiteral("Sendora Central"); }
-    bool runCommand(const QString& id) override;
+    bool runCommand(CommandId id) override;
     // Room for the choices and every outline column.
     QSize sizeHint() const override { return {1120, 640}; }
 
@@ -58,8 +58,8 @@ public:
     void UpdateDeliveryOptionsInSDDisplay(const QString& options);
     void UpdateItemInSDDisplay(const QString& name, int level);
 
-    // The row commands of the context menus, by caption.
-    void runRowCommand(int row, const QString& caption);
+    // The row commands of the context menus.
+    void runRowCommand(int row, RowCommand command);
     // The context menu of a row, built but not shown.
     QMenu* rowMenuFor(int row);
 
@@ -101,7 +101,6 @@ private:
     void pressSend();
     void pressCampaign();
     void refreshRow(qint64 mailingId, bool selectRow);
-    bool showSendAgainWarning(const MailingRow& m);
 
     AppContext& m_ctx;
     SDCentral m_core;

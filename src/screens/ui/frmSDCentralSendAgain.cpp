@@ -67,9 +67,13 @@ frmSendAgainWarning::frmSendAgainWarning(AppContext& ctx, const MailingRow& m, Q
     setMinimumWidth(460);
 }
 
+bool confirmSendAgain(AppContext& ctx, const MailingRow& mailing, QWidget* parent) {
+    frmSendAgainWarning dlg(ctx, mailing, parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
 void SetupAndShowSendAgainWarning(AppContext& ctx, const MailingRow& mailing, frmSDCentral& centre) {
-    frmSendAgainWarning dlg(ctx, mailing, &centre);
-    centre.SetCancelSendFlagForSDCentral(dlg.exec() != QDialog::Accepted);
+    centre.SetCancelSendFlagForSDCentral(!confirmSendAgain(ctx, mailing, &centre));
 }
 
 } // namespace sendora

@@ -19,6 +19,9 @@ public:
     static const QString kText;
 };
 
+// Shows the warning modal over parent; true when the user pressed OK.
+bool confirmSendAgain(AppContext& ctx, const MailingRow& mailing, QWidget* parent);
+
 // Shows the warning modal and passes the answer to the centre (OK: false, Cancel: true).
 void SetupAndShowSendAgainWarning(AppContext& ctx, const MailingRow& mailing, frmSDCentral& centre);
 

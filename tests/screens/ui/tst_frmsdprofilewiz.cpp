@@ -159,7 +159,12 @@ private Q_SLOTS:
         d.type("txtSendBlockSize", "12a");
         QCOMPARE(d.text("txtSendBlockSize"), QStringLiteral("12")); // digits only
         d.get<QLineEdit>("txtSendBlockSize")->clear();
-        QCOMPARE(d.press(), QStringList{msg("Please enter a number for 'Send to the First' addresses.")});
+        const QStringList noNumber{msg("Please enter a number for 'Send to the First' addresses.")};
+        QCOMPARE(d.press(), noNumber);
+        d.type("txtSendBlockSize", "00"); // "the first 0 addresses" is no number either
+        QCOMPARE(d.press(), noNumber);
+        QCOMPARE(wizard.currentPage(), 5);
+        QCOMPARE(QApplication::focusWidget(), d.get("txtSendBlockSize"));
         d.type("txtSendBlockSize", "500");
         d.type("txtSentFlag", "DONE");
         QCOMPARE(d.text("txtSentFlagToCheck"), QStringLiteral("DONE"));

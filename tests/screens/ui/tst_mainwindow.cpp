@@ -37,10 +37,12 @@ public:
     ActiveChild childKind() const override { return m_kind; }
     QString childName() const override { return m_name; }
     QString mergeListName() const override { return mergeList; }
-    bool runCommand(const QString& id) override {
-        *m_log << m_name + ":" + id;
+    bool runCommand(CommandId id) override {
+        *m_log << m_name + ":" + commandName(id);
         return true;
     }
+    void saveMe() override { *m_log << m_name + ":saveMe"; }
+    void saveMeAs() override { *m_log << m_name + ":saveMeAs"; }
     QString mergeList;
     bool refuseClose = false;
 

@@ -223,7 +223,7 @@ private Q_SLOTS:
         QVERIFY(group->findText("Beta") >= 0);
         c.app.ui.clear();
         c.app.ui.answers = {Answer::Yes, Answer::Yes};
-        c.centre->runRowCommand(0, "Delete this Sendora Group and Mailings");
+        c.centre->runRowCommand(0, RowCommand::DeleteGroup);
         QCOMPARE(c.cell(0, 0), QStringLiteral("Beta"));
         QCOMPARE(c.app.ui.transcript().first(),
                  msg("Are you sure you wish to delete the group 'Autumn'?", "question", "YesNo"));
@@ -240,8 +240,8 @@ private Q_SLOTS:
         c.window->runCommand("id_FileSendSendora"); // nothing selected, nothing set for sending
         c.execute("DELETE FROM List WHERE ListName = \"Staff\"");
         c.centre->UpdateListInSDDisplay("Staff");
-        c.centre->runRowCommand(7, "Open this List");
-        c.centre->runRowCommand(7, "Select this List for New Mailing");
+        c.centre->runRowCommand(7, RowCommand::OpenList);
+        c.centre->runRowCommand(7, RowCommand::SelectForNewMailing);
         c.execute(
             "INSERT INTO List([listname],[listpath],[listdescription]) values(\"Staff\",\"Staff.mdb\",\"\")");
         c.centre->UpdateListInSDDisplay("Staff");
@@ -274,7 +274,7 @@ private Q_SLOTS:
             snap(d, "sendagain");
             d->findChild<QPushButton*>("cmdCancel")->click();
         });
-        c.centre->runRowCommand(8, "Send (or Restart) this Mailing");
+        c.centre->runRowCommand(8, RowCommand::SendMailing);
         QCOMPARE(title, QStringLiteral("Resend mailing?"));
         QCOMPARE(fields, "Zebra|" + kSampleMessageName + "|Staff|Jan 05 2024  08:00 AM|12|");
         QVERIFY(!c.centre->pendingMailing()); // nothing handed on
@@ -333,7 +333,7 @@ private Q_SLOTS:
             });
             warning->findChild<QPushButton*>("cmdOK")->click();
         });
-        c.centre->runRowCommand(2, "Send (or Restart) this Mailing");
+        c.centre->runRowCommand(2, RowCommand::SendMailing);
         QCOMPARE(c.cell(2, SDCentralOutline::TotalColumn), QStringLiteral("10"));
         QCOMPARE(test::scalar(c.sdr(), "SELECT SentCount" + where).toInt(), 10);
     }
