@@ -69,7 +69,8 @@ bool createSampleList(const QString& path) {
     return true;
 }
 
-void createSampleData(AppContext& ctx) {
+bool createSampleData(AppContext& ctx, const QString& systemDatabase) {
+    const QString sdr = systemDatabase.isEmpty() ? ctx.paths.systemDatabase() : systemDatabase;
     try {
         const QString logo = ctx.paths.templates + QStringLiteral("message_logo_large.jpg");
         if (!QFileInfo::exists(logo)) {
@@ -93,9 +94,9 @@ void createSampleData(AppContext& ctx) {
         }
         if (makeList) createSampleList(listPath);
 
-        CreateGlobalRemoveList(ctx);
+        CreateGlobalRemoveList(ctx, sdr);
 
-        auto db = jet::Database::open(ctx.paths.systemDatabase());
+        auto db = jet::Database::open(sdr);
         db->execute(QStringLiteral("INSERT INTO Sendora Values(\"Sample\",\"Sample Sendora Group\")"));
         db->execute(QStringLiteral("INSERT INTO List Values(\"Sample - Formal Letter\",\"Sample - Formal "
                                    "Letter.mdb\",\"SAMPLE\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
@@ -121,12 +122,14 @@ void createSampleData(AppContext& ctx) {
             QStringLiteral("INSERT INTO MailEvent(SendoraName, ListName, MessageName, Profile) "
                            "Values(\"Sample\",\"Sample - Formal Letter\",\"Sample - Sendora\",\"Default "
                            "Delivery Options\")"));
+        return true;
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("CreateSampleData in mdlDatabaseUtils"), errorInfo(e), true);
+        return false;
     }
 }
 
-bool CreateGlobalRemoveList(AppContext& ctx) {
+bool CreateGlobalRemoveList(AppContext& ctx, const QString& systemDatabase) {
     const QString path = ctx.paths.listFile(kGlobalRemoveListFile);
     try {
         if (QFileInfo::exists(path)) {
@@ -153,7 +156,7 @@ bool CreateGlobalRemoveList(AppContext& ctx) {
         return false;
     }
     try {
-        auto db = jet::Database::open(ctx.paths.systemDatabase());
+        auto db = jet::Database::open(systemDatabase.isEmpty() ? ctx.paths.systemDatabase() : systemDatabase);
         db->execute(QStringLiteral("INSERT INTO List Values(\"Global Remove List\",\"Global Remove "
                                    "List.mdb\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\")"));
     } catch (const std::exception&) {

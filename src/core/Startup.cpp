@@ -12,15 +12,15 @@
 
 namespace sendora {
 
-bool versionAtLeast(const QString& version, const QString& required) {
-    const QStringList have = version.split(u'.');
-    const QStringList need = required.split(u'.');
-    for (int i = 0; i < std::max(have.size(), need.size()); ++i) {
-        const int h = i < have.size() ? have[i].toInt() : 0;
-        const int n = i < need.size() ? need[i].toInt() : 0;
-        if (h != n) return h > n;
+int compareVersions(const QString& a, const QString& b) {
+    const QStringList left = a.split(u'.');
+    const QStringList right = b.split(u'.');
+    for (int i = 0; i < std::max(left.size(), right.size()); ++i) {
+        const qlonglong l = i < left.size() ? left[i].trimmed().toLongLong() : 0;
+        const qlonglong r = i < right.size() ? right[i].trimmed().toLongLong() : 0;
+        if (l != r) return l < r ? -1 : 1;
     }
-    return true;
+    return 0;
 }
 
 Startup::Startup(AppContext& ctx)
@@ -35,8 +35,8 @@ bool Startup::fail(const QString& why) {
 }
 
 bool Startup::checkPlatform() {
-    // The HTML view must be newer than this, compared as text.
-    if (!(htmlComponentVersion > QLatin1String("4.72.2106.8"))) {
+    // The HTML view must be newer than this; "10.0" is newer than "4.72".
+    if (compareVersions(htmlComponentVersion, QStringLiteral("4.72.2106.8")) <= 0) {
         m_ctx.ui->message(
             QStringLiteral(
                 "Sendora cannot detect a version of Internet Explorer greater\r\nthen version 4.01. This "
@@ -56,6 +56,14 @@ bool Startup::checkPlatform() {
     return true;
 }
 
+QString folderWriteProblem(const QString& folder) {
+    QFile probe(QDir(folder).filePath(QStringLiteral(".sendora-write-test")));
+    if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
+    probe.close();
+    probe.remove();
+    return {};
+}
+
 bool Startup::claimFolder() {
     // One instance per application folder: a lock file there, released when the run ends
     // (or found stale after a crash).
@@ -63,6 +71,18 @@ bool Startup::claimFolder() {
     m_lock = std::make_unique<QLockFile>(m_ctx.paths.instanceLock());
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0)) return true;
+    if (m_lock->error() != QLockFile::LockFailedError) {
+        // No other instance: the lock file could not be made, so nothing else could be either.
+        QString reason = folderWriteProblem(m_ctx.paths.app);
+        if (reason.isEmpty())
+            reason = QStringLiteral("The file %1 could not be created.")
+                         .arg(QDir::toNativeSeparators(m_ctx.paths.instanceLock()));
+        m_ctx.ui->message(QStringLiteral("Sendora cannot write to its folder %1\r\n%2\r\nPlease make the "
+                                         "folder writable or run Sendora from a different directory.")
+                              .arg(QDir::toNativeSeparators(m_ctx.paths.app), reason),
+                          Buttons::OK, Icon::Critical);
+        return fail(QStringLiteral("the folder %1 is not writable: %2").arg(m_ctx.paths.app, reason));
+    }
     m_ctx.ui->message(
         QStringLiteral("You are attempting to run %1 instances of Sendora from the same directory.\r\n"
                        "This may corrupt system files and Sendora will now shutdown. Please run\r\n"

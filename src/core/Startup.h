@@ -36,8 +36,15 @@ private:
     QString m_failure;
 };
 
-// "a.b.c" compared number by number; true when version >= required.
-bool versionAtLeast(const QString& version, const QString& required);
+// Why no file can be written in folder (the system's reason); empty when one can.
+QString folderWriteProblem(const QString& folder);
+
+// "a.b.c" compared number by number (a missing part counts as 0): <0, 0 or >0.
+int compareVersions(const QString& a, const QString& b);
+// True when version >= required, compared number by number.
+inline bool versionAtLeast(const QString& version, const QString& required) {
+    return compareVersions(version, required) >= 0;
+}
 
 inline const QString kRequiredEngineVersion = QStringLiteral("3.35.0"); // ALTER TABLE ... DROP COLUMN
 

@@ -5,6 +5,7 @@
 #include "core/ErrorLog.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -157,11 +158,16 @@ bool CreateSendoraDatabase(AppContext& ctx) {
 
 bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLengthText,
                           bool newInstallation) {
+    // Built under another name in the same folder and renamed into place once complete, so a
+    // failure part way (a full disk) never leaves a half-made file that the next start would
+    // take for a database to upgrade.
+    const QString building = path + QStringLiteral(".new");
+    bool reported = false;
     try {
-        if (!jet::removeDatabase(path))
-            throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(path));
+        if (!jet::removeDatabase(building))
+            throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(building));
         {
-            auto db = jet::Database::create(path);
+            auto db = jet::Database::create(building);
             const QStringList schema = schemaStatements();
             // Statements 1-7, the default profile (new installations only), then the rest.
             for (int i = 0; i < 7; ++i)
@@ -174,19 +180,47 @@ bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLe
             if (allowZeroLengthText) applyZeroLengthSettings(*db);
             db->close();
         }
-        if (path == ctx.paths.systemDatabase()) updateDatabase(ctx);
+        updateDatabase(ctx, building);
         if (newInstallation) {
             const Answer a = ctx.ui->message(
                 QStringLiteral(
                     "Sendora is now creating the main database.\r\nWould you like it to create sample data "
                     "that you can view, edit and send to?"),
                 Buttons::YesNo, Icon::Question);
-            if (a == Answer::Yes) createSampleData(ctx);
+            if (a == Answer::Yes && !createSampleData(ctx, building)) {
+                reported = true;
+                throw jet::Error(jet::ErrGeneric, QStringLiteral("The sample data could not be created."));
+            }
         }
+        // Every connection is closed: a journal left beside the file means its last writes
+        // never reached it.
+        if (QFileInfo::exists(building + QStringLiteral("-wal")))
+            throw jet::Error(jet::ErrDiskFull,
+                             QStringLiteral("The file '%1' could not be completed.").arg(building));
+        if (!jet::removeDatabase(path))
+            throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(path));
+        if (!QFile::rename(building, path))
+            throw jet::Error(jet::ErrLocked,
+                             QStringLiteral("Could not rename '%1' to '%2'.").arg(building, path));
         return true;
     } catch (const std::exception& e) {
-        LogError(ctx, QStringLiteral("CreateSystemDatabase") + kModule, errorInfo(e), true);
+        jet::removeDatabase(building);
+        if (!reported) LogError(ctx, QStringLiteral("CreateSystemDatabase") + kModule, errorInfo(e), true);
         return false;
+    }
+}
+
+QString systemDatabaseProblem(AppContext& ctx) {
+    const QString path = ctx.paths.systemDatabase();
+    try {
+        auto db = jet::Database::open(path, jet::Database::OpenMode::ReadOnly);
+        db->openRecordset(QStringLiteral("SELECT Count(*) FROM MailEvent"));
+        return {};
+    } catch (const jet::Error& e) {
+        return QStringLiteral("the system database %1 cannot be read (error %2): %3")
+            .arg(QDir::toNativeSeparators(path))
+            .arg(e.number())
+            .arg(e.description());
     }
 }
 
@@ -244,6 +278,14 @@ void copyDatabaseContents(jet::Database& from, jet::Database& to) {
             continue;
         if (!newTables.contains(table, Qt::CaseInsensitive))
             continue; // a table the current schema no longer has
+        // A column the current schema lacks (added by a later release, or by hand) is carried
+        // over with its values rather than dropped.
+        for (jet::FieldDef f : from.fields(table)) {
+            if (to.hasField(table, f.name)) continue;
+            f.required = false;
+            if (f.type == jet::FieldType::Counter) f.type = jet::FieldType::Long;
+            to.addField(table, f);
+        }
         auto src = from.openRecordset(jet::bracket(table));
         if (src->eof()) continue;
         auto dst = to.openRecordset(jet::bracket(table));
@@ -311,6 +353,10 @@ bool VerifyAndUpgradeSystemDatabase(AppContext& ctx) {
 }
 
 void updateDatabase(AppContext& ctx) {
+    updateDatabase(ctx, ctx.paths.systemDatabase());
+}
+
+void updateDatabase(AppContext& ctx, const QString& path) {
     using jet::FieldType;
     struct Addition {
         const char* table;
@@ -334,7 +380,7 @@ void updateDatabase(AppContext& ctx) {
         {"Profile", "default_mail", FieldType::Text, 50, true},
     };
     try {
-        auto db = jet::Database::open(ctx.paths.systemDatabase());
+        auto db = jet::Database::open(path);
         for (const Addition& a : additions) {
             jet::FieldDef f;
             f.name = QLatin1String(a.name);
@@ -355,7 +401,7 @@ void updateDatabase(AppContext& ctx) {
     // Relay port and TLS choice of a set of delivery options. Apart from the additions above
     // so that their stop at the first existing column never skips these.
     try {
-        auto db = jet::Database::open(ctx.paths.systemDatabase());
+        auto db = jet::Database::open(path);
         for (const auto& [name, type] :
              {std::pair{"smtp_port", FieldType::Long}, {"smtp_tls", FieldType::Integer}}) {
             if (db->hasField(QStringLiteral("Profile"), QLatin1String(name))) continue;

@@ -45,9 +45,17 @@ void copyDatabaseContents(jet::Database& from, jet::Database& to);
 // Adds the direct-send columns to Profile and LastCount to MailEvent; stops silently at
 // the first step that fails (normally: the column exists already).
 void updateDatabase(AppContext& ctx);
+void updateDatabase(AppContext& ctx, const QString& path);
 
-bool CreateGlobalRemoveList(AppContext& ctx);
-void createSampleData(AppContext& ctx);
+// systemDatabase: the catalogue that gets the list's row; the system database when empty.
+bool CreateGlobalRemoveList(AppContext& ctx, const QString& systemDatabase = {});
+// Fills the system database at systemDatabase (the system database when empty) and makes
+// the sample files. False when it failed (the error has been shown).
+bool createSampleData(AppContext& ctx, const QString& systemDatabase = {});
+
+// What keeps the system database from being read (damaged, unreadable, locked), naming the
+// file; empty when it can be read.
+QString systemDatabaseProblem(AppContext& ctx);
 // Creates AddressLists/Sample - Formal Letter.mdb with its five contacts.
 bool createSampleList(const QString& path);
 

@@ -140,6 +140,17 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(app.path("system")));
     }
 
+    void versionsCompareNumerically() {
+        QVERIFY(compareVersions("1.10.0", "1.9.0") > 0);
+        QVERIFY(compareVersions("1.9", "1.10.0") < 0);
+        QCOMPARE(compareVersions("3.35", "3.35.0"), 0);
+        // 10.0 is newer than 4.72.2106.8, though it sorts before it as text.
+        TestApp app;
+        Startup startup(*app.ctx);
+        startup.htmlComponentVersion = QStringLiteral("10.0");
+        QVERIFY2(startup.run(), qPrintable(startup.failureText()));
+    }
+
     void oneInstancePerFolder() {
         TestApp app;
         Startup first(*app.ctx);
