@@ -40,6 +40,8 @@ SendMDBList::~SendMDBList() {
 }
 
 bool SendMDBList::refuseToStart(const QString& file, const QString& reason) {
+    m_writeFailure =
+        QStringLiteral("Sendora cannot write to %1: %2").arg(QDir::toNativeSeparators(file), reason);
     m_ctx.ui->message(QStringLiteral("The mailing cannot start: Sendora cannot write to\r\n%1\r\n\r\n%2")
                           .arg(QDir::toNativeSeparators(file), reason),
                       Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Not Started"));

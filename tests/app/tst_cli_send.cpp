@@ -1,6 +1,6 @@
-// sendora-cli send against smtp-sink: the whole mailing, and a send killed at a random
-// moment followed by a second send that delivers every address not yet flagged and none
-// that was.
+// sendora-cli send against smtp-sink: the whole mailing, a send killed at a random moment
+// followed by a second send that delivers every address not yet flagged and none that
+// was, a send stopped by SIGTERM, and a send refused before it connects.
 
 #include "components/jet/Jet.h"
 #include "core/IniFile.h"
@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 using sendora::test::SmtpSink;
 
@@ -135,6 +136,55 @@ private Q_SLOTS:
         QVERIFY(!secondRun.intersects(flaggedBefore));
         QCOMPARE((firstRun | secondRun).size(), kRecipients);
         QCOMPARE(folder.flagged().size(), kRecipients);
+    }
+
+    // SIGTERM ends the send like Stop: the message in flight is finished and flagged, the
+    // counts are stored, the log ends its section, and the exit code says why it ended.
+    void sigtermStopsAfterTheMessageInFlight() {
+        SmtpSink sink;
+        QVERIFY(sink.start());
+        Folder folder;
+        QVERIFY(folder.prepare(sink.port()));
+        QProcess send;
+        send.start(SENDORA_CLI, {"--data-dir", folder.dir.path(), "send", "1"});
+        QVERIFY(send.waitForStarted());
+        QVERIFY(QTest::qWaitFor([&] { return sink.dumpCount() >= 50 || send.state() != QProcess::Running; },
+                                60000));
+        QVERIFY2(send.state() == QProcess::Running, "the send ended before the signal");
+        send.terminate();
+        QVERIFY(send.waitForFinished(20000));
+        QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(send.exitCode(), 128 + SIGTERM);
+        QTest::qWait(200); // smtp-sink may still be writing the last dump
+
+        const QSet<QString> flagged = folder.flagged();
+        QVERIFY(flagged.size() < kRecipients);
+        QCOMPARE(delivered(sink), flagged);
+        auto db = jet::Database::open(folder.sdr(), jet::Database::OpenMode::ReadOnly);
+        QCOMPARE(db->openRecordset("SELECT SentCount FROM MailEvent")->value(0).toInt(), flagged.size());
+        QFile log(folder.dir.filePath("sendlog.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split("\r\n");
+        QVERIFY(lines.contains("P: Stopping"));
+        QVERIFY(lines.lastIndexOf("*** MAILING ENDS HERE ") > lines.lastIndexOf("*** MAILING STARTS HERE "));
+    }
+
+    // A send log that cannot be written stops the send before it connects, with its own code.
+    void unwritableSendLogRefusesTheSend() {
+        SmtpSink sink;
+        QVERIFY(sink.start());
+        Folder folder;
+        QVERIFY(folder.prepare(sink.port()));
+        QVERIFY(QDir().mkpath(folder.dir.filePath("sendlog.log")));
+        QProcess send;
+        send.start(SENDORA_CLI, {"--data-dir", folder.dir.path(), "send", "1"});
+        QVERIFY(send.waitForFinished(30000));
+        QCOMPARE(send.exitCode(), 3);
+        const QString err = QString::fromUtf8(send.readAllStandardError());
+        QVERIFY2(err.contains("Mailing Not Started") && err.contains(folder.dir.filePath("sendlog.log")),
+                 qPrintable(err));
+        QCOMPARE(sink.dumpCount(), 0);
+        QVERIFY(folder.flagged().isEmpty());
     }
 };
 

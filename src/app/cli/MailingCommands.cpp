@@ -1,6 +1,7 @@
 #include "MailingCommands.h"
 
 #include "core/AppContext.h"
+#include "core/SystemDatabase.h"
 #include "mailing/SendMDBList.h"
 #include "mailing/compose/ListMessageSource.h"
 #include "mailing/relay/RelaySend.h"
@@ -9,8 +10,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace sendora::cli {
 
@@ -37,11 +43,52 @@ void drawProgress(QTextStream& err, qint64 done, qint64 total, qint64 passed, qi
     err.flush();
 }
 
+constexpr int kStopGraceMs = 10000;
+
 } // namespace
+
+StopSignals::StopSignals() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_fds) != 0) return;
+    ::fcntl(s_fds[1], F_SETFL, O_NONBLOCK);
+    struct sigaction sa = {};
+    sa.sa_handler = &StopSignals::onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kSignals[i], &sa, &m_previous[i]);
+    m_notifier = new QSocketNotifier(s_fds[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char sig = 0;
+        if (::read(s_fds[0], &sig, 1) == 1) Q_EMIT received(sig);
+    });
+}
+
+StopSignals::~StopSignals() {
+    if (!m_notifier) return;
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    delete m_notifier;
+    ::close(s_fds[0]);
+    ::close(s_fds[1]);
+    s_fds[0] = s_fds[1] = -1;
+}
+
+void StopSignals::onSignal(int sig) {
+    // Only write(2) here: it is async-signal-safe; the event loop does the rest.
+    const int saved = errno;
+    const unsigned char c = static_cast<unsigned char>(sig);
+    [[maybe_unused]] const ssize_t n = ::write(s_fds[1], &c, 1);
+    errno = saved;
+}
 
 bool openExistingFolder(AppContext& ctx, QTextStream& err) {
     if (!QFileInfo::exists(ctx.paths.systemDatabase())) {
         err << "sendora-cli: no system database in " << ctx.paths.app << "; run 'sendora-cli init' first\n";
+        return false;
+    }
+    // Damaged, unreadable or locked: say so, rather than find no mailing in it.
+    if (const QString problem = systemDatabaseProblem(ctx); !problem.isEmpty()) {
+        err << "sendora-cli: " << problem << '\n';
         return false;
     }
     ctx.settingsFile.setPath(ctx.paths.settingsFile());
@@ -93,24 +140,47 @@ int runCompose(AppContext& ctx, const QStringList& args, QTextStream& err) {
 }
 
 int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
-    if (args.size() != 1) {
-        err << "Usage: sendora-cli send MAILING_ID\n";
-        return 2;
+    QString id;
+    int timeoutRetries = 3;
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--timeout-retries") && i + 1 < args.size())
+            timeoutRetries = args[++i].toInt(&ok);
+        else if (args[i].startsWith(QLatin1String("--timeout-retries=")))
+            timeoutRetries = args[i].mid(18).toInt(&ok);
+        else if (id.isEmpty() && !args[i].startsWith(QLatin1String("--")))
+            id = args[i];
+        else
+            ok = false;
+        if (!ok || timeoutRetries < 0) {
+            err << "Usage: sendora-cli send MAILING_ID [--timeout-retries N]\n";
+            return kExitUsage;
+        }
     }
-    if (!openExistingFolder(ctx, err)) return 2;
-    const auto row = mailingArgument(ctx, args.first(), err);
-    if (!row) return 2;
+    if (id.isEmpty()) {
+        err << "Usage: sendora-cli send MAILING_ID [--timeout-retries N]\n";
+        return kExitUsage;
+    }
+    if (!openExistingFolder(ctx, err)) return kExitUsage;
+    const auto row = mailingArgument(ctx, id, err);
+    if (!row) return kExitUsage;
 
     RelaySend mailing(ctx, *row);
-    int code = 1;
+    mailing.timeoutRetries = timeoutRetries;
+    int stopSignal = 0;
     bool ended = false;
-    QObject::connect(&mailing, &RelaySend::finished, [&](bool completed) {
-        code = completed ? 0 : 1;
+    auto exitCode = [&] {
+        if (mailing.storageFailed()) return kExitStorage;
+        if (stopSignal) return 128 + stopSignal;
+        return mailing.completed() ? kExitCompleted : kExitAborted;
+    };
+    QObject::connect(&mailing, &RelaySend::finished, [&](bool) {
         ended = true;
         SMTPSocket* s = mailing.session();
         err << '\n';
-        for (const QString& line : s->statisticsRows())
-            err << "  " << line << '\n';
+        if (s->log().facts.end.isValid())
+            for (const QString& line : s->statisticsRows())
+                err << "  " << line << '\n';
         err.flush();
         // Let the QUIT exchange finish, but never wait long for it.
         QTimer::singleShot(5000, qApp, &QCoreApplication::quit);
@@ -118,7 +188,28 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
                          Qt::QueuedConnection);
         if (!s->socket().IsOpen()) QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     });
-    if (!mailing.start()) return 1;
+
+    // SIGTERM or SIGINT ends the mailing as Stop does; a second one, or a server that keeps
+    // the message in flight too long, abandons that message.
+    StopSignals stopSignals;
+    QTimer grace;
+    grace.setSingleShot(true);
+    QObject::connect(&grace, &QTimer::timeout, [&] { mailing.abandon(); });
+    if (stopSignals.isOpen())
+        QObject::connect(&stopSignals, &StopSignals::received, [&](int sig) {
+            if (ended) return;
+            if (stopSignal) {
+                mailing.abandon();
+                return;
+            }
+            stopSignal = sig;
+            err << "\nsendora-cli: stopping; the message in flight is finished first\n";
+            err.flush();
+            mailing.setStop();
+            grace.start(kStopGraceMs);
+        });
+
+    if (!mailing.start()) return kExitAborted;
     SMTPSocket* s = mailing.session();
     QObject::connect(s, &SMTPSocket::CounterUpdate, [&](qint32 passed, qint32 failed) {
         drawProgress(err, passed + failed, mailing.recipientCount(), passed, failed);
@@ -129,7 +220,7 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
             err << '\n' << text << '\n';
     });
     if (!ended) QCoreApplication::exec();
-    return code;
+    return exitCode();
 }
 
 } // namespace sendora::cli

@@ -33,7 +33,12 @@ const char* const kUsage =
     "                            print the addresses and names found in standard input\n"
     "  compose MAILING_ID --to ADDRESS\n"
     "                            print the message data the mailing would send to ADDRESS\n"
-    "  send MAILING_ID           send the mailing through its relay server\n";
+    "  send MAILING_ID [--timeout-retries N]\n"
+    "                            send the mailing through its relay server; a server that stays\n"
+    "                            silent is waited for N more times (default 3), then the mailing\n"
+    "                            stops. SIGTERM or SIGINT stops it after the message in flight.\n"
+    "                            Exit: 0 completed, 1 stopped or aborted, 2 bad input, 3 a file\n"
+    "                            could not be written, 128+signal stopped by a signal\n";
 
 bool parse(const QStringList& argv, Options& o, QTextStream& err) {
     for (int i = 1; i < argv.size(); ++i) {
