@@ -191,11 +191,20 @@ frmSendMail::~frmSendMail() {
 }
 
 void frmSendMail::done(int result) {
-    if (m_state == Sending || m_state == Paused) setState(Stopped);
+    if (m_closing) return; // already closing, on the wait below
+    if (m_state == Sending || m_state == Paused) {
+        m_closing = true;
+        setEnabled(false); // nothing may start while the mailing winds down
+        setState(Stopped);
+        if (m_mailing) m_mailing->stopAndFinish(closeWaitMs);
+        setEnabled(true);
+        m_closing = false;
+    }
     QDialog::done(result);
 }
 
 void frmSendMail::pressSend() {
+    if (m_closing) return;
     switch (m_state) {
     case Idle:
     case Stopped: {
@@ -306,6 +315,7 @@ void frmSendMail::startMailing(const LeaveOut& leaveOut) {
     const qint64 total = m_mailing->recipientCount();
     if (total > 0) {
         m_progress->setRange(0, int(std::min<qint64>(total, std::numeric_limits<int>::max())));
+        m_progress->setValue(0); // a range change may have reset it below the range
         m_progress->setFormat(tr("%v of %m addresses"));
     }
 }

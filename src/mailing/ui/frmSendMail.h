@@ -52,7 +52,10 @@ public:
     RelaySend* mailing() const { return m_mailing.get(); }
     SendResultsModel* results() const { return m_results; }
 
-    // Closing while a mailing runs stops it; its counts are stored when it ends or is destroyed.
+    // How long closing mid-send lets the message in flight finish before it is abandoned.
+    int closeWaitMs = 10000;
+    // Closing while a mailing runs ends it like Stop: the message in flight finishes (within
+    // closeWaitMs) or is abandoned, the counts are stored and the send log gets its end block.
     void done(int result) override;
 
 Q_SIGNALS:
@@ -83,6 +86,7 @@ private:
     State m_state = Idle;
     bool m_summaryShown = false; // "<n> messages sent." stays once the mailing is complete
     bool m_interrupted = false;  // the last mailing was stopped or aborted
+    bool m_closing = false;      // done() waits for the mailing to end; the buttons rest
     QSet<QString> m_delivered;   // addresses this screen's mailings delivered, lower case
 
     QPushButton* m_send;

@@ -1,6 +1,7 @@
 // The relay send screen driven by its widgets: the state and button matrix, counters,
-// result rows with their marks, pause and resume, stop, closing mid-send, the log view's
-// cap, a 100,000-row result list, and a real smtp-sink on a loopback port. What the session
+// result rows with their marks, pause and resume, stop, Send again after a stop (the unsent
+// remainder) or after a complete send (the send-again warning), closing mid-send, the log
+// view's cap, a 100,000-row result list, and a real smtp-sink on a loopback port. What the session
 // does on the wire (refusals, pauses, reconnects) is tst_smtpsocket's; here only the screen.
 //
 // SENDORA_SCREENSHOT=<file.png> saves the screen after the refused-recipient send.
@@ -14,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -123,6 +125,11 @@ struct Rig {
     bool waitFinished(int ms = 10000) { return finished->count() > 0 || finished->wait(ms); }
     bool completed() const { return finished->value(0).value(0).toBool(); }
     QString logView() const { return w<QPlainTextEdit>("txtLog")->toPlainText(); }
+    QString progress() const { return w<QProgressBar>("prgSend")->text(); }
+    QString sendLog() const {
+        QFile file(f.app.ctx->paths.app + QStringLiteral("sendlog.log"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+    }
     MailingRow stored() const { return *loadMailingRow(*f.app.ctx, id); }
 };
 
@@ -145,6 +152,8 @@ private Q_SLOTS:
     void pauseThenResumeOrStop_data();
     void pauseThenResumeOrStop();
     void stopWhileSendingEndsAtTheNextReady();
+    void sendAfterStopOffersTheUnsentRemainder_data();
+    void sendAfterStopOffersTheUnsentRemainder();
     void refusedBeforeConnecting();
     void closingMidSendStopsAndStoresTheCounts();
     void logAndResultListStayBounded();
@@ -162,7 +171,9 @@ void TestFrmSendMail::sendsToEveryRecipientThenAgain() {
     QCOMPARE(r.dlg->state(), frmSendMail::Idle);
 
     QSignalSpy states(r.dlg.get(), &frmSendMail::stateChanged);
+    QCOMPARE(r.progress(), ""); // no count before the list is open
     r.click("cmdSend");
+    QCOMPARE(r.progress(), "0 of 3 addresses");
     QCOMPARE(r.dlg->state(), frmSendMail::Sending);
     QCOMPARE(r.buttons(), "0 1 1");
     QCOMPARE(r.text("lblStatus"), "Connecting, ...please wait.");
@@ -278,6 +289,74 @@ void TestFrmSendMail::stopWhileSendingEndsAtTheNextReady() {
     QCOMPARE(r.rows(), QStringList()); // nothing sent, no statistics
 }
 
+void TestFrmSendMail::sendAfterStopOffersTheUnsentRemainder_data() {
+    QTest::addColumn<bool>("flagged");
+    QTest::addColumn<bool>("remainderOnly");
+    QTest::newRow("flags on, the remainder") << true << true;
+    QTest::newRow("flags off: what the screen delivered") << false << true;
+    QTest::newRow("flags on, No: the whole list after the warning") << true << false;
+}
+
+// Stop after three of five, then Send: the two not yet sent, and only those.
+void TestFrmSendMail::sendAfterStopOffersTheUnsentRemainder() {
+    QFETCH(bool, flagged);
+    QFETCH(bool, remainderOnly);
+    const QStringList five{"a@x.test", "b@x.test", "c@x.test", "d@x.test", "e@x.test"};
+    Rig r(five);
+    if (!flagged) r.f.execute("UPDATE Profile SET bFlagSends = 0 WHERE ProfileName = \"Relay\"");
+    QStringList warned; // the send-again warning, with the date it showed
+    r.dlg->confirmSendAgain = [&warned](const MailingRow& m) {
+        warned << m.dateSent;
+        return true;
+    };
+    r.server.setScript(greeting() + accepted("a@x.test") + accepted("b@x.test") + accepted("c@x.test") +
+                       kQuit);
+    r.server.addConnectionScript(allAccepted(remainderOnly ? five.mid(3) : five));
+    r.click("cmdSend");
+    QCOMPARE(r.progress(), "0 of 5 addresses");
+    QObject::connect(r.dlg->mailing()->session(), &SMTPSocket::CounterUpdate, r.dlg.get(),
+                     [&r](qint32 passed) {
+                         if (passed == 3) r.w<QPushButton>("cmdStop")->click();
+                     });
+    QVERIFY(r.waitFinished());
+    QVERIFY(!r.completed());
+    QCOMPARE(r.rows().mid(0, 3), toRows(five.mid(0, 3), "Ok"));
+
+    r.finished->clear();
+    r.f.app.ui.answers = {remainderOnly ? Answer::Yes : Answer::No};
+    r.click("cmdSend");
+    QCOMPARE(
+        r.f.app.ui.transcript(),
+        QStringList{test::msg("This mailing was stopped before it reached every address.\r\n\r\nSend it only "
+                              "to the 2 addresses not sent yet?\r\n\r\nYes sends to those only; No sends "
+                              "the mailing as its delivery options say.",
+                              "question", "YesNo", "Resume Mailing")});
+    QCOMPARE(warned.size(), remainderOnly ? 0 : 1); // a remainder goes to no one twice
+    QCOMPARE(r.progress(), remainderOnly ? "0 of 2 addresses" : "0 of 5 addresses");
+    QVERIFY(r.waitFinished());
+    QVERIFY(r.completed());
+    const QStringList second = remainderOnly ? five.mid(3) : five;
+    QCOMPARE(r.rows().mid(0, int(second.size()) + 1), toRows(second, "Ok") << kComplete);
+    QCOMPARE(r.server.messages().size(), 3 + second.size());
+    QCOMPARE(r.stored().sentCount, 3 + second.size());
+    QVERIFY(r.server.mismatches().isEmpty());
+
+    // A complete mailing sent again from the open screen: the warning first; Cancel sends nothing.
+    r.f.app.ui.clear();
+    warned.clear();
+    r.dlg->confirmSendAgain = [&warned](const MailingRow& m) {
+        warned << m.dateSent;
+        return false;
+    };
+    r.click("cmdSend");
+    QCOMPARE(warned, QStringList{r.stored().dateSent});
+    QVERIFY(!warned.first().isEmpty());
+    QVERIFY(r.f.app.ui.shown.isEmpty()); // no remainder after a complete send
+    QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
+    QCOMPARE(r.buttons(), "1 0 0");
+    QCOMPARE(r.server.connectionCount(), 2);
+}
+
 // The refusal texts and the other refusals are tst_smtpsocket's; here the screen is left usable.
 void TestFrmSendMail::refusedBeforeConnecting() {
     Rig r(kThree, ""); // blank: the MailServer setting, also blank
@@ -296,6 +375,7 @@ void TestFrmSendMail::closingMidSendStopsAndStoresTheCounts() {
     Rig r(kThree);
     // The server stalls after the first message: the session never reaches another Ready.
     r.server.setScript(greeting() + accepted("a@x.test") + QStringList{"C: MAIL FROM:*"});
+    r.dlg->closeWaitMs = 200; // the message in flight never finishes: abandoned after this
     r.click("cmdSend");
     QTRY_COMPARE(r.rows(), QStringList{"Ok|To: a@x.test"});
     r.dlg->close();
@@ -303,6 +383,10 @@ void TestFrmSendMail::closingMidSendStopsAndStoresTheCounts() {
     QCOMPARE(r.dlg->state(), frmSendMail::Stopped);
     QVERIFY(r.dlg->mailing()->session()->stopped());
     QVERIFY(r.f.app.ui.shown.isEmpty()); // no question on closing
+    // Ended as Stop ends, before the window goes: counts stored, the log's end block written.
+    QCOMPARE(r.finished->size(), 1);
+    QCOMPARE(r.stored().sentCount, 1);
+    QVERIFY(r.sendLog().contains("*** MAILING ENDS HERE"));
     r.dlg.reset();
     QCOMPARE(r.stored().sentCount, 1);
     QTRY_VERIFY(!r.server.transport() || r.server.transport()->isClosed());

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -151,8 +152,19 @@ private Q_SLOTS:
         QListWidgetItem* open = listbarItem(*m.window, "Messages", "Open existing message");
         QVERIFY(!(open->flags() & Qt::ItemIsEnabled));
         QVERIFY(open->toolTip().startsWith("Open an existing message"));
-        m.window->runCommand("id_FileOpenMessage"); // does nothing, asks nothing
+        // Inert commands and names that are no command are told apart, and nothing is asked.
+        QCOMPARE(m.window->runCommand("id_FileOpenMessage"), CommandResult::Unavailable);
+        QCOMPARE(m.window->runCommand("id_FileOpenMessages"), CommandResult::Unknown);
+        QCOMPARE(m.window->runCommand(QString()), CommandResult::Unknown);
+        QCOMPARE(m.window->runCommand(CommandId::Count), CommandResult::Unknown);
         QVERIFY(m.app.ui.shown.isEmpty());
+        // A handler plugged in later makes the command available and runs by its id.
+        int wizards = 0;
+        m.window->setCommandHandler(CommandId::SDWiz, [&wizards] { ++wizards; });
+        QVERIFY(m.enabled("id_SDWiz"));
+        QCOMPARE(m.window->runCommand("id_SDWiz"), CommandResult::Ran);
+        m.trigger("id_SDWiz");
+        QCOMPARE(wizards, 2);
     }
 
     void enableMatrixFollowsChildWindows() {
@@ -174,6 +186,11 @@ private Q_SLOTS:
 
         m.trigger("id_EditCopy");
         QCOMPARE(m.log.last(), QStringLiteral("Untitled Message 1:id_EditCopy"));
+        QCOMPARE(m.window->runCommand(CommandId::FileSave), CommandResult::Ran); // untitled: save as
+        QCOMPARE(m.window->runCommand(CommandId::MessageToolsMessagePreview), CommandResult::Ran);
+        QCOMPARE(
+            m.log.mid(m.log.size() - 2),
+            (QStringList{"Untitled Message 1:saveMeAs", "Untitled Message 1:id_MessageToolsMessagePreview"}));
 
         snap(m.window.get(), "main-with-children");
         m.closeActive();
@@ -313,6 +330,23 @@ private Q_SLOTS:
         QVERIFY(!m.area()->subWindowList().first()->isVisible());
         m.trigger("id_WindowHideLists");
         QVERIFY(m.area()->subWindowList().first()->isVisible());
+    }
+
+    void listbarFollowsShowListbarAndF8() {
+        Main m;
+        auto* dock = m.window->findChild<QDockWidget*>("dockListbar");
+        QAction* show = m.action("id_WindowShowListbar");
+        QVERIFY(dock->isVisible() && show->isChecked());
+        m.trigger("id_WindowShowListbar"); // unchecked: hidden
+        QVERIFY(!dock->isVisible());
+        QVERIFY(!show->isChecked());
+        m.trigger("id_WindowShowListbar");
+        QVERIFY(dock->isVisible() && show->isChecked());
+        m.trigger("id_WindowHideListbar"); // F8 toggles, and the menu item follows
+        QVERIFY(!dock->isVisible());
+        QVERIFY(!show->isChecked());
+        m.trigger("id_WindowHideListbar");
+        QVERIFY(dock->isVisible() && show->isChecked());
     }
 
     void deletingAnOpenListClosesItsWindow() {

@@ -7,6 +7,7 @@
 
 #include "WhenModal.h"
 #include "components/jet/Jet.h"
+#include "components/mailsocket/FakeTransport.h"
 #include "core/Catalogue.h"
 #include "core/Startup.h"
 #include "core/SystemDatabase.h"
@@ -274,11 +275,53 @@ private Q_SLOTS:
             snap(d, "sendagain");
             d->findChild<QPushButton*>("cmdCancel")->click();
         });
-        c.centre->runRowCommand(8, RowCommand::SendMailing);
+        // The menu runs by the action's id; its caption plays no part.
+        QMenu* menu = c.centre->rowMenuFor(8);
+        QAction* send = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->data().toInt() == int(RowCommand::SendMailing)) send = a;
+        QVERIFY(send);
+        QCOMPARE(send->text(), QStringLiteral("Send (or Restart) this Mailing"));
+        send->setText("Renamed");
+        send->trigger();
         QCOMPARE(title, QStringLiteral("Resend mailing?"));
         QCOMPARE(fields, "Zebra|" + kSampleMessageName + "|Staff|Jan 05 2024  08:00 AM|12|");
         QVERIFY(!c.centre->pendingMailing()); // nothing handed on
         QVERIFY(c.app.ui.shown.isEmpty());
+    }
+
+    // Send pressed again in the send screen that is still open warns as the menu's send does.
+    void sendAgainFromTheOpenScreenWarns() {
+        Central c;
+        mail::FakeServer server;
+        QStringList script = {"S: 220 mx.test ESMTP", "C: EHLO example.org", "S: 250 mx.test"};
+        for (int i = 0; i < 5; ++i)
+            script += QStringList{"C: MAIL FROM:*", "S: 250 ok", "C: RCPT TO:*", "S: 250 ok",
+                                  "C: DATA",        "S: 354 go", "DATA",         "S: 250 queued"};
+        server.setScript(script + QStringList{"C: QUIT", "S: 221 bye"});
+        c.centre->transportFactory = server.factory();
+        c.execute(
+            "UPDATE Profile SET SmtpServer = \"mx.test\", [From] = \"news@example.org\", ReplyTo = \"\"");
+        QString warning;
+        whenModal([&](QDialog* d) {
+            auto* screen = qobject_cast<frmSendMail*>(d);
+            QVERIFY(screen);
+            QSignalSpy done(screen, &frmSendMail::mailingFinished);
+            screen->findChild<QPushButton*>("cmdSend")->click(); // sent before: no question
+            QVERIFY(done.wait(10000));
+            whenModal([&](QDialog* again) {
+                warning = again->objectName() + "|" + again->windowTitle() + "|" +
+                          again->findChild<QLineEdit*>("txtTotalSent")->text();
+                again->findChild<QPushButton*>("cmdCancel")->click();
+            });
+            screen->findChild<QPushButton*>("cmdSend")->click();
+            QCOMPARE(screen->state(), frmSendMail::Stopped);
+            screen->accept();
+        });
+        c.centre->runRowCommand(2, RowCommand::SendMailing);
+        QCOMPARE(warning, QStringLiteral("frmSendAgainWarning|Resend mailing?|5"));
+        QCOMPARE(server.connectionCount(), 1);
+        QCOMPARE(c.cell(2, SDCentralOutline::TotalColumn), QStringLiteral("5"));
     }
 
     void sendThroughSmtpSinkUpdatesTheOutline() {
