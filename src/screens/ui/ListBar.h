@@ -19,7 +19,6 @@ public:
     void moveGroup(const QString& group, int delta);
     void setItemState(const QString& command, bool enabled, const QString& toolTip);
     void setLargeIcons(bool large);
-    bool largeIcons() const { return m_large; }
     QListWidget* groupList(const QString& group) const;
 
 protected:

@@ -61,7 +61,6 @@ public:
     bool ShowListFromName(const QString& listName);
     void createEmptyList();
     quint16 getCaptionNumber() { return m_registry.nextCaptionNumber(); }
-    const WindowRegistry& registry() const { return m_registry; }
     void setCloseCancelled() { m_registry.closeCancelled = true; }
     bool closeCancelled() const { return m_registry.closeCancelled; }
     QAction* action(const QString& id) const { return m_actions.value(id); }

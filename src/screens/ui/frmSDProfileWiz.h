@@ -34,7 +34,6 @@ public:
 
     int currentPage() const { return m_page; }
     bool stored() const { return m_finished; }
-    bool changesMade() const { return m_changed; }
     ProfileWizard& wizard() { return m_wizard; }
 
     // Runs when Cancel in initialization mode is answered Yes. By default the application
