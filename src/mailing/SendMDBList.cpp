@@ -112,7 +112,6 @@ void SendMDBList::EndMailingDBSupport() {
     m_flagUpdate.reset();
     m_spoolIn.setDevice(nullptr);
     m_spool.reset();
-    m_current.clear();
     m_listDb.reset();
     m_lock.reset();
     m_atEnd = false;
@@ -253,14 +252,14 @@ bool SendMDBList::OpenListFiltered() {
 QString SendMDBList::readSpooled() {
     if (!m_spool || m_atEnd || m_spoolIn.atEnd()) {
         m_atEnd = true;
-        m_current.clear();
         return kEndOfList;
     }
-    m_spoolIn >> m_current;
+    QString address;
+    m_spoolIn >> address;
     if (m_spoolIn.status() != QDataStream::Ok)
         throw jet::Error(jet::ErrGeneric,
                          QStringLiteral("The recipients' temporary file could not be read."));
-    return m_current;
+    return address;
 }
 
 QString SendMDBList::GetFirstAddr() {
@@ -286,24 +285,6 @@ QString SendMDBList::GetNextAddr() {
         m_readFailure = QStringLiteral("The recipients of %1 could not be read: %2")
                             .arg(QDir::toNativeSeparators(m_listPath), storageFailureReason(e));
         LogError(m_ctx, QStringLiteral("GetNextAddr In SendMDBList"), errorInfo(e), false);
-        return {};
-    }
-}
-
-void SendMDBList::PositionToAddress(const QString& address) {
-    // The spool is walked in order; positioning only makes the address current.
-    m_current = address;
-}
-
-QString SendMDBList::CheckSentField() {
-    try {
-        if (!m_listDb || m_current.isEmpty()) return {};
-        auto rs = m_listDb->openRecordset(QStringLiteral("SELECT Sent FROM AddressList WHERE EAddress = ") +
-                                          jet::quote(m_current));
-        const QVariant v = rs->eof() ? QVariant() : rs->value(0);
-        return v.isNull() ? QString() : v.toString();
-    } catch (const std::exception& e) {
-        LogError(m_ctx, QStringLiteral("CheckSentField In SendMDBList"), errorInfo(e), false);
         return {};
     }
 }

@@ -45,7 +45,6 @@ public:
     int MailOption = 0;
     qint64 TotalSoFar = 0;
     qint64 MailEventID = 0;
-    QString DateMailed;
     // This send only: the addresses its selection leaves out, by address and "Sent" value
     // (a send resumed after a stop skips what already went out). Empty: the options decide.
     std::function<bool(const QString& address, const QVariant& sent)> leaveOut;
@@ -67,8 +66,6 @@ public:
 
     QString GetFirstAddr();
     QString GetNextAddr();
-    void PositionToAddress(const QString& address);
-    QString CheckSentField();
     // Writes and commits the flag before it returns: a process killed right after still
     // has the address marked. False when it could not be committed (writeFailure() says why).
     bool UpdateSuccessfulSentFlag(const QString& address);
@@ -89,8 +86,7 @@ public:
     // The current message row's value of any column (null when absent).
     QVariant messageValue(const QString& column) const;
 
-    // The full path of the list file once the list was found; the list database while open.
-    QString listFilePath() const { return m_listPath; }
+    // The list database while open.
     jet::Database* listDatabase() const { return m_listDb.get(); }
     qint64 recipientCount() const { return m_count; }
 
@@ -114,7 +110,6 @@ private:
     // stays open during the send, so every "Sent" flag commits and checkpoints at once.
     std::unique_ptr<QTemporaryFile> m_spool;
     QDataStream m_spoolIn;
-    QString m_current;
     std::unique_ptr<QLockFile> m_lock;
     QString m_writeFailure;
     QString m_readFailure;

@@ -65,7 +65,6 @@ public:
     // start (a message said why); finished() is then not emitted.
     bool start();
     SMTPSocket* session() const { return m_session.get(); }
-    const MailEvent& options() const { return m_options; }
     const MailingRow& row() const { return m_row; }
     bool completed() const { return m_completed; }
     // The mailing did not start, or stopped, because a file it writes could not be written.

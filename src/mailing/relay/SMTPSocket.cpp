@@ -30,7 +30,6 @@ SMTPSocket::SMTPSocket(AppContext& ctx, const MailEvent& options, SendMDBList& c
     qRegisterMetaType<sendora::SMTPSocket::Mark>();
     m_tmrPauseMsgs.setSingleShot(true);
     connect(&m_tmrPauseMsgs, &QTimer::timeout, this, [this] {
-        m_delayDone = true;
         if (m_phase == Phase::Delaying) continueReady();
     });
     connect(&m_tmrPauseBlocks, &QTimer::timeout, this, [this] {
@@ -224,7 +223,6 @@ void SMTPSocket::onReady() {
     }
     m_justPaused = false;
     if (m_options.bInsertTimeDelay) {
-        m_delayDone = false;
         m_phase = Phase::Delaying;
         m_tmrPauseMsgs.start(std::max(0, m_options.TimeDelay) * 100);
         return;

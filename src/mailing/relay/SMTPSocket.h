@@ -133,7 +133,6 @@ private:
     bool m_storageFailed = false;
     int m_timeoutsContinued = 0;
     bool m_justPaused = false;
-    bool m_delayDone = false;
     bool m_personalised = true;
     bool m_firstTaken = true;
     qint16 m_minutes = 0;
