@@ -50,7 +50,8 @@ struct ComposedMessage {
 class PreparedMailing {
 public:
     // Receives lines for the send log: progress ("P: Encoding Images..."), characters
-    // replaced (once per mailing), image or attachment files not found.
+    // replaced (counted once for the message, then once per recipient whose values hold
+    // some), image or attachment files not found.
     using NoteHook = std::function<void(const QString&)>;
 
     PreparedMailing(AppContext& ctx, const MailingSetup& setup, NoteHook notes = {});
@@ -58,7 +59,8 @@ public:
     PreparedMailing(const PreparedMailing&) = delete;
     PreparedMailing& operator=(const PreparedMailing&) = delete;
 
-    // Invalid tags of all templates, each once, in "[[name]]" form, for confirmInvalidFields.
+    // Every invalid tag where it occurs (From name, subject, text, HTML), in "[[name]]" form,
+    // for confirmInvalidFields.
     const QStringList& invalidFields() const;
     // One message per recipient: a tag in a template, a personal To name or a greeting line.
     bool personalised() const;
@@ -75,6 +77,9 @@ public:
     // displayName overrides the To line's name (the session passes the name it took).
     ComposedMessage composeFor(const QString& address, RecipientLookup& list,
                                const QString& displayName = {});
+    // The same for a row at hand; an empty row merges every tag as nothing.
+    ComposedMessage composeForRow(const QString& address, const RecipientRow& row,
+                                  const QString& displayName = {});
     // The To line's name for a row; empty unless the message asks for personal To names.
     QString displayNameFor(const RecipientRow& row) const;
     // The message to a block of recipients; firstAddress chooses the text-only template.
