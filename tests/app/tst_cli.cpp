@@ -1,8 +1,10 @@
 // sendora-cli as a user runs it: start-up without a window, its messages and exit codes.
 
 #include "components/jet/Jet.h"
+#include "core/IniFile.h"
 #include "core/Version.h"
 #include "support/DbQuery.h"
+#include "support/SmtpSink.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,10 +45,12 @@ class TestCli : public QObject {
         QString err;
     };
     static Run run(const QStringList& args,
-                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                   const QByteArray& input = {}) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(SENDORA_CLI), args);
+        p.write(input);
         p.closeWriteChannel();
         if (!p.waitForFinished(60000)) return {};
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
@@ -178,6 +182,91 @@ private Q_SLOTS:
         f.write(QByteArray(8192, 'x'));
         f.close();
         expectProblem("(error 3343)");
+    }
+
+    // Control characters in what the user checks or scans never reach the terminal raw.
+    void controlCharactersAreEscaped() {
+        const Run check = run({"check-address", "a\x1b[31m@x.org", "x\n\ny@z.test"});
+        QCOMPARE(check.code, 0);
+        QCOMPARE(check.out, QStringLiteral("a\\x1b[31m@x.org\tinvalid\nx\\n\\ny@z.test\tvalid\n"));
+        const Run extract = run({"extract"}, QProcessEnvironment::systemEnvironment(),
+                                "Ann \x1b]0;owned\x07 <ann\x7f@x.org>\n");
+        QCOMPARE(extract.code, 0);
+        QVERIFY2(extract.out.contains("\\x7f") || extract.out.contains("\\x1b"), qPrintable(extract.out));
+        for (const QString& text : {extract.out, extract.err})
+            for (const QChar c : text)
+                QVERIFY2(c == u'\t' || c == u'\n' || (c.unicode() >= 0x20 && c.unicode() != 0x7f),
+                         qPrintable(text));
+    }
+
+    // A recipient whose address holds control bytes is a failure at the SMTP side: not
+    // delivered under a stripped address, not flagged, named in the send log. A value that
+    // imitates a part boundary stays inside its part. compose works for an address the
+    // list lacks.
+    void hostileListDataStaysData() {
+        using sendora::test::SmtpSink;
+        if (!SmtpSink::available()) {
+            if (SmtpSink::mustExist()) QFAIL("smtp-sink is not installed");
+            QSKIP("smtp-sink is not installed");
+        }
+        sendora::test::SmtpSink sink;
+        QVERIFY(sink.start());
+        QTemporaryDir dir;
+        QCOMPARE(run({"--data-dir", dir.path(), "--no", "init"}).code, 0);
+        sendora::IniFile(dir.filePath("Sendora.ini"))
+            .write("ApplicationDefaults", "SMTPPort", QString::number(sink.port()));
+        {
+            auto l = jet::Database::create(dir.filePath("AddressLists/Hostile.mdb"));
+            l->execute(
+                "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
+                "FirstName TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] "
+                "TEXT(255), Keyword1 TEXT(255), Keyword2 TEXT(255), Company TEXT(255))",
+                true);
+            const QString evil = "Evil\r\n\r\n--KLXAlternativeMessage\r\nContent-Type: text/html\r\n\r\n<h1>"
+                                 "INJECTED</h1>\r\n--KLXAlternativeMessage--";
+            for (const QString& a : {QStringLiteral("x\n\ny@z.test"), QStringLiteral("ok@z.test")})
+                l->execute(QStringLiteral("INSERT INTO AddressList (EAddress, Company) VALUES(%1, %2)")
+                               .arg(jet::quote(a), jet::quote(evil)));
+            l->close();
+            auto db = jet::Database::open(dir.filePath("system/Sendora.sdr"));
+            db->execute("INSERT INTO List([listname],[listpath],[listdescription]) "
+                        "values(\"Hostile\",\"Hostile.mdb\",\"\")");
+            db->execute("INSERT INTO Message (MessageName, Subject, SendType, MessageText, HTMLText) "
+                        "VALUES(\"M\",\"S\",2,\"Hi [[Company]]\",\"<body>[[Company]]</body>\")");
+            db->execute("UPDATE Profile SET SmtpServer = \"127.0.0.1\", [From] = \"me@sender.test\", "
+                        "ReplyTo = \"\", bFlagSends = -1");
+            db->execute("INSERT INTO Sendora VALUES(\"G\",\"\")");
+            db->execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) "
+                        "VALUES(\"G\",\"Hostile\",\"M\",\"Default Delivery Options\")");
+        }
+        const Run send = run({"--data-dir", dir.path(), "send", "1"});
+        QVERIFY2(send.err.contains("To: x\n\ny@z.test"), qPrintable(send.err));
+        QTRY_COMPARE_WITH_TIMEOUT(sink.dumpCount(), 1, 5000);
+        const QByteArray dump = sink.dumps().first();
+        QCOMPARE(sendora::test::SmtpSink::recipients(dump), QStringList{"ok@z.test"});
+        QByteArray lines = dump;
+        lines.replace("\r\n", "\n");
+        QCOMPARE(lines.count("\n--KLXAlternativeMessage\n"), 2);
+        QCOMPARE(lines.count("\n--KLXAlternativeMessage--"), 1);
+        {
+            auto l = jet::Database::open(dir.filePath("AddressLists/Hostile.mdb"),
+                                         jet::Database::OpenMode::ReadOnly);
+            auto rs = l->openRecordset("SELECT EAddress FROM AddressList WHERE Sent = \"SENT\"");
+            QVERIFY(!rs->eof());
+            QCOMPARE(rs->value(0).toString(), QStringLiteral("ok@z.test"));
+            rs->moveNext();
+            QVERIFY(rs->eof());
+        }
+        QFile log(dir.filePath("sendlog.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("P: Recipient refused, not sent: \"x\\n\\ny@z.test\""));
+
+        const Run compose = run({"--data-dir", dir.path(), "compose", "1", "--to", "absent@z.test"});
+        QCOMPARE(compose.code, 0);
+        QVERIFY2(compose.out.contains("\r\nTo: \"absent@z.test\" <absent@z.test>\r\n"),
+                 qPrintable(compose.out));
+        QVERIFY(compose.out.contains("Content-Type: text/plain\r\n\r\nHi \r\n"));
+        QVERIFY(compose.err.contains("absent@z.test is not in the list Hostile"));
     }
 
     void badUsage() {

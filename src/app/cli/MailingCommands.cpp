@@ -1,4 +1,5 @@
 #include "MailingCommands.h"
+#include "ParserCommands.h"
 
 #include "core/AppContext.h"
 #include "core/SystemDatabase.h"
@@ -131,7 +132,11 @@ int runCompose(AppContext& ctx, const QStringList& args, QTextStream& err) {
     if (!messages.prepare(sender, options.ReplyTo.trimmed(), QDateTime::currentDateTime(),
                           [&err](const QString& line) { err << line << '\n'; }))
         return 1;
-    const QByteArray data = messages.messageFor(to.trimmed());
+    bool inList = false;
+    const QByteArray data = messages.messageFor(to.trimmed(), &inList);
+    if (!inList)
+        err << "sendora-cli: " << escapedForTerminal(to.trimmed()) << " is not in the list " << row->list
+            << "; its merge fields are empty\n";
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly)) return 1;
     out.write(data);

@@ -139,8 +139,18 @@ qint64 ListMessageSource::messageSize() const {
     return m_mailing ? m_mailing->messageSize() : 0;
 }
 
-QByteArray ListMessageSource::messageFor(const QString& address) {
+QByteArray ListMessageSource::messageFor(const QString& address, bool* inList) {
+    std::optional<RecipientRow> row;
+    if (m_lastRow) {
+        try {
+            row = m_lastRow->find(address);
+        } catch (const std::exception& e) {
+            LogError(m_ctx, QStringLiteral("MergeMessage in mdlMerge"), errorInfo(e), false);
+        }
+    }
+    if (inList) *inList = row.has_value();
     if (!personalised()) return groupMessage(m_cursor.GetGroupToAddress(), address);
+    if (!row) return m_mailing ? m_mailing->composeForRow(address, RecipientRow()).data : QByteArray();
     const QString name = personalName(address);
     return personalMessage(address, name.trimmed().isEmpty() ? address : name);
 }

@@ -52,7 +52,9 @@ public:
     qint64 messageSize() const override;
 
     // What the session would send to address: personal or block message by the same rules.
-    QByteArray messageFor(const QString& address);
+    // An address the list lacks gets the message with every merge value empty; *inList
+    // says which it was.
+    QByteArray messageFor(const QString& address, bool* inList = nullptr);
     PreparedMailing* mailing() const { return m_mailing.get(); }
 
 private:
