@@ -1,6 +1,6 @@
 #include "MailingCommands.h"
-#include "ParserCommands.h"
 
+#include "ParserCommands.h"
 #include "core/AppContext.h"
 #include "core/SystemDatabase.h"
 #include "mailing/SendMDBList.h"
