@@ -3,7 +3,7 @@
 //
 // The caller sets the properties, calls Connect and answers the events, in the names the
 // rest of the application was written against. Inside it is an event-driven client: it
-// reacts to socket readiness, never to Poll; speaks ESMTP with HELO fallback, STARTTLS or
+// reacts to socket readiness, never to a polling clock; speaks ESMTP with HELO fallback, STARTTLS or
 // implicit TLS, AUTH LOGIN/PLAIN only under TLS or to a loopback server, and pipelines
 // MAIL/RCPT/DATA when the server offers PIPELINING.
 //
@@ -117,8 +117,6 @@ public:
     void Quit();
     // Close at once.
     void Disconnect();
-    // Kept for the callers' clock; all work is driven by the socket.
-    void Poll() {}
     QString LastData() const { return m_lastData; }
     bool IsOpen() const;
     void ContinueAfterTimeout();
