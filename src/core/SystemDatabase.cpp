@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 namespace sendora {
 
@@ -197,9 +198,11 @@ bool CreateSystemDatabase(AppContext& ctx, const QString& path, bool allowZeroLe
         if (QFileInfo::exists(building + QStringLiteral("-wal")))
             throw jet::Error(jet::ErrDiskFull,
                              QStringLiteral("The file '%1' could not be completed.").arg(building));
-        if (!jet::removeDatabase(path))
-            throw jet::Error(jet::ErrLocked, QStringLiteral("Could not delete the file '%1'.").arg(path));
-        if (!QFile::rename(building, path))
+        // rename(2) replaces the old file in one step: at no moment is there no database. The
+        // old file's journal goes first, so it is never read against the new file.
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
+        if (std::rename(QFile::encodeName(building).constData(), QFile::encodeName(path).constData()) != 0)
             throw jet::Error(jet::ErrLocked,
                              QStringLiteral("Could not rename '%1' to '%2'.").arg(building, path));
         return true;

@@ -214,7 +214,7 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
             grace.start(kStopGraceMs);
         });
 
-    if (!mailing.start()) return kExitAborted;
+    if (!mailing.start()) return mailing.storageFailed() ? kExitStorage : kExitAborted;
     SMTPSocket* s = mailing.session();
     QObject::connect(s, &SMTPSocket::CounterUpdate, [&](qint32 passed, qint32 failed) {
         drawProgress(err, passed + failed, mailing.recipientCount(), passed, failed);
