@@ -1,7 +1,53 @@
 #pragma once
 // Operations that build a new address list file from one or two list files: merge, clean,
-// find duplicates, select records and export to text.
+// find duplicates, select records and export to text. Inputs are never changed; every
+// result is a new file in the temporary folder, or a marker text beginning with "<":
+// "<Cancel", "<No Records" or "<Error:" (with a reason for some). A cancelled or failed
+// operation leaves no file behind.
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 
-namespace sendora {} // namespace sendora
+namespace sendora {
+
+struct AppContext;
+
+// Called between the steps of an operation and now and then inside a long statement, with
+// the share done so far (0-100). Returning false cancels: the operation ends with "<Cancel".
+// A window passes one that lets pending events through and reads its Cancel button.
+using ListProgress = std::function<bool(int percent)>;
+
+inline bool isListResultMarker(const QString& result) {
+    return result.startsWith(QLatin1Char('<'));
+}
+
+// The result's columns: the first list's columns in order, then the second list's columns
+// whose names are new (without case); names containing "MSys" are left out.
+QStringList resultColumns(const QStringList& first, const QStringList& second);
+// "[a] TEXT,[b] TEXT": the column set as it goes into the create statements.
+QString columnSetSql(const QStringList& columns);
+
+// All addresses of both lists, each once; for an address in both, the first list's row.
+QString gMergeLists(AppContext& ctx, const QString& path1, const QString& path2,
+                    const ListProgress& progress = {});
+// The addresses of path not present in removePath.
+QString gCleanList(AppContext& ctx, const QString& path, const QString& removePath,
+                   const ListProgress& progress = {});
+// The rows of path1 whose address is also in path2.
+QString gFindDuplicates(AppContext& ctx, const QString& path1, const QString& path2,
+                        const ListProgress& progress = {});
+// The records matching criteria (a clause beginning with WHERE, as the selection builder
+// makes it). The clause runs read-only and as one statement; one that would write or
+// chain statements is refused. An empty criteria gives "<Cancel".
+QString gFilterList(AppContext& ctx, const QString& path, const QString& criteria,
+                    const ListProgress& progress = {});
+// Writes the list to a comma-separated text file; the result is the file's path. An
+// existing file is replaced only when the user says so.
+QString gExportList(AppContext& ctx, const QString& path, const QString& exportFile,
+                    const ListProgress& progress = {});
+
+// The message a selection that was refused or failed shows.
+QString selectionErrorMessage();
+
+} // namespace sendora

@@ -57,6 +57,8 @@ void throwSqlite(sqlite3* db, int rc, const QString& context) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         throw Error(ErrNotADatabase, QStringLiteral("Unrecognized database format%1.").arg(where));
+    case SQLITE_INTERRUPT:
+        throw Error(ErrCanceled, QStringLiteral("Operation canceled by user%1.").arg(where));
     case SQLITE_CANTOPEN:
         throw Error(ErrFileNotFound, QStringLiteral("Could not open the file%1: %2.").arg(where, msg));
     case SQLITE_IOERR:
@@ -467,15 +469,49 @@ void DatabaseCore::selectInto(const Plan& plan, const QString& jetSql) {
     sp.release();
 }
 
+QByteArray toWindows1252(QStringView text) {
+    // Latin-1 apart from 0x80-0x9F, which hold typographic marks; what the code page lacks
+    // becomes "?", as the text driver writes it.
+    static const char16_t high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        char b = '?';
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            b = char(u);
+        } else {
+            for (int i = 0; i < 32; ++i)
+                if (high[i] == u && u != 0) b = char(0x80 + i);
+        }
+        out += b;
+    }
+    return out;
+}
+
 void DatabaseCore::exportText(const Plan& plan) {
     // SELECT ... INTO [Text;database=<folder>].[<file>]: a header line, then one line per row,
-    // text in double quotes, fields separated by commas, lines ending CR LF.
+    // text in double quotes, fields separated by commas, lines ending CR LF, Windows-1252.
+    // A statement that fails or is cancelled leaves no file behind.
     const QString file = QDir(plan.targetSchema.mid(5)).filePath(plan.targetTable);
     if (QFileInfo::exists(file))
         throw Error(ErrTableExists, QStringLiteral("Table '%1' already exists.").arg(plan.targetTable));
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         throw Error(3051, QStringLiteral("Cannot open the file '%1': %2.").arg(file, out.errorString()));
+    try {
+        writeText(plan, out);
+    } catch (...) {
+        out.close();
+        QFile::remove(file);
+        throw;
+    }
+}
+
+void DatabaseCore::writeText(const Plan& plan, QFile& out) {
     const StmtPtr owner = prepared(plan.selectSql, false, plan.selectSql);
     sqlite3_stmt* st = owner.get();
     auto quoted = [](QString s) {
@@ -484,7 +520,9 @@ void DatabaseCore::exportText(const Plan& plan) {
     QStringList header;
     for (int i = 0; i < sqlite3_column_count(st); ++i)
         header << quoted(QString::fromUtf8(sqlite3_column_name(st, i)));
-    out.write((header.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+    if (out.write(toWindows1252(header.join(QLatin1Char(',')) + QStringLiteral("\r\n"))) < 0)
+        throw Error(ErrDiskFull,
+                    QStringLiteral("Cannot write '%1': %2.").arg(out.fileName(), out.errorString()));
     while (step(st, plan.selectSql) == SQLITE_ROW) {
         QStringList line;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
@@ -492,10 +530,14 @@ void DatabaseCore::exportText(const Plan& plan) {
             const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
             line << (type == SQLITE_NULL ? QString() : type == SQLITE_TEXT ? quoted(v) : v);
         }
-        if (out.write((line.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8()) < 0)
-            throw Error(ErrDiskFull, QStringLiteral("Cannot write '%1': %2.").arg(file, out.errorString()));
+        if (out.write(toWindows1252(line.join(QLatin1Char(',')) + QStringLiteral("\r\n"))) < 0)
+            throw Error(ErrDiskFull,
+                        QStringLiteral("Cannot write '%1': %2.").arg(out.fileName(), out.errorString()));
         ++affected;
     }
+    if (!out.flush())
+        throw Error(ErrDiskFull,
+                    QStringLiteral("Cannot write '%1': %2.").arg(out.fileName(), out.errorString()));
 }
 
 } // namespace detail
@@ -703,6 +745,22 @@ bool Database::isOpen() const {
 QString Database::translate(const QString& jetSql) const {
     d->ensureOpen();
     return d->plan(jetSql)->sql;
+}
+
+void Database::setProgressHandler(std::function<bool()> keepGoing) {
+    d->ensureOpen();
+    d->keepGoing = std::move(keepGoing);
+    if (!d->keepGoing) {
+        sqlite3_progress_handler(d->db, 0, nullptr, nullptr);
+        return;
+    }
+    sqlite3_progress_handler(
+        d->db, 10000,
+        [](void* core) -> int {
+            const auto* c = static_cast<const DatabaseCore*>(core);
+            return c->keepGoing && !c->keepGoing() ? 1 : 0;
+        },
+        d.get());
 }
 
 sqlite3* Database::handle() const {

@@ -41,6 +41,7 @@ enum ErrorNumber : int {
     ErrFilterNotReadOnly = 3219,
     ErrDiskFull = 3035,
     ErrLocked = 3260,
+    ErrCanceled = 3059,
 };
 
 class Error : public std::runtime_error {
@@ -139,6 +140,11 @@ public:
     // Another file's table known here under a local name (Jet's linked table).
     void linkTable(const QString& localName, const QString& file, const QString& remoteTable);
     void unlinkTable(const QString& localName);
+
+    // Asked now and then while a statement runs (every few thousand engine steps); returning
+    // false interrupts the statement with ErrCanceled and it changes nothing. An empty
+    // function removes the check.
+    void setProgressHandler(std::function<bool()> keepGoing);
 
     // Explicit transactions for work that must be all-or-nothing.
     void beginTransaction();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QFile;
 struct sqlite3_stmt;
 
 namespace jet::detail {
@@ -36,6 +37,8 @@ Tokens tokenize(const QString& sql);
 QString sqlIdent(const QString& name);  // "name" for SQLite
 QString sqlString(const QString& text); // 'text' for SQLite
 QString isoDateTime(const QDateTime& dt);
+// Text in the Windows-1252 code page; characters it lacks become "?".
+QByteArray toWindows1252(QStringView text);
 std::optional<QDateTime> parseJetDate(const QString& text);
 
 // ---- column types -------------------------------------------------------------------
@@ -168,6 +171,7 @@ struct DatabaseCore {
     QHash<QString, QString> linkNames;             // lower local name -> name as given
     QSet<RecordsetCore*> recordsets;
     QSet<StatementCore*> statements;
+    std::function<bool()> keepGoing; // progress handler of setProgressHandler
 
     void ensureOpen() const;
     std::shared_ptr<const Plan> plan(const QString& jetSql) const;
@@ -192,6 +196,7 @@ struct DatabaseCore {
     void insertByName(const Plan& plan, const QString& jetSql, bool failOnError);
     void selectInto(const Plan& plan, const QString& jetSql);
     void exportText(const Plan& plan);
+    void writeText(const Plan& plan, QFile& out);
 
     // schema (Schema.cpp)
     struct TableModel {
