@@ -2,6 +2,7 @@
 
 #include "components/jet/Jet.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -331,6 +332,29 @@ private Q_SLOTS:
             QStringLiteral("SELECT AddressList.* From AddressList WHERE ((EAddress LIKE \"keep*\"));"));
         QCOMPARE(rs->value(QStringLiteral("eaddress")).toString(), QStringLiteral("keep@x.com"));
         QVERIFY_THROWS_EXCEPTION(Error, rs->addNew());
+    }
+
+    void progressHandlerCancelsAStatementWhole() {
+        for (int i = 0; i < 2000; ++i)
+            m_db->execute(QStringLiteral("INSERT INTO AddressList (EAddress) VALUES (\"p%1@x.com\")").arg(i));
+        int calls = 0;
+        m_db->setProgressHandler([&calls] { return ++calls < 2; });
+        try {
+            m_db->execute(QStringLiteral("UPDATE AddressList SET Sent = \"S\""));
+            QFAIL("not cancelled");
+        } catch (const Error& e) {
+            QCOMPARE(e.number(), int(ErrCanceled));
+        }
+        m_db->setProgressHandler({});
+        QCOMPARE(column(*m_db, QStringLiteral("SELECT Count(*) FROM AddressList WHERE Sent = \"S\"")),
+                 QStringList{QStringLiteral("0")});
+        // a cancelled text export leaves no file
+        m_db->setProgressHandler([] { return false; });
+        QVERIFY_THROWS_EXCEPTION(
+            Error, m_db->execute(QStringLiteral("select * into [Text;database=%1].[out.csv] from AddressList")
+                                     .arg(m_dir.path())));
+        m_db->setProgressHandler({});
+        QVERIFY(!QFile::exists(file(QStringLiteral("out.csv"))));
     }
 
     void errorsCarryJetNumbers_data() {
