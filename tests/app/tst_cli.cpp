@@ -269,6 +269,77 @@ private Q_SLOTS:
         QVERIFY(compose.err.contains("absent@z.test is not in the list Hostile"));
     }
 
+    // list: every operation on catalogued lists, printing the new file or the message and 1;
+    // a clause that would write is refused and changes nothing; values stay data.
+    void listCommands() {
+        QTemporaryDir dir;
+        QCOMPARE(run({"--data-dir", dir.path(), "init"}).code, 0);
+        auto list = [&](QStringList args) {
+            return run(QStringList{"--data-dir", dir.path(), "list"} + args);
+        };
+        const QString sample = "Sample - Formal Letter";
+        const QString samplePath = dir.filePath("AddressLists/" + sample + ".mdb");
+        Run r = list({"show", sample, "--limit", "2"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.count('\n'), 3);
+        QVERIFY(r.out.startsWith("EAddress\tFirstName\tLastName\t"));
+        QCOMPARE(list({"show", sample, "--domain", "harbourlight.invalid"}).out.count('\n'), 2);
+        QCOMPARE(list({"show", sample, "--domain", "invalid"}).out.count('\n'), 1);
+
+        r = list({"select", sample, "--where", "WHERE FirstName IN (\"Ada\", \"bruno\")", "--save", "Two"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, dir.filePath("AddressLists/Two.mdb") + "\n");
+        jet::Database::open(dir.filePath("AddressLists/Two.mdb"))
+            ->execute(
+                "INSERT INTO AddressList (EAddress, FirstName) VALUES (\"Q@x.test\", \"a\"\"b\tc'[*]\")");
+        r = list({"show", "two", "--where", "WHERE FirstName = \"a\"\"b\tc'[*]\""});
+        QCOMPARE(r.out.section('\n', 1, 1).section('\t', 0, 1), "Q@x.test\ta\"b\\tc'[*]");
+
+        r = list({"clean", sample, "Two"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(sendora::test::scalar(r.out.trimmed(), "SELECT Count(*) FROM AddressList").toInt(), 3);
+        r = list({"duplicates", "TWO", sample});
+        QCOMPARE(sendora::test::scalar(r.out.trimmed(), "SELECT Count(*) FROM AddressList").toInt(), 2);
+        r = list({"merge", sample, "Two", "--save", "Merged"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(sendora::test::scalar(r.out.trimmed(), "SELECT Count(*) FROM AddressList").toInt(), 6);
+        r = run({"--data-dir", dir.path(), "--no", "list", "merge", "Two", "Two", "--save", "merged"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("This name already exists, would you like to overwrite it?\n  -> No"),
+                 qPrintable(r.err));
+        r = list({"clean", "Two", "Two"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("[information] Sendora: Clean returned no results.\n"), qPrintable(r.err));
+        QCOMPARE(list({"merge", sample, "Two", "--save", "a:b"}).code, 2);
+
+        for (const char* clause :
+             {"WHERE 1=1; DELETE * FROM AddressList", "WHERE EAddress <> \"\"; DROP TABLE AddressList"}) {
+            r = list({"select", sample, "--where", clause});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains("may only select records"), qPrintable(r.err));
+            QCOMPARE(list({"show", sample, "--where", clause}).code, 1);
+        }
+        QCOMPARE(sendora::test::scalar(samplePath, "SELECT Count(*) FROM AddressList").toInt(), 5);
+
+        const QString csv = dir.filePath("out.csv");
+        r = list({"export", sample, csv});
+        QCOMPARE(r.code, 0);
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count("\r\n"), 6);
+        f.close();
+        QCOMPARE(run({"--data-dir", dir.path(), "--no", "list", "export", sample, csv}).code, 1);
+
+        QCOMPARE(list({"add-column", "Two", "Region"}).code, 0);
+        QVERIFY(jet::Database::open(dir.filePath("AddressLists/Two.mdb"))->hasField("AddressList", "Region"));
+        r = list({"add-column", "Two", " id "});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("ID is a system column used by Sendora. Please choose another column name."));
+        QCOMPARE(list({"remove-column", "Two", "Region"}).code, 0);
+        QCOMPARE(list({"remove-column", "Two", "Sent"}).code, 1);
+        QCOMPARE(list({"show", "Nowhere"}).code, 2);
+    }
+
     void badUsage() {
         QCOMPARE(run({}).code, 2);
         QCOMPARE(run({"--frobnicate", "init"}).code, 2);

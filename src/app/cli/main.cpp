@@ -2,6 +2,7 @@
 // run the same code the GUI runs; messages go to stderr, questions are answered by
 // --yes (the default) or --no.
 
+#include "ListCommands.h"
 #include "MailingCommands.h"
 #include "ParserCommands.h"
 #include "core/AppContext.h"
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
-        (o.command.isEmpty() ? err : out) << kUsage;
+        (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -113,8 +114,15 @@ int main(int argc, char** argv) {
         return o.command == QLatin1String("compose") ? sendora::cli::runCompose(ctx, o.args, err)
                                                      : sendora::cli::runSend(ctx, o.args, err);
     }
+    if (o.command == QLatin1String("list")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runList(ctx, o.args, out, err);
+    }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);
-    err << "sendora-cli: unknown command " << o.command << "\n" << kUsage;
+    err << "sendora-cli: unknown command " << o.command << "\n" << kUsage << sendora::cli::kListUsage;
     return 2;
 }

@@ -1,0 +1,262 @@
+#include "ListCommands.h"
+
+#include "MailingCommands.h"
+#include "ParserCommands.h"
+#include "components/jet/Jet.h"
+#include "core/AppContext.h"
+#include "core/Catalogue.h"
+#include "core/ListActions.h"
+#include "lists/ListOperations.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <optional>
+
+namespace sendora::cli {
+
+const char* const kListUsage =
+    "  list show NAME [--domain DOMAIN | --where CLAUSE] [--limit N]\n"
+    "                            print the list's rows, tab-separated, under a header row\n"
+    "  list merge NAME1 NAME2 [--save NAME]\n"
+    "  list clean NAME REMOVE_NAME [--save NAME]\n"
+    "  list duplicates NAME1 NAME2 [--save NAME]\n"
+    "  list select NAME --where CLAUSE [--save NAME]\n"
+    "                            build a new list and print its file; --save catalogues it\n"
+    "  list export NAME FILE     write the list to a comma-separated text file\n"
+    "  list add-column NAME COLUMN\n"
+    "  list remove-column NAME COLUMN\n";
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+// The words and --options of one list command.
+struct Arguments {
+    QStringList positional;
+    QHash<QString, QString> options;
+};
+
+std::optional<Arguments> parseArguments(const QStringList& args, const QStringList& valued,
+                                        QTextStream& err) {
+    Arguments a;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (!arg.startsWith(QLatin1String("--"))) {
+            a.positional << arg;
+        } else if (valued.contains(arg) && i + 1 < args.size()) {
+            a.options.insert(arg, args[++i]);
+        } else {
+            err << "sendora-cli: list: unexpected option " << arg << '\n';
+            return std::nullopt;
+        }
+    }
+    return a;
+}
+
+// The file of a catalogued list; empty (after saying why) when there is none.
+QString listFile(AppContext& ctx, const QString& name, QTextStream& err) {
+    const QString file = GetListPath(ctx, name);
+    if (file.isEmpty()) {
+        err << "sendora-cli: there is no list named '" << name << "'\n";
+        return {};
+    }
+    const QString path = ctx.paths.listFile(file);
+    if (!QFileInfo::exists(path)) {
+        err << "sendora-cli: Could not locate " << path << '\n';
+        return {};
+    }
+    return path;
+}
+
+int show(AppContext& ctx, const Arguments& a, QTextStream& out, QTextStream& err) {
+    if (a.positional.size() != 1 || (a.options.contains("--domain") && a.options.contains("--where"))) {
+        err << "usage: sendora-cli list show NAME [--domain DOMAIN | --where CLAUSE] [--limit N]\n";
+        return kUsageError;
+    }
+    qint64 limit = -1;
+    if (a.options.contains("--limit")) {
+        bool ok = false;
+        limit = a.options.value("--limit").toLongLong(&ok);
+        if (!ok || limit < 0) {
+            err << "sendora-cli: --limit needs a number\n";
+            return kUsageError;
+        }
+    }
+    const QString path = listFile(ctx, a.positional[0], err);
+    if (path.isEmpty()) return kUsageError;
+    QString sql = QStringLiteral("SELECT AddressList.* From AddressList");
+    if (a.options.contains("--domain"))
+        sql += QStringLiteral(" WHERE Mid( EAddress, Instr( EAddress, \"@\" ) + 1 ) = ") +
+               jet::quote(a.options.value("--domain"));
+    else if (a.options.contains("--where"))
+        sql += QLatin1Char(' ') + a.options.value("--where");
+    try {
+        auto db = jet::Database::open(path, jet::Database::OpenMode::ReadOnly);
+        auto rs = db->openReadOnlyQuery(sql + QLatin1Char(';'));
+        QStringList line;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            line << escapedForTerminal(rs->fieldName(i));
+        out << line.join(QLatin1Char('\t')) << '\n';
+        for (qint64 n = 0; !rs->eof() && n != limit; rs->moveNext(), ++n) {
+            line.clear();
+            for (int i = 0; i < rs->fieldCount(); ++i)
+                line << escapedForTerminal(rs->value(i).toString());
+            out << line.join(QLatin1Char('\t')) << '\n';
+        }
+        out.flush();
+        return 0;
+    } catch (const jet::Error& e) {
+        err << "sendora-cli: "
+            << (e.number() == jet::ErrFilterNotReadOnly ? e.description() : selectionErrorMessage())
+            << "\n  (" << e.description() << ")\n";
+        return kFailed;
+    }
+}
+
+// Prints the result of an operation; with --save the new list is catalogued under that name.
+int finish(AppContext& ctx, const QString& operation, const QString& result, const Arguments& a,
+           QTextStream& out, QTextStream& err) {
+    if (isListResultMarker(result)) {
+        // What the main window says after these results; the operation said the rest itself.
+        if (operation == QLatin1String("clean") &&
+            (result.startsWith(QLatin1String("<No Records")) || result.startsWith(QLatin1String("<Error"))))
+            ctx.ui->message(QStringLiteral("Clean returned no results."), Buttons::OK, Icon::Information);
+        else if (operation == QLatin1String("duplicates") && result == QLatin1String("<No Records"))
+            ctx.ui->message(QStringLiteral("The search returned no records."), Buttons::OK,
+                            Icon::Information);
+        err << "sendora-cli: list " << operation << ": " << result << '\n';
+        return kFailed;
+    }
+    if (!a.options.contains("--save")) {
+        out << result << '\n';
+        return 0;
+    }
+    const QString name = a.options.value("--save");
+    if (!SaveList(ctx, result, name, QString(), false)) {
+        err << "sendora-cli: list " << operation << ": not saved as '" << name << "'; the new list stays in "
+            << result << '\n';
+        return kFailed;
+    }
+    jet::removeDatabase(result);
+    out << ctx.paths.listFile(name + QStringLiteral(".mdb")) << '\n';
+    return 0;
+}
+
+// The list window the column commands work on, without a grid.
+struct FileWindow : ListWindow {
+    QString name, file;
+    QString caption() const override { return name; }
+    QString filePath() const override { return file; }
+    void rebind(const QString&) override {}
+};
+
+// Answers the column-name question once with the name from the command line.
+class ColumnNameAnswer : public UserInterface {
+public:
+    ColumnNameAnswer(UserInterface& inner, const QString& name) : m_inner(inner), m_name(name) {}
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override {
+        return m_inner.message(text, buttons, icon, title);
+    }
+    std::optional<QString> inputBox(const QString&, const QString&, const QString&) override {
+        return std::exchange(m_name, std::nullopt);
+    }
+    std::optional<QString> openFileName(const QString& t, const QString& d,
+                                        const QList<FileFilter>& f) override {
+        return m_inner.openFileName(t, d, f);
+    }
+    std::optional<QString> saveFileName(const QString& t, const QString& d,
+                                        const QList<FileFilter>& f) override {
+        return m_inner.saveFileName(t, d, f);
+    }
+    QStringList checkList(const QString& c, const QString& t, const QStringList& i) override {
+        return m_inner.checkList(c, t, i);
+    }
+
+private:
+    UserInterface& m_inner;
+    std::optional<QString> m_name;
+};
+
+int column(AppContext& ctx, bool add, const Arguments& a, QTextStream& out, QTextStream& err) {
+    if (a.positional.size() != 2 || !a.options.isEmpty()) {
+        err << "usage: sendora-cli list " << (add ? "add-column" : "remove-column") << " NAME COLUMN\n";
+        return kUsageError;
+    }
+    FileWindow window;
+    window.name = a.positional[0];
+    window.file = listFile(ctx, window.name, err);
+    if (window.file.isEmpty()) return kUsageError;
+    const QString name = a.positional[1];
+    UserInterface* const terminal = ctx.ui;
+    ColumnNameAnswer answer(*terminal, name);
+    ctx.ui = &answer;
+    if (add)
+        AddColumn(ctx, window);
+    else
+        RemoveColumns(ctx, window, {name});
+    ctx.ui = terminal;
+    bool present = false;
+    try {
+        present = jet::Database::open(window.file, jet::Database::OpenMode::ReadOnly)
+                      ->hasField(QStringLiteral("AddressList"), name.trimmed());
+    } catch (const jet::Error& e) {
+        err << "sendora-cli: " << e.description() << '\n';
+        return kFailed;
+    }
+    if (present != add) {
+        err << "sendora-cli: list: column '" << name << "' was not " << (add ? "added" : "removed") << '\n';
+        return kFailed;
+    }
+    out << window.file << '\n';
+    return 0;
+}
+
+} // namespace
+
+int runList(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStream& err) {
+    const QString command = args.value(0);
+    const auto a = parseArguments(args.mid(1), {"--save", "--domain", "--where", "--limit"}, err);
+    if (!a) return kUsageError;
+    if (!openExistingFolder(ctx, err)) return kUsageError;
+    if (command == QLatin1String("show")) return show(ctx, *a, out, err);
+    if (command == QLatin1String("add-column") || command == QLatin1String("remove-column"))
+        return column(ctx, command == QLatin1String("add-column"), *a, out, err);
+    // list replace (find and replace in one column) is dispatched here.
+
+    const int lists = command == QLatin1String("select") || command == QLatin1String("export") ? 1 : 2;
+    const bool known = command == QLatin1String("merge") || command == QLatin1String("clean") ||
+                       command == QLatin1String("duplicates") || command == QLatin1String("select") ||
+                       command == QLatin1String("export");
+    const int words = command == QLatin1String("export") ? 2 : lists;
+    if (!known || a->positional.size() != words ||
+        (command == QLatin1String("select") && !a->options.contains("--where")) ||
+        (command == QLatin1String("export") && !a->options.isEmpty())) {
+        err << "usage:\n" << kListUsage;
+        return kUsageError;
+    }
+    if (a->options.contains("--save") && !IsValidObjectName(a->options.value("--save"))) {
+        err << "sendora-cli: "
+            << QString(kInvalidObjectNameMessage).replace(QLatin1String("\r\n"), QLatin1String("\n")) << '\n';
+        return kUsageError;
+    }
+    QStringList paths;
+    for (int i = 0; i < lists; ++i) {
+        paths << listFile(ctx, a->positional[i], err);
+        if (paths.last().isEmpty()) return kUsageError;
+    }
+    QString result;
+    if (command == QLatin1String("merge"))
+        result = gMergeLists(ctx, paths[0], paths[1]);
+    else if (command == QLatin1String("clean"))
+        result = gCleanList(ctx, paths[0], paths[1]);
+    else if (command == QLatin1String("duplicates"))
+        result = gFindDuplicates(ctx, paths[0], paths[1]);
+    else if (command == QLatin1String("select"))
+        result = gFilterList(ctx, paths[0], a->options.value("--where"));
+    else
+        result = gExportList(ctx, paths[0], a->positional[1]);
+    return finish(ctx, command, result, *a, out, err);
+}
+
+} // namespace sendora::cli
