@@ -4,6 +4,7 @@
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
+#include "lists/ui/frmList.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/MdiMain.h"
 #include "screens/ui/frmSDCentral.h"
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
     sendora::MdiMain window(ctx);
     sendora::ChildWindowMakers makers;
     makers.mailingCentre = sendora::mailingCentreMaker(ctx);
+    makers.listWindow = sendora::listWindowMaker(ctx, [&window](sendora::frmList& list) {
+        list.statusCountChanged = [&window] { window.UpdateStatusbarCount(); };
+        list.closeCancelled = [&window] { window.setCloseCancelled(); };
+    });
     window.setChildWindowMakers(makers);
     ctx.host = &window;
     ui.setParent(&window);
