@@ -3,9 +3,11 @@
 #include "core/AppContext.h"
 #include "core/Catalogue.h"
 #include "core/ErrorLog.h"
+#include "core/ListActions.h"
 #include "core/SystemDatabase.h"
 #include "import/AddressRules.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
 #include <limits>
@@ -363,6 +365,23 @@ ProfileWizard::Check ProfileWizard::validatePage(int page) {
         break;
     }
     return {};
+}
+
+// ---- "Specify Filter.."
+
+QString ProfileWizard::filterListFile() {
+    const QString name = fields.listName.trimmed();
+    if (name.isEmpty()) {
+        m_ctx.ui->message(QStringLiteral("You must select a list first"), Buttons::OK, Icon::Information);
+        return {};
+    }
+    const QString listPath = GetListPath(m_ctx, name);
+    const QString file = listPath.isEmpty() ? QString() : m_ctx.paths.listFile(listPath);
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        m_ctx.ui->message(QStringLiteral("List file not found"), Buttons::OK, Icon::Information);
+        return {};
+    }
+    return file;
 }
 
 // ---- ending

@@ -101,6 +101,9 @@ public:
     ProfileWizardFields fields;
     // Opened from the mailing wizard or the mailing centre: page 4 offers the list choice.
     bool openedFromMailing = false;
+    // "Specify Filter..": the chosen list's file for the record selection builder; empty
+    // after saying that no list is chosen or that its file is missing.
+    QString filterListFile();
 
     // Texts.
     QString caption() const;

@@ -454,6 +454,28 @@ private Q_SLOTS:
         QCOMPARE(back.mailRetries, QStringLiteral("0"));
         QVERIFY(s.app.ui.shown.isEmpty());
     }
+
+    // "Specify Filter.." needs a chosen list whose file is there.
+    void filterNeedsAListWithItsFile() {
+        Started s;
+        ProfileWizard w(*s.app.ctx);
+        w.prepareNew(false);
+        QVERIFY(w.filterListFile().isEmpty());
+        QCOMPARE(s.app.ui.transcript(), QStringList{msg("You must select a list first")});
+        s.execute(
+            "INSERT INTO List(ListName, ListPath, ListDescription) VALUES(\"Gone\", \"Gone.mdb\", \"\")");
+        for (const QString& name : {QStringLiteral("Gone"), QStringLiteral("Never catalogued")}) {
+            s.app.ui.clear();
+            w.fields.listName = name;
+            QVERIFY(w.filterListFile().isEmpty());
+            QCOMPARE(s.app.ui.transcript(), QStringList{msg("List file not found")});
+        }
+        s.app.ui.clear();
+        jet::Database::create(s.app.ctx->paths.listFile("Gone.mdb"));
+        w.fields.listName = "gone";
+        QCOMPARE(w.filterListFile(), s.app.ctx->paths.listFile("Gone.mdb"));
+        QVERIFY(s.app.ui.shown.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProfileWizard)

@@ -717,6 +717,7 @@ void MdiMain::closeEvent(QCloseEvent* event) {
 bool MdiMain::runDeliveryOptionsWizard(const QString& profileName, bool isNew) {
     if (m_makers.deliveryOptionsWizard) return m_makers.deliveryOptionsWizard(profileName, isNew);
     frmSDProfileWiz wizard(m_ctx, this);
+    wizard.selectionBuilder = m_makers.selectionBuilder;
     // A new set named after the default set is start-up's initialization run.
     return isNew ? wizard.NewProfile(profileName) : wizard.LoadProfile(profileName);
 }

@@ -232,10 +232,10 @@ QWidget* frmSDProfileWiz::buildSelectionPage() {
     v->addWidget(note);
     auto* filter = named(new QPushButton(tr("Specify Filter.."), page), "cmdSSApplyFilter");
     filter->setAutoDefault(false);
-    filter->setEnabled(false); // the record selection builder is not there yet
-    filter->setToolTip(tr("Choosing records by their data fields is not available yet"));
+    connect(filter, &QPushButton::clicked, this, &frmSDProfileWiz::specifyFilter);
     v->addLayout(row({filter}, kIndent));
     QLabel* current = label(QString(), "lblFilterText", page, true);
+    current->setTextFormat(Qt::PlainText); // a clause with "<" is not markup
     current->setTextInteractionFlags(Qt::TextSelectableByMouse);
     current->setContentsMargins(kIndent, 0, 0, 0);
     v->addWidget(current);
@@ -577,6 +577,17 @@ void frmSDProfileWiz::updateEnabled() {
 
 void frmSDProfileWiz::markChanged() {
     if (!m_filling) m_changed = true;
+}
+
+void frmSDProfileWiz::specifyFilter() {
+    collect();
+    const QString file = m_wizard.filterListFile();
+    if (file.isEmpty() || !selectionBuilder) return;
+    const std::optional<QString> clause = selectionBuilder(this, file);
+    if (!clause) return;
+    m_wizard.fields.sqlFilter = *clause;
+    child<QLabel>("lblFilterText")->setText(*clause);
+    markChanged();
 }
 
 // ---- the frame's hooks

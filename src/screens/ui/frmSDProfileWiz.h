@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -39,6 +40,9 @@ public:
     // Runs when Cancel in initialization mode is answered Yes. By default the application
     // quits as soon as its event loop runs.
     std::function<void()> endSystem;
+    // The record selection builder on a list file: the clause, nothing when cancelled.
+    // Without it "Specify Filter.." only checks the list.
+    std::function<std::optional<QString>(QWidget* parent, const QString& listFile)> selectionBuilder;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,6 +72,7 @@ private:
     void focusField(const QString& name);
     void checkNameLater();
     void markChanged();
+    void specifyFilter();
 
     template <typename T> T* child(const char* name) const { return findChild<T*>(QLatin1String(name)); }
 

@@ -143,11 +143,11 @@ private Q_SLOTS:
         d.type("txtReplyTo", "");
         QVERIFY(d.press().isEmpty());
 
-        // 4: recipients. The list choice waits for the mailing centre; the filter builder is inert.
+        // 4: recipients. The list choice waits for the mailing centre, so no list is chosen.
         QCOMPARE(wizard.currentPage(), 4);
         d.snap();
         QVERIFY(!d.get("cboList")->isVisible());
-        QVERIFY(!d.enabled("cmdSSApplyFilter"));
+        QCOMPARE(d.press("cmdSSApplyFilter"), QStringList{msg("You must select a list first")});
         QVERIFY(d.get<QRadioButton>("optSendAll")->isChecked());
         QVERIFY(d.press().isEmpty());
 
@@ -306,6 +306,48 @@ private Q_SLOTS:
         GetMEPFromDB(*s.app.ctx, m, kDefaultProfileName);
         QCOMPARE(m.ProfileDescription, QStringLiteral("Changed"));
         QCOMPARE(m.SmtpServer, kPlaceholderProfileServer); // untouched fields keep their values
+    }
+
+    // Opened from the mailing centre: the chosen list's file goes to the builder and its clause
+    // becomes the filter; a cancelled builder keeps the filter there was.
+    void specifyFilterOpensTheBuilderOnTheChosenList() {
+        Started s;
+        const QString file = s.app.ctx->paths.listFile("Spring.mdb");
+        jet::Database::create(file);
+        jet::Database::open(s.sdr())->execute(
+            "INSERT INTO List(ListName, ListPath, ListDescription) VALUES(\"Spring\", \"Spring.mdb\", \"\")",
+            true);
+        jet::Database::open(s.sdr())->execute(
+            "INSERT INTO List(ListName, ListPath, ListDescription) VALUES(\"Lost\", \"Lost.mdb\", \"\")",
+            true);
+        frmSDProfileWiz wizard(*s.app.ctx);
+        Driver d{&wizard, &s.app.ui};
+        QStringList asked;
+        std::optional<QString> answer = QStringLiteral("WHERE (([AddressList].[City]  =  \"<b>Bern</b>\"))");
+        wizard.selectionBuilder = [&](QWidget*, const QString& listFile) {
+            asked << listFile;
+            return answer;
+        };
+        wizard.wizard().openedFromMailing = true;
+        QVERIFY(wizard.prepareNew());
+        show(&wizard);
+        wizard.GoToPage(4);
+        auto* list = d.get<QComboBox>("cboList");
+        QVERIFY(list->isVisible());
+        list->setCurrentText("Lost");
+        QCOMPARE(d.press("cmdSSApplyFilter"), QStringList{msg("List file not found")});
+        QVERIFY(asked.isEmpty());
+        list->setCurrentText("Spring");
+        QVERIFY(d.press("cmdSSApplyFilter").isEmpty());
+        QCOMPARE(asked, QStringList{file});
+        QCOMPARE(wizard.wizard().fields.sqlFilter, *answer);
+        QCOMPARE(d.get<QLabel>("lblFilterText")->text(), *answer);
+        QCOMPARE(d.get<QLabel>("lblFilterText")->textFormat(), Qt::PlainText);
+        answer.reset();
+        d.click("cmdSSApplyFilter");
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(wizard.wizard().fields.sqlFilter,
+                 QStringLiteral("WHERE (([AddressList].[City]  =  \"<b>Bern</b>\"))"));
     }
 
     void cancelAndTheCloseBoxStoreNothing() {
