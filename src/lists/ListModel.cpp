@@ -43,24 +43,24 @@ QVector<qint64> readRowIds(sqlite3* db, const QString& sql) {
 QString typeName(jet::FieldType type) {
     switch (type) {
     case jet::FieldType::Text:
-        return QStringLiteral("Text");
+        return QStringLiteral("TEXT");
     case jet::FieldType::Memo:
-        return QStringLiteral("Memo");
+        return QStringLiteral("MEMO");
     case jet::FieldType::Long:
     case jet::FieldType::Counter:
-        return QStringLiteral("Long");
+        return QStringLiteral("LONG");
     case jet::FieldType::Integer:
-        return QStringLiteral("Integer");
+        return QStringLiteral("SHORT");
     case jet::FieldType::YesNo:
-        return QStringLiteral("YesNo");
+        return QStringLiteral("YESNO");
     case jet::FieldType::DateTime:
-        return QStringLiteral("Date");
+        return QStringLiteral("DATETIME");
     case jet::FieldType::Double:
-        return QStringLiteral("Double");
+        return QStringLiteral("DOUBLE");
     case jet::FieldType::Binary:
-        return QStringLiteral("Binary");
+        return QStringLiteral("LONGBINARY");
     }
-    return QStringLiteral("Text");
+    return QStringLiteral("TEXT");
 }
 
 } // namespace
@@ -105,6 +105,7 @@ bool ListModel::open(const QString& file) {
     m_fetch.reset();
     m_db.reset();
     m_pages.clear();
+    m_count = -1;
     m_pageOrder.clear();
     m_ids.clear();
     m_columns.clear();
@@ -124,7 +125,7 @@ bool ListModel::open(const QString& file) {
         m_types.clear();
         const auto defs = m_db->fields(kTable);
         for (const QString& name : m_columns) {
-            QString type = QStringLiteral("Text");
+            QString type = QStringLiteral("TEXT");
             for (const jet::FieldDef& f : defs)
                 if (f.name.compare(name, Qt::CaseInsensitive) == 0) type = typeName(f.type);
             m_types << type;
@@ -150,6 +151,7 @@ void ListModel::close() {
     m_db.reset();
     m_ids.clear();
     m_pages.clear();
+    m_count = -1;
     m_pageOrder.clear();
     endResetModel();
 }
@@ -170,6 +172,7 @@ bool ListModel::setRecordSource(const QString& where, const QString& orderBy) {
         m_order = orderBy;
         m_ids = std::move(ids);
         m_pages.clear();
+        m_count = -1;
         m_pageOrder.clear();
         endResetModel();
         m_error.clear();
@@ -341,6 +344,7 @@ bool ListModel::setData(const QModelIndex& index, const QVariant& value, int rol
     }
     if (!storeCell(row, col, stored)) return false;
     m_pages.remove(row / kPageRows);
+    m_count = -1;
     m_pageOrder.removeAll(row / kPageRows);
     Q_EMIT dataChanged(index, index);
     return true;
@@ -396,6 +400,7 @@ bool ListModel::insertNewRow(const QString& address) {
     m_ids.push_back(id);
     m_newRow = QVector<QVariant>(m_columns.size());
     m_pages.remove(row / kPageRows);
+    m_count = -1;
     m_pageOrder.removeAll(row / kPageRows);
     beginInsertRows({}, row + 1, row + 1);
     endInsertRows();
@@ -461,6 +466,7 @@ void ListModel::finishDelete(const QSet<qint64>& deleted) {
     beginResetModel();
     m_ids.removeIf([&deleted](qint64 id) { return deleted.contains(id); });
     m_pages.clear();
+    m_count = -1;
     m_pageOrder.clear();
     endResetModel();
 }
@@ -483,6 +489,7 @@ QStringList ListModel::duplicateAddresses() {
 
 bool ListModel::deleteDuplicates() {
     if (!writable()) return false;
+    m_count = -1;
     try {
         m_db->execute(
             QStringLiteral("DELETE * From AddressList WHERE (((EAddress) In (SELECT [EAddress] FROM "

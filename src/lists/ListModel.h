@@ -55,7 +55,7 @@ public:
     int dataRows() const { return int(m_ids.size()); }
     bool isNewRow(int row) const { return !m_readOnly && row == dataRows(); }
     QStringList columnNames() const { return m_columns; }
-    // Jet type names of the columns ("Text", "Memo", "Long", ...), for the record selection builder.
+    // Jet type names of the columns ("TEXT", "MEMO", "LONG", ...), for the record selection builder.
     QStringList columnTypes() const { return m_types; }
     int column(const QString& name) const;
 
@@ -105,6 +105,8 @@ private:
     QStringList m_types;
     QVector<qint64> m_ids;
     QVector<QVariant> m_newRow; // pending cells of the new-row line
+    // The last COUNT, until the rows or the record source change.
+    mutable qint64 m_count = -1;
     mutable QHash<int, std::shared_ptr<Page>> m_pages;
     mutable QList<int> m_pageOrder;
     std::unique_ptr<jet::Statement> m_fetch;

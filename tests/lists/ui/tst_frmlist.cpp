@@ -175,8 +175,8 @@ private Q_SLOTS:
             return std::optional<QString>("WHERE [FirstName] = \"F0000003\"");
         };
         w.findChild<QPushButton*>("cmdFilter")->click();
-        QCOMPARE(offered, QStringList({"EAddress", "FirstName", "LastName", "Company", "Text", "Text", "Text",
-                                       "Text"}));
+        QCOMPARE(offered, QStringList({"EAddress", "FirstName", "LastName", "Company", "TEXT", "TEXT", "TEXT",
+                                       "TEXT"}));
         QVERIFY(w.refresh());
         QCOMPARE(label(w, 0), QStringLiteral("2"));
     }
