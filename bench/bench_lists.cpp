@@ -89,7 +89,7 @@ QString shellTable() {
     QStringList defs;
     for (const QString& c : kColumns)
         defs << QStringLiteral("\"%1\" TEXT COLLATE NOCASE").arg(c);
-    return QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE AddressList(%1, "
+    return QStringLiteral("CREATE TABLE AddressList(%1, "
                           "PRIMARY KEY (EAddress));\n")
         .arg(defs.join(','));
 }

@@ -55,7 +55,7 @@ public:
             if (!QFileInfo::exists(m_path)) break;
         }
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        db = jet::Database::create(m_path);
+        db = jet::Database::create(m_path, jet::Database::Durability::Scratch);
     }
     ~Target() {
         if (db) db->close();

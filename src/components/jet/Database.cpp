@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <atomic>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace jet {
@@ -523,18 +524,49 @@ void DatabaseCore::writeText(const Plan& plan, QFile& out) {
     if (out.write(toWindows1252(header.join(QLatin1Char(',')) + QStringLiteral("\r\n"))) < 0)
         throw Error(ErrDiskFull,
                     QStringLiteral("Cannot write '%1': %2.").arg(out.fileName(), out.errorString()));
-    while (step(st, plan.selectSql) == SQLITE_ROW) {
-        QStringList line;
-        for (int i = 0; i < sqlite3_column_count(st); ++i) {
-            const int type = sqlite3_column_type(st, i);
-            const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-            line << (type == SQLITE_NULL ? QString() : type == SQLITE_TEXT ? quoted(v) : v);
-        }
-        if (out.write(toWindows1252(line.join(QLatin1Char(',')) + QStringLiteral("\r\n"))) < 0)
+    // Rows go out in blocks; plain ASCII values are copied as they are, others converted.
+    QByteArray block;
+    block.reserve(1 << 17);
+    auto flushBlock = [&] {
+        if (out.write(block) < 0)
             throw Error(ErrDiskFull,
                         QStringLiteral("Cannot write '%1': %2.").arg(out.fileName(), out.errorString()));
+        block.clear();
+    };
+    const int columns = sqlite3_column_count(st);
+    while (step(st, plan.selectSql) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i) {
+            if (i > 0) block += ',';
+            const int type = sqlite3_column_type(st, i);
+            if (type == SQLITE_NULL) continue;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            const int size = sqlite3_column_bytes(st, i);
+            if (type != SQLITE_TEXT) {
+                block.append(text, size);
+                continue;
+            }
+            block += '"';
+            bool ascii = true;
+            for (int k = 0; k < size && ascii; ++k)
+                ascii = static_cast<unsigned char>(text[k]) < 0x80;
+            const QByteArray value =
+                ascii ? QByteArray::fromRawData(text, size) : toWindows1252(QString::fromUtf8(text, size));
+            // doubled quotes inside; the stretches between them go out in one piece
+            const char* from = value.constData();
+            const char* const end = from + value.size();
+            while (const char* q = static_cast<const char*>(std::memchr(from, '"', size_t(end - from)))) {
+                block.append(from, q - from + 1);
+                block += '"';
+                from = q + 1;
+            }
+            block.append(from, end - from);
+            block += '"';
+        }
+        block += "\r\n";
+        if (block.size() > (1 << 16)) flushBlock();
         ++affected;
     }
+    flushBlock();
     if (!out.flush())
         throw Error(ErrDiskFull,
                     QStringLiteral("Cannot write '%1': %2.").arg(out.fileName(), out.errorString()));
@@ -545,10 +577,13 @@ void DatabaseCore::writeText(const Plan& plan, QFile& out) {
 // ---- Database -----------------------------------------------------------------------
 
 namespace {
-void configure(sqlite3* db, bool readOnly) {
+void configure(sqlite3* db, bool readOnly, bool scratch = false) {
     sqlite3_busy_timeout(db, busyTimeout());
     sqlite3_extended_result_codes(db, 1);
-    if (!readOnly) {
+    if (scratch) {
+        sqlite3_exec(db, "PRAGMA journal_mode=MEMORY", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    } else if (!readOnly) {
         // WAL with NORMAL sync: a committed row survives a killed process
         sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
@@ -576,7 +611,7 @@ Database::~Database() {
     close();
 }
 
-std::unique_ptr<Database> Database::create(const QString& path) {
+std::unique_ptr<Database> Database::create(const QString& path, Durability durability) {
     if (QFileInfo::exists(path)) throw Error(3204, QStringLiteral("Database '%1' already exists.").arg(path));
     sqlite3* db = nullptr;
     const int rc =
@@ -588,7 +623,7 @@ std::unique_ptr<Database> Database::create(const QString& path) {
     std::unique_ptr<Database> out(new Database());
     out->d->db = db;
     out->d->path = path;
-    configure(db, false);
+    configure(db, false, durability == Durability::Scratch);
     // mark the file ('Jet1') so it is a database from its first byte on
     out->d->exec(QStringLiteral("PRAGMA application_id = 1245795377"));
     return out;

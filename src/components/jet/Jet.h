@@ -96,8 +96,13 @@ class Database {
 public:
     enum class OpenMode { ReadWrite, ReadOnly };
 
+    // How a new file's connection writes. Scratch is for work files that are rebuilt rather than
+    // recovered (a temporary list): no write-ahead log and no flush to disk, so bulk statements
+    // write each page once. Connections opened later on the file are durable again.
+    enum class Durability { Durable, Scratch };
+
     // Creates a new, empty database file. Fails (ErrTableExists-like 3204) when the file exists.
-    static std::unique_ptr<Database> create(const QString& path);
+    static std::unique_ptr<Database> create(const QString& path, Durability durability = Durability::Durable);
     // Opens an existing file. Fails with ErrFileNotFound when it is missing and
     // ErrNotADatabase when it is not a database.
     static std::unique_ptr<Database> open(const QString& path, OpenMode mode = OpenMode::ReadWrite);
