@@ -5,6 +5,7 @@
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
 #include "lists/ui/frmList.h"
+#include "lists/ui/frmSelectionBuilder.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/MdiMain.h"
 #include "screens/ui/frmSDCentral.h"
@@ -31,10 +32,16 @@ int main(int argc, char** argv) {
     sendora::MdiMain window(ctx);
     sendora::ChildWindowMakers makers;
     makers.mailingCentre = sendora::mailingCentreMaker(ctx);
-    makers.listWindow = sendora::listWindowMaker(ctx, [&window](sendora::frmList& list) {
+    makers.listWindow = sendora::listWindowMaker(ctx, [&window, &ctx](sendora::frmList& list) {
         list.statusCountChanged = [&window] { window.UpdateStatusbarCount(); };
         list.closeCancelled = [&window] { window.setCloseCancelled(); };
+        list.filterBuilder = [&ctx, &list](const QStringList& names, const QStringList& types) {
+            return sendora::buildListFilter(*ctx.ui, &list, names, types);
+        };
     });
+    makers.selectionBuilder = [&ctx](QWidget* parent, const QString& listFile) {
+        return sendora::buildListFileFilter(*ctx.ui, parent, listFile);
+    };
     window.setChildWindowMakers(makers);
     ctx.host = &window;
     ui.setParent(&window);

@@ -3,12 +3,14 @@
 #include "core/UserInterface.h"
 #include "lists/FindReplace.h"
 #include "lists/RecordSelection.h"
+#include "lists/ui/frmList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -112,6 +114,38 @@ void frmFindReplace::done(int result) {
         w->activateWindow();
         w->setFocus(Qt::OtherFocusReason);
     }
+}
+
+namespace {
+
+class ListWindowTarget : public FindReplaceTarget {
+public:
+    explicit ListWindowTarget(frmList& list) : m_list(&list) {}
+    QString listFile() const override { return m_list ? m_list->filePath() : QString(); }
+    void setFindColumn(const QString& column) override {
+        if (m_list) m_list->setFindColumn(m_list->model()->column(column));
+    }
+    bool findString(const QString& text) override { return !m_list || m_list->findString(text); }
+    bool findNextString(const QString& text) override { return !m_list || m_list->findNextString(text); }
+    void refreshAfterReplace() override {
+        if (!m_list) return;
+        m_list->model()->reload();
+        m_list->UpdateCount();
+    }
+    QWidget* window() const override { return m_list; }
+
+private:
+    QPointer<frmList> m_list;
+};
+
+} // namespace
+
+frmFindReplace* showFindReplace(UserInterface& ui, frmList& list) {
+    auto* dialog = new frmFindReplace(ui, std::make_unique<ListWindowTarget>(list), &list);
+    dialog->setWindowFlag(Qt::Window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
 }
 
 } // namespace sendora

@@ -13,6 +13,7 @@ class QPushButton;
 namespace sendora {
 
 class UserInterface;
+class frmList;
 
 // What the dialog needs of the list window it works on.
 class FindReplaceTarget {
@@ -56,5 +57,8 @@ private:
     QString m_lastReplace;
     bool m_found = false;
 };
+
+// Opens the dialog (modeless) on a list window, as the Find/Replace command does.
+frmFindReplace* showFindReplace(UserInterface& ui, frmList& list);
 
 } // namespace sendora

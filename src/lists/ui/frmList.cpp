@@ -3,6 +3,7 @@
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
 #include "core/ui/OpenDeleteDialog.h"
+#include "lists/ui/frmFindReplace.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -336,6 +337,10 @@ bool frmList::runCommand(CommandId id) {
         return true;
     case CommandId::EditDeleteRecord:
         deleteSelectedRows();
+        return true;
+    case CommandId::EditFind:
+    case CommandId::EditReplace:
+        showFindReplace(*m_ctx.ui, *this);
         return true;
     case CommandId::FileSave:
         // Every edit is stored in the list file as it is made; a temporary list asks for a name.

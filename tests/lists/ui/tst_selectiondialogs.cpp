@@ -6,6 +6,7 @@
 #include "components/jet/Jet.h"
 #include "lists/ui/frmAdvancedSQLQuery.h"
 #include "lists/ui/frmFindReplace.h"
+#include "lists/ui/frmList.h"
 #include "lists/ui/frmSelectionBuilder.h"
 #include "screens/ui/WhenModal.h"
 #include "support/DbQuery.h"
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTextEdit>
 
@@ -201,6 +203,36 @@ private Q_SLOTS:
         QCOMPARE(test::scalar(list.file, "SELECT Company FROM AddressList WHERE EAddress = \"b@x.com\"")
                      .toString(),
                  QStringLiteral("Initech"));
+    }
+
+    // The Find/Replace command of a list window: the dialog finds in the chosen column and
+    // the window shows what Replace All changed.
+    void findAndReplaceOnAListWindow() {
+        test::MailingFixture fx;
+        fx.makeList("People", {"a@x.com", "b[1]@x.com", "c@x.com"});
+        auto& ui = fx.app.ui;
+        frmList list(*fx.app.ctx, "People", fx.listFile("People"));
+        QVERIFY(list.runCommand(CommandId::EditFind));
+        auto* d = list.findChild<frmFindReplace*>();
+        QVERIFY(d && d->isVisible());
+        get<QComboBox>(d, "cboColumn")->setCurrentText("EAddress");
+        QTest::keyClicks(get<QLineEdit>(d, "txtSearch"), "[1]");
+        click(d, "cmdFind");
+        QVERIFY2(ui.shown.isEmpty(), qPrintable(ui.messageTexts().join('|')));
+        ListModel* m = list.model();
+        QCOMPARE(m->data(m->index(list.grid()->currentIndex().row(), m->column("EAddress"))).toString(),
+                 QStringLiteral("b[1]@x.com"));
+        click(d, "cmdFind"); // Find Next: no other
+        QCOMPARE(ui.messageTexts(), QStringList{"Text not found"});
+
+        ui.clear();
+        ui.answers = {Answer::Yes};
+        get<QComboBox>(d, "cboColumn")->setCurrentText("Company");
+        get<QLineEdit>(d, "txtSearch")->setText("Company 2");
+        QTest::keyClicks(get<QLineEdit>(d, "txtReplace"), "Globex");
+        click(d, "cmdReplaceAll");
+        QCOMPARE(m->data(m->index(2, m->column("Company"))).toString(), QStringLiteral("Globex"));
+        click(d, "cmdClose");
     }
 };
 
