@@ -340,6 +340,50 @@ private Q_SLOTS:
         QCOMPARE(list({"show", "Nowhere"}).code, 2);
     }
 
+    // list replace: inside cells or whole cells, the empty cells for an empty search, values as
+    // data, the question answered by --no changing nothing.
+    void listReplace() {
+        QTemporaryDir dir;
+        QCOMPARE(run({"--data-dir", dir.path(), "init"}).code, 0);
+        const QString sample = "Sample - Formal Letter";
+        const QString file = dir.filePath("AddressLists/" + sample + ".mdb");
+        auto replace = [&](QStringList args, bool yes = true) {
+            return run(
+                QStringList{"--data-dir", dir.path(), yes ? "--yes" : "--no", "list", "replace", sample} +
+                args);
+        };
+        auto count = [&](const QString& where) {
+            return sendora::test::scalar(file, "SELECT Count(*) FROM AddressList WHERE " + where).toInt();
+        };
+        const int atHarbour = count("EAddress Like \"*@harbourlight.invalid\"");
+        QVERIFY(atHarbour > 0);
+        Run r = replace(
+            {"--column", "EAddress", "--find", "@HARBOURLIGHT.invalid", "--replace", "@example.test"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QString::number(atHarbour) + "\n");
+        QCOMPARE(count("EAddress Like \"*@example.test\""), atHarbour);
+
+        r = replace({"--column", "Sent", "--find", "", "--replace", "none", "--exact"});
+        QCOMPARE(r.out, "5\n");
+        r = replace({"--column", "Sent", "--find", "NONE", "--replace", "x\"; DROP TABLE AddressList; --'[*]",
+                     "--exact"});
+        QCOMPARE(r.out, "5\n");
+        QCOMPARE(count("Sent = \"x\"\"; DROP TABLE AddressList; --'[*]\""), 5);
+        r = replace({"--column", "Sent", "--find", "[*]", "--replace", "?", "--exact"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, "0\n");
+        QVERIFY2(r.err.contains("Text not found."), qPrintable(r.err));
+
+        r = replace({"--column", "Sent", "--find", "DROP", "--replace", "keep"}, false);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(
+            r.err.contains("You are about to replace 5 value(s) with the new selected value.  Are you sure?"),
+            qPrintable(r.err));
+        QCOMPARE(count("Sent Like \"*DROP*\""), 5);
+        QCOMPARE(replace({"--column", "Sent", "--find", "x"}).code, 2);
+        QCOMPARE(replace({"--column", "No such", "--find", "x", "--replace", "y"}).code, 1);
+    }
+
     void badUsage() {
         QCOMPARE(run({}).code, 2);
         QCOMPARE(run({"--frobnicate", "init"}).code, 2);

@@ -6,6 +6,7 @@
 #include "core/AppContext.h"
 #include "core/Catalogue.h"
 #include "core/ListActions.h"
+#include "lists/FindReplace.h"
 #include "lists/ListOperations.h"
 
 #include <QFileInfo>
@@ -23,6 +24,10 @@ const char* const kListUsage =
     "  list select NAME --where CLAUSE [--save NAME]\n"
     "                            build a new list and print its file; --save catalogues it\n"
     "  list export NAME FILE     write the list to a comma-separated text file\n"
+    "  list replace NAME --column COLUMN --find TEXT --replace TEXT [--exact]\n"
+    "                            replace TEXT inside the cells of COLUMN (with --exact: the cells\n"
+    "                            equal to TEXT; an empty TEXT means the empty cells) and print the\n"
+    "                            number of cells replaced\n"
     "  list add-column NAME COLUMN\n"
     "  list remove-column NAME COLUMN\n";
 
@@ -212,17 +217,67 @@ int column(AppContext& ctx, bool add, const Arguments& a, QTextStream& out, QTex
     return 0;
 }
 
+// list replace: Replace All on one column. Nothing to replace prints 0; a refusal or a
+// "no" to the question prints its message and exits 1.
+int replace(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStream& err) {
+    QString name;
+    QHash<QString, QString> values;
+    bool exact = false;
+    bool ok = true;
+    for (int i = 0; i < args.size() && ok; ++i) {
+        const QString& arg = args[i];
+        const bool valued = arg == QLatin1String("--column") || arg == QLatin1String("--find") ||
+                            arg == QLatin1String("--replace");
+        if (arg == QLatin1String("--exact"))
+            exact = true;
+        else if (valued && i + 1 < args.size() && !values.contains(arg))
+            values.insert(arg, args[++i]);
+        else if (!arg.startsWith(QLatin1String("--")) && name.isEmpty())
+            name = arg;
+        else
+            ok = false;
+    }
+    if (!ok || name.isEmpty() || values.size() != 3) {
+        err << "usage: sendora-cli list replace NAME --column COLUMN --find TEXT --replace TEXT [--exact]\n";
+        return kUsageError;
+    }
+    const QString path = listFile(ctx, name, err);
+    if (path.isEmpty()) return kUsageError;
+    const ReplaceResult r =
+        replaceAll(*ctx.ui, path, values.value("--column"), values.value("--find"), values.value("--replace"),
+                   exact ? ReplaceMatch::WholeCell : ReplaceMatch::Contains);
+    using Outcome = ReplaceResult::Outcome;
+    switch (r.outcome) {
+    case Outcome::Replaced:
+        out << r.count << '\n';
+        return 0;
+    case Outcome::Nothing:
+    case Outcome::NotFound:
+        out << 0 << '\n';
+        return 0;
+    case Outcome::Declined:
+    case Outcome::AddressExists:
+        out << 0 << '\n';
+        return kFailed;
+    case Outcome::Failed:
+        break;
+    }
+    err << "sendora-cli: list replace: " << escapedForTerminal(r.error) << '\n';
+    return kFailed;
+}
+
 } // namespace
 
 int runList(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStream& err) {
     const QString command = args.value(0);
+    if (command == QLatin1String("replace"))
+        return openExistingFolder(ctx, err) ? replace(ctx, args.mid(1), out, err) : kUsageError;
     const auto a = parseArguments(args.mid(1), {"--save", "--domain", "--where", "--limit"}, err);
     if (!a) return kUsageError;
     if (!openExistingFolder(ctx, err)) return kUsageError;
     if (command == QLatin1String("show")) return show(ctx, *a, out, err);
     if (command == QLatin1String("add-column") || command == QLatin1String("remove-column"))
         return column(ctx, command == QLatin1String("add-column"), *a, out, err);
-    // list replace (find and replace in one column) is dispatched here.
 
     const int lists = command == QLatin1String("select") || command == QLatin1String("export") ? 1 : 2;
     const bool known = command == QLatin1String("merge") || command == QLatin1String("clean") ||
