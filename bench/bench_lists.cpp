@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
     t.start();
     generate(one, 0, count, false);
     generate(two, count / 2, count, true);
-    std::printf("generated 2 x %lld rows, %lld in common, in %lld ms\n", count, count - count / 2,
-                t.elapsed());
+    std::printf("generated 2 x %lld rows, %lld in common, in %lld ms (peak RSS %ld MB)\n", count,
+                count - count / 2, t.elapsed(), peakRssKb(RUSAGE_SELF) / 1024);
 
     struct Case {
         const char* name;
@@ -171,6 +171,7 @@ int main(int argc, char** argv) {
         }
         std::printf("%-10s program %6lld ms  sqlite3 %6lld ms  ratio %.2f  (%s)\n", c.name, programMs,
                     shellMs, shellMs > 0 ? double(programMs) / double(shellMs) : 0.0, qPrintable(check));
+        std::printf("%-10s peak RSS so far %ld MB\n", "", peakRssKb(RUSAGE_SELF) / 1024);
         std::fflush(stdout);
         jet::removeDatabase(result);
     }

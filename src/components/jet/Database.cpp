@@ -581,7 +581,7 @@ void configure(sqlite3* db, bool readOnly, bool scratch = false) {
     sqlite3_busy_timeout(db, busyTimeout());
     sqlite3_extended_result_codes(db, 1);
     if (scratch) {
-        sqlite3_exec(db, "PRAGMA journal_mode=MEMORY", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
         sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
     } else if (!readOnly) {
         // WAL with NORMAL sync: a committed row survives a killed process

@@ -96,9 +96,11 @@ class Database {
 public:
     enum class OpenMode { ReadWrite, ReadOnly };
 
-    // How a new file's connection writes. Scratch is for work files that are rebuilt rather than
-    // recovered (a temporary list): no write-ahead log and no flush to disk, so bulk statements
-    // write each page once. Connections opened later on the file are durable again.
+    // How a new file's connection writes. Scratch is for work files that are thrown away rather
+    // than recovered (a temporary list being built): no journal and no flush to disk, so bulk
+    // statements write each page once and dropping a work table holds nothing in memory. A
+    // statement that fails or is interrupted there may leave part of its work: the caller
+    // discards the file. Connections opened later on the file are durable again.
     enum class Durability { Durable, Scratch };
 
     // Creates a new, empty database file. Fails (ErrTableExists-like 3204) when the file exists.
