@@ -343,8 +343,11 @@ bool frmList::runCommand(CommandId id) {
         showFindReplace(*m_ctx.ui, *this);
         return true;
     case CommandId::FileSave:
-        // Every edit is stored in the list file as it is made; a temporary list asks for a name.
-        if (m_logic.isTemporary()) saveMe();
+        // Every edit is stored in the list file as it is made: show the file as it is now.
+        if (m_logic.isTemporary())
+            saveMe();
+        else
+            rebind({});
         return true;
     default:
         return false;

@@ -71,6 +71,9 @@ public:
     void saveMe() override { saveMe(windowTitle()); }
     void saveMeAs() override;
     bool hasSelectedRows() const override;
+    QString listFile() const override { return m_model->file(); }
+    qint64 listRecordCount() const override { return m_model->dataRows(); } // rows shown
+    void reloadList() override { rebind({}); }
 
     // ListWindow (the column operations).
     QString caption() const override { return windowTitle(); }

@@ -27,6 +27,10 @@ public:
     virtual void saveMe() {}
     virtual void saveMeAs() {}
     virtual bool hasSelectedRows() const { return false; }
+    // A list window: its file, the records it shows, and showing the file again after it changed.
+    virtual QString listFile() const { return {}; }
+    virtual qint64 listRecordCount() const { return -1; }
+    virtual void reloadList() {}
 };
 
 // Makers of the child windows; a window kind without a maker keeps its commands inert.

@@ -392,6 +392,33 @@ void MdiMain::createEmptyList() {
         openListWindow(QStringLiteral("Untitled Mailing List %1").arg(getCaptionNumber()), file);
 }
 
+void MdiMain::showList(const QString& result) {
+    if (result.contains(u'<') && result.contains(QLatin1String("Cancel"))) return;
+    if (result.contains(u'<') && result.contains(QLatin1String("Error"))) {
+        m_ctx.ui->message(QStringLiteral("Problem displaying mail list"), Buttons::OK, Icon::Exclamation);
+        return;
+    }
+    MdiChild* shown = nullptr;
+    for (QMdiSubWindow* w : childWindows(ActiveChild::List))
+        if (auto* child = dynamic_cast<MdiChild*>(w->widget());
+            child && w->windowTitle().startsWith(QLatin1String("Untitled Mailing List")) &&
+            child->listFile() == result && child->listRecordCount() == 0) {
+            child->reloadList();
+            shown = child;
+            m_area->setActiveSubWindow(w);
+            break;
+        }
+    if (!shown) {
+        QString caption = QStringLiteral("Untitled Mailing List %1").arg(getCaptionNumber());
+        if (result.contains(QLatin1String("(No Addresses)"))) caption += QStringLiteral(" (No Addresses)");
+        openListWindow(caption, result);
+        for (QMdiSubWindow* w : childWindows(ActiveChild::List))
+            if (w->windowTitle() == caption) shown = dynamic_cast<MdiChild*>(w->widget());
+    }
+    if (shown && shown->listRecordCount() == 0)
+        m_ctx.ui->message(QStringLiteral("The resulting list is empty"), Buttons::OK, Icon::Exclamation);
+}
+
 QString MdiMain::messageWindowUsingList(const QString& listName) {
     for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
         if (auto* child = dynamic_cast<MdiChild*>(w->widget()))

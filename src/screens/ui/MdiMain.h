@@ -60,6 +60,8 @@ public:
     QWidget* LocateListWindow(const QString& listName) const;
     bool ShowListFromName(const QString& listName);
     void createEmptyList();
+    // Shows the list file an import or list operation produced ("<Cancel", "<Error..." do not).
+    void showList(const QString& result);
     quint16 getCaptionNumber() { return m_registry.nextCaptionNumber(); }
     void setCloseCancelled() { m_registry.closeCancelled = true; }
     bool closeCancelled() const { return m_registry.closeCancelled; }

@@ -4,9 +4,12 @@
 
 #include "lists/ListFixture.h"
 #include "lists/ui/frmList.h"
+#include "screens/ui/MdiMain.h"
 
 #include <QLabel>
 #include <QLockFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -226,6 +229,53 @@ private Q_SLOTS:
         QVERIFY(f.app.ui.shown.isEmpty());
         QCOMPARE(f.count(), 3);
         QVERIFY(w.close()); // no check writes to a list being sent
+    }
+
+    // The main window shows operation results in list windows, and a temporary list whose save
+    // is cancelled stops the application's exit.
+    void mainWindowShowsResultsAndStopsExit() {
+        ListFixture f(true);
+        MdiMain main(*f.app.ctx);
+        f.app.ctx->host = &main;
+        int dialogs = 0;
+        ChildWindowMakers makers;
+        makers.listWindow = listWindowMaker(*f.app.ctx, [&dialogs, &main](frmList& list) {
+            list.closeCancelled = [&main, &dialogs] {
+                dialogs += 100;
+                main.setCloseCancelled();
+            };
+            list.saveDialog = [&dialogs](frmList&, bool) {
+                ++dialogs;
+                return SaveResult::Cancelled;
+            };
+        });
+        main.setChildWindowMakers(makers);
+        auto* area = main.findChild<QMdiArea*>();
+        main.showList("<Cancel");
+        main.showList("<Error: disk full");
+        QCOMPARE(f.app.ui.transcript(), QStringList({msg("Problem displaying mail list", "exclamation")}));
+        QCOMPARE(area->subWindowList().size(), 0);
+
+        f.app.ui.clear();
+        main.showList(f.file); // an empty result
+        QCOMPARE(area->subWindowList().size(), 1);
+        QCOMPARE(area->subWindowList().first()->windowTitle(), QStringLiteral("Untitled Mailing List 1"));
+        QCOMPARE(f.app.ui.transcript(), QStringList({msg("The resulting list is empty", "exclamation")}));
+        f.fill(2);
+        main.showList(f.file); // the empty window on that file shows it again
+        QCOMPARE(area->subWindowList().size(), 1);
+        QCOMPARE(qobject_cast<frmList*>(area->subWindowList().first()->widget())->model()->dataRows(), 2);
+
+        const QString companion = f.app.ctx->paths.temp + "NewMailingList0(No Addresses).mdb";
+        QVERIFY(QFile::copy(f.file, companion));
+        main.showList(companion);
+        QCOMPARE(area->subWindowList().size(), 2);
+        QCOMPARE(area->subWindowList().last()->windowTitle(),
+                 QStringLiteral("Untitled Mailing List 2 (No Addresses)"));
+
+        QVERIFY(!main.close());
+        QCOMPARE(dialogs, 101); // one save dialog, cancelled: the exit stops at the first window
+        QCOMPARE(area->subWindowList().size(), 2);
     }
 };
 
