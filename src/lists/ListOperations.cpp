@@ -506,4 +506,75 @@ QString gExportList(AppContext& ctx, const QString& path, const QString& exportF
     }
 }
 
+ListChoiceText listChoiceText(ListOperation operation) {
+    switch (operation) {
+    case ListOperation::Merge:
+        return {QStringLiteral("Merge Lists"), QStringLiteral("Merge"), QStringLiteral("and")};
+    case ListOperation::Clean:
+        return {QStringLiteral("Clean List"), QStringLiteral("Clean (remove these addresses):"),
+                QStringLiteral("From:")};
+    case ListOperation::FindDuplicates:
+    case ListOperation::Select:
+        break;
+    }
+    return {QStringLiteral("Find Duplicates"), QStringLiteral("Find duplicates in "), QStringLiteral("and")};
+}
+
+std::optional<std::pair<QString, QString>> chooseTwoLists(AppContext& ctx, ListOperation operation,
+                                                          const QStringList& openFiles,
+                                                          const ListChooser& choose) {
+    if (openFiles.size() < 2) {
+        ctx.ui->message(
+            operation == ListOperation::Clean
+                ? QStringLiteral("You must have at least two lists open for this operation")
+                : QStringLiteral("You must have at least two lists open to complete this operation"),
+            Buttons::OK, Icon::Exclamation);
+        return std::nullopt;
+    }
+    if (openFiles.size() == 2) return std::make_pair(openFiles[0], openFiles[1]);
+    auto chosen = choose ? choose(listChoiceText(operation)) : std::nullopt;
+    // the clean dialog names the removal list first
+    if (chosen && operation == ListOperation::Clean) std::swap(chosen->first, chosen->second);
+    return chosen;
+}
+
+QString runTwoListOperation(AppContext& ctx, ListOperation operation, const QString& first,
+                            const QString& second, const ListProgress& progress) {
+    switch (operation) {
+    case ListOperation::Merge:
+        return gMergeLists(ctx, first, second, progress);
+    case ListOperation::Clean:
+        return gCleanList(ctx, first, second, progress);
+    case ListOperation::FindDuplicates:
+        return gFindDuplicates(ctx, first, second, progress);
+    case ListOperation::Select:
+        break;
+    }
+    return kCancel;
+}
+
+bool reportListResult(AppContext& ctx, ListOperation operation, const QString& result) {
+    if (!isListResultMarker(result)) return true;
+    if (operation == ListOperation::Clean &&
+        (result.startsWith(QLatin1String("<No Records")) || result.startsWith(QLatin1String("<Error"))))
+        ctx.ui->message(QStringLiteral("Clean returned no results."), Buttons::OK, Icon::Information);
+    else if (operation == ListOperation::FindDuplicates && result.startsWith(QLatin1String("<No Records")))
+        ctx.ui->message(QStringLiteral("The search returned no records."), Buttons::OK, Icon::Information);
+    return false;
+}
+
+QString summaryTitle(ListOperation operation) {
+    switch (operation) {
+    case ListOperation::Merge:
+        return QStringLiteral("Merge Lists Summary");
+    case ListOperation::Clean:
+        return QStringLiteral("Clean List Summary");
+    case ListOperation::FindDuplicates:
+        return QStringLiteral("Find Duplicates Summary");
+    case ListOperation::Select:
+        break;
+    }
+    return QStringLiteral("Record Selection Summary");
+}
+
 } // namespace sendora

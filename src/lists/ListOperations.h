@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace sendora {
 
@@ -49,5 +51,35 @@ QString gExportList(AppContext& ctx, const QString& path, const QString& exportF
 
 // The message a selection that was refused or failed shows.
 QString selectionErrorMessage();
+
+// How the main window's commands pick their lists and report results, without windows.
+enum class ListOperation { Merge, Clean, FindDuplicates, Select };
+
+// The list choice dialog's caption and its two labels for an operation.
+struct ListChoiceText {
+    QString caption;
+    QString firstLabel;
+    QString secondLabel;
+};
+ListChoiceText listChoiceText(ListOperation operation);
+
+// Shows the dialog; the two chosen files in label order, nothing on Cancel.
+using ListChooser = std::function<std::optional<std::pair<QString, QString>>(const ListChoiceText&)>;
+
+// The two files a merge, clean or find duplicates runs on, from the open list windows' files
+// (the active window first): fewer than two open shows the operation's message, exactly two
+// are taken without asking (clean cleans the active list of the other's addresses), more ask
+// the chooser. For clean the pair is (list to clean, list of addresses to remove).
+std::optional<std::pair<QString, QString>> chooseTwoLists(AppContext& ctx, ListOperation operation,
+                                                          const QStringList& openFiles,
+                                                          const ListChooser& choose);
+QString runTwoListOperation(AppContext& ctx, ListOperation operation, const QString& first,
+                            const QString& second, const ListProgress& progress = {});
+
+// After an operation: shows what the main window shows for a marker result and tells whether
+// the result is a list to open in a new window.
+bool reportListResult(AppContext& ctx, ListOperation operation, const QString& result);
+// "Merge Lists Summary", "Clean List Summary", ...
+QString summaryTitle(ListOperation operation);
 
 } // namespace sendora

@@ -211,6 +211,36 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(l.folder + "/none.csv"));
     }
 
+    void mainWindowChoiceAndReports() {
+        TestApp app;
+        QStringList asked;
+        const ListChooser chooser = [&](const ListChoiceText& t) {
+            asked << t.caption + "|" + t.firstLabel + "|" + t.secondLabel;
+            return std::make_optional(std::make_pair(QStringLiteral("remove"), QStringLiteral("clean")));
+        };
+        QVERIFY(!chooseTwoLists(*app.ctx, ListOperation::Clean, {"a"}, chooser));
+        QVERIFY(!chooseTwoLists(*app.ctx, ListOperation::Merge, {}, chooser));
+        QCOMPARE(app.ui.transcript(),
+                 (QStringList{msg("You must have at least two lists open for this operation", "exclamation"),
+                              msg("You must have at least two lists open to complete this operation",
+                                  "exclamation")}));
+        QCOMPARE(chooseTwoLists(*app.ctx, ListOperation::Clean, {"active", "other"}, chooser),
+                 std::make_optional(std::make_pair(QStringLiteral("active"), QStringLiteral("other"))));
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(chooseTwoLists(*app.ctx, ListOperation::Clean, {"x", "y", "z"}, chooser),
+                 std::make_optional(std::make_pair(QStringLiteral("clean"), QStringLiteral("remove"))));
+        QVERIFY(chooseTwoLists(*app.ctx, ListOperation::FindDuplicates, {"x", "y", "z"}, chooser));
+        QCOMPARE(asked, (QStringList{"Clean List|Clean (remove these addresses):|From:",
+                                     "Find Duplicates|Find duplicates in |and"}));
+        app.ui.clear();
+        QVERIFY(!reportListResult(*app.ctx, ListOperation::Clean, "<Error:"));
+        QVERIFY(!reportListResult(*app.ctx, ListOperation::FindDuplicates, "<No Records"));
+        QVERIFY(!reportListResult(*app.ctx, ListOperation::Merge, "<Cancel"));
+        QVERIFY(reportListResult(*app.ctx, ListOperation::Merge, "/tmp/NewMailingList0.mdb"));
+        QCOMPARE(app.ui.messageTexts(),
+                 (QStringList{"Clean returned no results.", "The search returned no records."}));
+    }
+
     void cancelLeavesNoList() {
         Lists l;
         Rows many;

@@ -123,13 +123,11 @@ int show(AppContext& ctx, const Arguments& a, QTextStream& out, QTextStream& err
 int finish(AppContext& ctx, const QString& operation, const QString& result, const Arguments& a,
            QTextStream& out, QTextStream& err) {
     if (isListResultMarker(result)) {
-        // What the main window says after these results; the operation said the rest itself.
-        if (operation == QLatin1String("clean") &&
-            (result.startsWith(QLatin1String("<No Records")) || result.startsWith(QLatin1String("<Error"))))
-            ctx.ui->message(QStringLiteral("Clean returned no results."), Buttons::OK, Icon::Information);
-        else if (operation == QLatin1String("duplicates") && result == QLatin1String("<No Records"))
-            ctx.ui->message(QStringLiteral("The search returned no records."), Buttons::OK,
-                            Icon::Information);
+        const ListOperation kind = operation == QLatin1String("clean")        ? ListOperation::Clean
+                                   : operation == QLatin1String("duplicates") ? ListOperation::FindDuplicates
+                                   : operation == QLatin1String("merge")      ? ListOperation::Merge
+                                                                              : ListOperation::Select;
+        reportListResult(ctx, kind, result);
         err << "sendora-cli: list " << operation << ": " << result << '\n';
         return kFailed;
     }
