@@ -8,9 +8,11 @@ namespace sendora {
 
 namespace {
 
-// A single-quoted literal with every ' doubled: the value stays one literal.
-QString singleQuote(const QString& value) {
+// A single-quoted literal with every ' doubled: the value stays one literal. MySQL also
+// reads a backslash as an escape, so there it is doubled too.
+QString singleQuote(const QString& value, SelectionDatabase database) {
     QString s = value;
+    if (database == SelectionDatabase::MySql) s.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     s.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + s + QLatin1Char('\'');
 }
@@ -141,7 +143,8 @@ QString selectionCondition(const SelectionTarget& target, const SelectionRow& ro
     }
     const QString value = isLike(row.op) ? likePattern(row.value) : row.value;
     return s + QLatin1Char(' ') +
-           (target.style == SelectionStyle::ListFile ? jet::quote(value) : singleQuote(value));
+           (target.style == SelectionStyle::ListFile ? jet::quote(value)
+                                                     : singleQuote(value, target.database));
 }
 
 QString assembleSQL(const std::array<QString, 4>& c, const std::array<QString, 3>& logic) {

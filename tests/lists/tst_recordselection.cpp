@@ -106,6 +106,13 @@ private Q_SLOTS:
         QCOMPARE(assembleSQL(SelectionTarget::general(f, "dbo.People x", SelectionDatabase::MySql), g).clause,
                  QStringLiteral(
                      "WHERE ((`dbo.People x`.`Last Name` Like  'O''Br*' AND `dbo.People x`.`Id` <  7))"));
+        // A trailing backslash would escape MySQL's closing quote.
+        QCOMPARE(selectionCondition(SelectionTarget::general(f, "T", SelectionDatabase::MySql),
+                                    row("Last Name", " =", "x\\' OR 1=1 -- \\")),
+                 QStringLiteral("T.`Last Name`  =  'x\\\\'' OR 1=1 -- \\\\'"));
+        QCOMPARE(selectionCondition(SelectionTarget::general(f, "T", SelectionDatabase::Jet),
+                                    row("Last Name", " =", "a\\")),
+                 QStringLiteral("T.[Last Name]  =  'a\\'"));
         g[0].field = "a\"b";
         QCOMPARE(selectionCondition(SelectionTarget::general(f, "T", SelectionDatabase::Oracle), g[0]),
                  QStringLiteral("T.\"a\"\"b\" Like  'O''Br*'"));
