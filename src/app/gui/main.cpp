@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
             return sendora::buildListFilter(*ctx.ui, &list, names, types);
         };
     });
-    makers.selectionBuilder = [&ctx](QWidget* parent, const QString& listFile) {
-        return sendora::buildListFileFilter(*ctx.ui, parent, listFile);
+    makers.selectionBuilder = [&ctx](QWidget* parent, const QString& listFile, const QString& current) {
+        return sendora::buildListFileFilter(*ctx.ui, parent, listFile, current);
     };
     window.setChildWindowMakers(makers);
     ctx.host = &window;

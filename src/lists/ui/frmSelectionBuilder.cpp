@@ -156,6 +156,13 @@ SelectionClause SelectionBuilderDialog::currentClause() const {
     return assembleSQL(m_target, rows());
 }
 
+void SelectionBuilderDialog::setClause(const QString& clause) {
+    if (clause.trimmed().isEmpty())
+        m_manual.reset();
+    else
+        m_manual = clause.trimmed();
+}
+
 void SelectionBuilderDialog::refuse(int row) {
     QApplication::beep();
     m_value[row - 1]->setFocus(Qt::OtherFocusReason);
@@ -266,9 +273,12 @@ std::optional<QString> buildListFilter(UserInterface& ui, QWidget* parent, const
     return clause;
 }
 
-std::optional<QString> buildListFileFilter(UserInterface& ui, QWidget* parent, const QString& listFile) {
+std::optional<QString> buildListFileFilter(UserInterface& ui, QWidget* parent, const QString& listFile,
+                                           const QString& current) {
     frmSQLQuery dialog(ui, parent);
-    const QString clause = dialog.ShowSQLDialog(listFile);
+    if (!dialog.prepare(listFile)) return std::nullopt;
+    dialog.setClause(current);
+    const QString clause = dialog.run();
     if (!dialog.accepted()) return std::nullopt;
     return clause;
 }

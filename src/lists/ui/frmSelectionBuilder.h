@@ -26,16 +26,18 @@ public:
     SelectionClause currentClause() const;
     QString clause() const { return m_result; }
     bool accepted() const { return m_accepted; }
+    // Shows the dialog modally; the clause or empty on cancel.
+    QString run();
 
     // Opens the SQL view with the clause built so far.
     void viewFilter();
+    // A clause the builder starts from (the one in use): OK keeps it until a row is set.
+    void setClause(const QString& clause);
 
 protected:
     SelectionBuilderDialog(UserInterface& ui, QWidget* parent);
     // Fills the rows' drop-downs (loadFields) from the target.
     void loadFields(const SelectionTarget& target);
-    // Runs the dialog; the clause or empty on cancel.
-    QString run();
     void addExtraButton(QWidget* button);
     void accept() override;
     // A list file to check the clause on before OK takes it; empty: not checked.
@@ -91,7 +93,9 @@ void MakeTextBoxNumeric(QLineEdit* box, bool numeric);
 // ("TEXT", "LONG", "DOUBLE", ...), on the table AddressList. Nothing on cancel.
 std::optional<QString> buildListFilter(UserInterface& ui, QWidget* parent, const QStringList& names,
                                        const QStringList& types);
-// The delivery options wizard's "Specify Filter..": frmSQLQuery on a list file.
-std::optional<QString> buildListFileFilter(UserInterface& ui, QWidget* parent, const QString& listFile);
+// The delivery options wizard's "Specify Filter..": frmSQLQuery on a list file, starting
+// from the clause in use.
+std::optional<QString> buildListFileFilter(UserInterface& ui, QWidget* parent, const QString& listFile,
+                                           const QString& current = {});
 
 } // namespace sendora

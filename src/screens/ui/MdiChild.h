@@ -41,8 +41,10 @@ struct ChildWindowMakers {
     std::function<QWidget*()> mailingCentre;
     // The delivery options wizard on a new (isNew) or existing set; false when it did not open.
     std::function<bool(const QString& profileName, bool isNew)> deliveryOptionsWizard;
-    // The record selection builder on a list file, for the wizard's "Specify Filter..".
-    std::function<std::optional<QString>(QWidget* parent, const QString& listFile)> selectionBuilder;
+    // The record selection builder on a list file, starting from the clause in use, for the
+    // wizard's "Specify Filter..".
+    std::function<std::optional<QString>(QWidget* parent, const QString& listFile, const QString& current)>
+        selectionBuilder;
 };
 
 } // namespace sendora

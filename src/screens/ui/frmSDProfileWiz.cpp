@@ -583,7 +583,7 @@ void frmSDProfileWiz::specifyFilter() {
     collect();
     const QString file = m_wizard.filterListFile();
     if (file.isEmpty() || !selectionBuilder) return;
-    const std::optional<QString> clause = selectionBuilder(this, file);
+    const std::optional<QString> clause = selectionBuilder(this, file, m_wizard.fields.sqlFilter);
     if (!clause) return;
     m_wizard.fields.sqlFilter = *clause;
     child<QLabel>("lblFilterText")->setText(*clause);

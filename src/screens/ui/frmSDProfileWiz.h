@@ -40,9 +40,10 @@ public:
     // Runs when Cancel in initialization mode is answered Yes. By default the application
     // quits as soon as its event loop runs.
     std::function<void()> endSystem;
-    // The record selection builder on a list file: the clause, nothing when cancelled.
-    // Without it "Specify Filter.." only checks the list.
-    std::function<std::optional<QString>(QWidget* parent, const QString& listFile)> selectionBuilder;
+    // The record selection builder on a list file, starting from the current filter: the
+    // clause, nothing when cancelled. Without it "Specify Filter.." only checks the list.
+    std::function<std::optional<QString>(QWidget* parent, const QString& listFile, const QString& current)>
+        selectionBuilder;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

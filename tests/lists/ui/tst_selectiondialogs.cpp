@@ -128,6 +128,17 @@ private Q_SLOTS:
         QVERIFY(again.accepted());
         QCOMPARE(again.clause(), QStringLiteral("WHERE EAddress Like \"*@y.com\""));
 
+        // Reopened on the clause in use: OK keeps it until a row is set.
+        const QString inUse = "WHERE (([AddressList].[EAddress] Like  \"*@y.com\"))";
+        whenModal([](QDialog* b) { click(b, "cmdOK"); });
+        QCOMPARE(buildListFileFilter(ui, nullptr, file, inUse), inUse);
+        whenModal([](QDialog* b) {
+            setRow(b, 1, "Age", "<>", "7");
+            click(b, "cmdOK");
+        });
+        QCOMPARE(buildListFileFilter(ui, nullptr, file, inUse),
+                 QStringLiteral("WHERE (([AddressList].[Age] <>  7))"));
+
         // Cancel gives nothing; a file that cannot be read says so.
         whenModal([](QDialog* b) { click(b, "cmdCancel"); });
         QCOMPARE(buildListFileFilter(ui, nullptr, file), std::nullopt);
