@@ -96,8 +96,8 @@ bool ListModel::isOpen() const {
     return m_db && m_db->isOpen();
 }
 
-void ListModel::logError(const QString& where, const std::exception& e) const {
-    LogError(m_ctx, where + QStringLiteral(" in frmList"), errorInfo(e), false);
+void ListModel::logError(const QString& where, const std::exception& e, bool show) const {
+    LogError(m_ctx, where + QStringLiteral(" in frmList"), errorInfo(e), show);
 }
 
 bool ListModel::open(const QString& file) {
@@ -179,7 +179,8 @@ bool ListModel::setRecordSource(const QString& where, const QString& orderBy) {
         return true;
     } catch (const std::exception& e) {
         m_error = QString::fromUtf8(e.what());
-        logError(QStringLiteral("Refresh"), e);
+        // The user typed or built this clause: say why it was not taken.
+        logError(QStringLiteral("Refresh"), e, true);
         return false;
     }
 }

@@ -92,7 +92,7 @@ private:
     bool checkAddress(QString& value, bool newRow);
     bool storeCell(int row, int col, const QVariant& value);
     bool insertNewRow(const QString& address);
-    void logError(const QString& where, const std::exception& e) const;
+    void logError(const QString& where, const std::exception& e, bool show = false) const;
 
     AppContext& m_ctx;
     QString m_file;

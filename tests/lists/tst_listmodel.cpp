@@ -95,8 +95,11 @@ private Q_SLOTS:
         // A clause that writes or chains a statement is refused and changes nothing.
         for (const char* hostile : {"WHERE 1=1; DELETE FROM AddressList", "WHERE 1=1; DROP TABLE AddressList",
                                     "WHERE EAddress IN (SELECT 1); UPDATE AddressList SET FirstName='x'"}) {
+            f.app.ui.clear();
             QVERIFY2(!m.setRecordSource(QString::fromLatin1(hostile)), hostile);
             QCOMPARE(m.recordCount(), 5);
+            QCOMPARE(f.app.ui.shown.size(), 1);
+            QVERIFY(f.app.ui.messageTexts().first().startsWith("An error occured in Refresh in frmList"));
         }
         QCOMPARE(f.count(), 11);
         QCOMPARE(f.count("WHERE FirstName = 'x'"), 0);
