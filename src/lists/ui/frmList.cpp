@@ -209,6 +209,7 @@ int frmList::findColumn() const {
 }
 
 bool frmList::findString(const QString& text) {
+    m_lastFind = text;
     int row = currentRow();
     const bool notFound = m_logic.findString(findColumn(), text, row);
     if (!notFound) goToRow(row);
@@ -216,6 +217,7 @@ bool frmList::findString(const QString& text) {
 }
 
 bool frmList::findNextString(const QString& text) {
+    m_lastFind = text;
     int row = currentRow();
     const bool notFound = m_logic.findNextString(findColumn(), text, row);
     if (!notFound) goToRow(row);
@@ -223,6 +225,7 @@ bool frmList::findNextString(const QString& text) {
 }
 
 bool frmList::findPreviousString(const QString& text) {
+    m_lastFind = text;
     int row = currentRow();
     const bool notFound = m_logic.findPreviousString(findColumn(), text, row);
     if (!notFound) goToRow(row);
@@ -341,6 +344,16 @@ bool frmList::runCommand(CommandId id) {
     case CommandId::EditFind:
     case CommandId::EditReplace:
         showFindReplace(*m_ctx.ui, *this);
+        return true;
+    case CommandId::EditFindNext:
+    case CommandId::EditFindPrevious:
+        // Again with the last text found for; before any search, the dialog asks for one.
+        if (m_lastFind.isEmpty())
+            showFindReplace(*m_ctx.ui, *this);
+        else if (id == CommandId::EditFindNext)
+            findNextString(m_lastFind);
+        else
+            findPreviousString(m_lastFind);
         return true;
     case CommandId::FileSave:
         // Every edit is stored in the list file as it is made: show the file as it is now.

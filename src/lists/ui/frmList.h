@@ -119,6 +119,7 @@ private:
     int m_deleteDone = 0;
     int m_deleteFromRow = 0;
     int m_findColumn = -1;
+    QString m_lastFind;
     int m_saveResult = 0;
     bool m_saved = false;
 };

@@ -84,6 +84,17 @@ private Q_SLOTS:
         QVERIFY(w.model()->setData(w.model()->index(300, 0), "new@x.com"));
         QCOMPARE(label(w, 0), QStringLiteral("301"));
         QCOMPARE(f.count(), 301);
+
+        // Find Next and Find Previous repeat the last search in the find column
+        w.setFindColumn(first);
+        QVERIFY(!w.findString("F00000*"));
+        const int hit = w.currentRow();
+        w.runCommand(CommandId::EditFindNext);
+        QVERIFY(w.currentRow() > hit);
+        w.runCommand(CommandId::EditFindPrevious);
+        QCOMPARE(w.currentRow(), hit);
+        QVERIFY(w.findString("nobody"));
+        QCOMPARE(w.currentRow(), hit);
     }
 
     void deleteWithQuestionAndProgress() {
