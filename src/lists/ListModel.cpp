@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 #include <QLockFile>
-#include <sqlite3.h>
 
 namespace sendora {
 
@@ -16,29 +15,6 @@ constexpr int kPageRows = 128;
 constexpr int kCachedPages = 64;
 
 const QString kTable = QStringLiteral("AddressList");
-
-// Rows of one raw statement, refused unless it is a single read-only statement: a hand-written
-// record selection may read but never write or chain statements.
-QVector<qint64> readRowIds(sqlite3* db, const QString& sql) {
-    const QByteArray text = sql.toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, &tail) != SQLITE_OK || !stmt) {
-        const QString why = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(stmt);
-        throw jet::Error(jet::ErrSyntax, why);
-    }
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-    if (!QByteArray(tail).trimmed().isEmpty() || !sqlite3_stmt_readonly(stmt))
-        throw jet::Error(jet::ErrFilterNotReadOnly,
-                         QStringLiteral("A record selection must be one statement that only reads."));
-    QVector<qint64> ids;
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        ids.push_back(sqlite3_column_int64(stmt, 0));
-    if (rc != SQLITE_DONE) throw jet::Error(jet::ErrGeneric, QString::fromUtf8(sqlite3_errmsg(db)));
-    return ids;
-}
 
 QString typeName(jet::FieldType type) {
     switch (type) {
@@ -130,7 +106,7 @@ bool ListModel::open(const QString& file) {
                 if (f.name.compare(name, Qt::CaseInsensitive) == 0) type = typeName(f.type);
             m_types << type;
         }
-        m_ids = readRowIds(m_db->handle(), m_db->translate(QStringLiteral("SELECT rowid FROM AddressList")));
+        m_ids = m_db->readRowIds(QStringLiteral("SELECT rowid FROM AddressList"));
     } catch (const std::exception& e) {
         logError(QStringLiteral("Open"), e);
         m_error = QString::fromUtf8(e.what());
@@ -166,7 +142,7 @@ bool ListModel::setRecordSource(const QString& where, const QString& orderBy) {
     try {
         const QString jetSql = QStringLiteral("SELECT rowid FROM AddressList ") + where +
                                (orderBy.isEmpty() ? QString() : u' ' + orderBy);
-        QVector<qint64> ids = readRowIds(m_db->handle(), m_db->translate(jetSql));
+        QVector<qint64> ids = m_db->readRowIds(jetSql);
         beginResetModel();
         m_where = where;
         m_order = orderBy;
@@ -396,7 +372,7 @@ bool ListModel::insertNewRow(const QString& address) {
         logError(QStringLiteral("AddNew"), e);
         return false;
     }
-    const qint64 id = sqlite3_last_insert_rowid(m_db->handle());
+    const qint64 id = m_db->lastInsertRowId();
     const int row = dataRows();
     m_ids.push_back(id);
     m_newRow = QVector<QVariant>(m_columns.size());
@@ -413,9 +389,8 @@ int ListModel::findRow(const QString& jetCriterion, int from, bool backwards) {
     if (!isOpen() || m_ids.isEmpty()) return -1;
     QSet<qint64> hits;
     try {
-        const QVector<qint64> ids = readRowIds(
-            m_db->handle(),
-            m_db->translate(QStringLiteral("SELECT rowid FROM AddressList WHERE ") + jetCriterion));
+        const QVector<qint64> ids =
+            m_db->readRowIds(QStringLiteral("SELECT rowid FROM AddressList WHERE ") + jetCriterion);
         hits = QSet<qint64>(ids.begin(), ids.end());
     } catch (const std::exception& e) {
         logError(QStringLiteral("Find"), e);

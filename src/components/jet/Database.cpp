@@ -798,6 +798,31 @@ void Database::setProgressHandler(std::function<bool()> keepGoing) {
         d.get());
 }
 
+QVector<qint64> Database::readRowIds(const QString& jetSql) {
+    const QByteArray text = translate(jetSql).toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(d->db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK || !raw) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(d->db));
+        sqlite3_finalize(raw);
+        throw Error(ErrSyntax, why);
+    }
+    const StmtPtr stmt(raw);
+    if (!QByteArray(tail).trimmed().isEmpty() || !sqlite3_stmt_readonly(raw))
+        throw Error(ErrFilterNotReadOnly,
+                    QStringLiteral("A record selection must be one statement that only reads."));
+    QVector<qint64> ids;
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+        ids.push_back(sqlite3_column_int64(raw, 0));
+    if (rc != SQLITE_DONE) throw Error(ErrGeneric, QString::fromUtf8(sqlite3_errmsg(d->db)));
+    return ids;
+}
+
+qint64 Database::lastInsertRowId() const {
+    return sqlite3_last_insert_rowid(d->db);
+}
+
 sqlite3* Database::handle() const {
     return d->db;
 }

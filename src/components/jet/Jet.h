@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -128,6 +129,13 @@ public:
     // Opens a recordset over a user-written query; the statement must be a single
     // read-only SELECT (ErrFilterNotReadOnly otherwise).
     std::unique_ptr<Recordset> openReadOnlyQuery(const QString& jetSql);
+
+    // The first column of every row of a Jet SELECT as 64-bit integers (row ids), for views
+    // that keep only the ids of a large result. The statement must be a single read-only
+    // SELECT (ErrFilterNotReadOnly otherwise), since it may hold a user-written clause.
+    QVector<qint64> readRowIds(const QString& jetSql);
+    // The row id of the last row inserted through this connection.
+    qint64 lastInsertRowId() const;
 
     // Translates and prepares a statement once, for many runs with bound values: the values
     // stand in the text as param(n). Plain SELECT, INSERT, UPDATE and DELETE on this file.
