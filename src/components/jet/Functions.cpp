@@ -2,6 +2,7 @@
 
 #include "components/jet/JetInternal.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace jet::detail {
@@ -10,6 +11,22 @@ namespace {
 QString textArg(sqlite3_value* v) {
     const auto* p = reinterpret_cast<const char16_t*>(sqlite3_value_text16(v));
     return p ? QString::fromUtf16(p, sqlite3_value_bytes16(v) / 2) : QString();
+}
+
+// A text value whose bytes are all ASCII, where characters and bytes coincide: the string
+// functions then work on the bytes SQLite holds instead of converting every row to UTF-16.
+bool asciiText(sqlite3_value* v, const char** text, qint64* size) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return false;
+    *text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    *size = sqlite3_value_bytes(v);
+    if (!*text) return false;
+    for (qint64 i = 0; i < *size; ++i)
+        if (static_cast<unsigned char>((*text)[i]) >= 0x80) return false;
+    return true;
+}
+
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
 void resultText(sqlite3_context* ctx, const QString& s) {
@@ -101,17 +118,25 @@ void midFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
         return;
     }
-    const QString s = textArg(argv[0]);
     const qint64 start = sqlite3_value_int64(argv[1]);
     if (start < 1) {
         sqlite3_result_error(ctx, "Invalid procedure call: Mid start must be 1 or more", -1);
         return;
     }
-    const qint64 len = argc > 2 ? sqlite3_value_int64(argv[2]) : s.size();
-    if (len < 0) {
+    if (argc > 2 && sqlite3_value_int64(argv[2]) < 0) {
         sqlite3_result_error(ctx, "Invalid procedure call: Mid length is negative", -1);
         return;
     }
+    const char* bytes = nullptr;
+    qint64 size = 0;
+    if (asciiText(argv[0], &bytes, &size)) {
+        const qint64 len = argc > 2 ? sqlite3_value_int64(argv[2]) : size;
+        const qint64 from = std::min(start - 1, size);
+        sqlite3_result_text(ctx, bytes + from, int(std::min(len, size - from)), SQLITE_TRANSIENT);
+        return;
+    }
+    const QString s = textArg(argv[0]);
+    const qint64 len = argc > 2 ? sqlite3_value_int64(argv[2]) : s.size();
     resultText(ctx, start > s.size() ? QString() : s.mid(start - 1, qMin<qint64>(len, s.size())));
 }
 
@@ -130,6 +155,20 @@ void instrFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             sqlite3_result_error(ctx, "Invalid procedure call: InStr start must be 1 or more", -1);
             return;
         }
+    }
+    const char* textBytes = nullptr;
+    const char* soughtBytes = nullptr;
+    qint64 textSize = 0, soughtSize = 0;
+    if (asciiText(argv[i], &textBytes, &textSize) && asciiText(argv[i + 1], &soughtBytes, &soughtSize)) {
+        qint64 found = 0;
+        for (qint64 at = start - 1; !found && at + soughtSize <= textSize; ++at) {
+            qint64 k = 0;
+            while (k < soughtSize && asciiLower(textBytes[at + k]) == asciiLower(soughtBytes[k]))
+                ++k;
+            if (k == soughtSize) found = at + 1;
+        }
+        sqlite3_result_int64(ctx, found);
+        return;
     }
     const QString text = textArg(argv[i]);
     const QString sought = textArg(argv[i + 1]);

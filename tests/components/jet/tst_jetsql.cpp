@@ -146,6 +146,16 @@ private Q_SLOTS:
                               "SELECT EAddress FROM AddressList WHERE Instr(1, EAddress, \"EXAMPLE\") = 5"))
                 .size(),
             1);
+        // ASCII values take a byte path, others the UTF-16 one: both count characters alike.
+        for (const QString& text : {QStringLiteral("abcDEF"), QStringLiteral("äbcDEF")}) {
+            const QString q = jet::quote(text);
+            QCOMPARE(
+                column(*m_db, QStringLiteral("SELECT Mid(%1, 2, 3) & \"|\" & Mid(%1, 9) & \"|\" & "
+                                             "Instr(%1, \"def\") & \"|\" & Instr(5, %1, \"d\") & \"|\" & "
+                                             "Instr(%1, \"\") & \"|\" & Instr(8, %1, \"\") FROM AddressList")
+                                  .arg(q)),
+                QStringList{text.mid(1, 3) + QStringLiteral("||4|0|1|0")});
+        }
         QCOMPARE(
             column(
                 *m_db,
