@@ -4,6 +4,7 @@
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
+#include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
 #include "lists/ui/frmSelectionBuilder.h"
 #include "screens/ui/Icons.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     makers.selectionBuilder = [&ctx](QWidget* parent, const QString& listFile, const QString& current) {
         return sendora::buildListFileFilter(*ctx.ui, parent, listFile, current);
     };
+    makers.listTool = sendora::listToolRunner(ctx, window);
     window.setChildWindowMakers(makers);
     ctx.host = &window;
     ui.setParent(&window);

@@ -45,6 +45,9 @@ struct ChildWindowMakers {
     // wizard's "Specify Filter..".
     std::function<std::optional<QString>(QWidget* parent, const QString& listFile, const QString& current)>
         selectionBuilder;
+    // The List Tools commands (merge, clean, find duplicates, select, export) on the open list
+    // windows; with it the commands come alive.
+    std::function<void(CommandId id)> listTool;
 };
 
 } // namespace sendora

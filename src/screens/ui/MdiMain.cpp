@@ -217,6 +217,7 @@ Features MdiMain::availableFeatures() const {
     if (m_makers.messageEditor) f |= unsigned(Feature::MessageEditor);
     if (m_makers.mailingCentre) f |= unsigned(Feature::MailingCentre);
     if (m_makers.deliveryOptionsWizard) f |= unsigned(Feature::DeliveryWizard);
+    if (m_makers.listTool) f |= unsigned(Feature::ListOperations);
     return f;
 }
 
@@ -419,6 +420,29 @@ void MdiMain::showList(const QString& result) {
         m_ctx.ui->message(QStringLiteral("The resulting list is empty"), Buttons::OK, Icon::Exclamation);
 }
 
+QList<std::pair<QString, QString>> MdiMain::openLists() const {
+    QList<std::pair<QString, QString>> lists;
+    QMdiSubWindow* active = m_area->activeSubWindow();
+    for (QMdiSubWindow* w : childWindows(ActiveChild::List))
+        if (auto* child = dynamic_cast<MdiChild*>(w->widget())) {
+            const std::pair<QString, QString> entry(w->windowTitle(), child->listFile());
+            if (w == active)
+                lists.prepend(entry);
+            else
+                lists.append(entry);
+        }
+    return lists;
+}
+
+QString MdiMain::activeListFile() const {
+    MdiChild* child = activeChild();
+    return child && child->childKind() == ActiveChild::List ? child->listFile() : QString();
+}
+
+void MdiMain::setStatusText(const QString& text) {
+    m_panelText->setText(text);
+}
+
 QString MdiMain::messageWindowUsingList(const QString& listName) {
     for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
         if (auto* child = dynamic_cast<MdiChild*>(w->widget()))
@@ -607,6 +631,11 @@ void MdiMain::buildDispatch() {
             m_ctx.ui->message(QStringLiteral("Please select a row or rows for deletion."), Buttons::OK,
                               Icon::Information, QStringLiteral("Delete Row"));
     });
+    for (CommandId id :
+         {C::ToolsMergeLists, C::ToolsCleanList, C::ToolsFindDuplicates, C::ToolsFilter, C::ToolsExportList})
+        on(id, [this, id] {
+            if (m_makers.listTool) m_makers.listTool(id);
+        });
     on(C::WindowTileHorizontally, [this] { tileWindows(true); });
     on(C::WindowTileVertically, [this] { tileWindows(false); });
     on(C::WindowCascade, [this] { m_area->cascadeSubWindows(); });

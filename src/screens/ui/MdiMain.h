@@ -62,6 +62,12 @@ public:
     void createEmptyList();
     // Shows the list file an import or list operation produced ("<Cancel", "<Error..." do not).
     void showList(const QString& result);
+    // The open list windows' captions and files, the active window first.
+    QList<std::pair<QString, QString>> openLists() const;
+    // The active window's list file; empty when the active window is no list window.
+    QString activeListFile() const;
+    // The status bar's text panel ("Merging...").
+    void setStatusText(const QString& text);
     quint16 getCaptionNumber() { return m_registry.nextCaptionNumber(); }
     void setCloseCancelled() { m_registry.closeCancelled = true; }
     bool closeCancelled() const { return m_registry.closeCancelled; }

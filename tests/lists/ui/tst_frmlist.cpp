@@ -3,6 +3,7 @@
 // the domain display, closing a temporary list, and a list being sent.
 
 #include "lists/ListFixture.h"
+#include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
 #include "screens/ui/MdiMain.h"
 
@@ -287,6 +288,47 @@ private Q_SLOTS:
         QVERIFY(!main.close());
         QCOMPARE(dialogs, 101); // one save dialog, cancelled: the exit stops at the first window
         QCOMPARE(area->subWindowList().size(), 2);
+    }
+
+    // The List Tools run on the open list windows: merge opens the union in a new window, export
+    // writes the file the save dialog chose (with the default extension).
+    void listToolsMergeAndExport() {
+        ListFixture f;
+        const QString first = f.file;
+        f.fill(3);
+        f.file = f.app.ctx->paths.listFile(QStringLiteral("Prospects.mdb"));
+        QVERIFY(QFile::copy(first, f.file));
+        f.add([](int i) { return QStringLiteral("other%1@z.com").arg(i); }, 3);
+        f.file = first;
+        f.add([](int i) { return QStringLiteral("new%1@y.com").arg(i); }, 2);
+
+        MdiMain main(*f.app.ctx);
+        f.app.ctx->host = &main;
+        ChildWindowMakers makers;
+        makers.listWindow = listWindowMaker(*f.app.ctx);
+        main.setChildWindowMakers(makers);
+        main.openListWindow("Customers", first);
+        main.openListWindow("Prospects", f.app.ctx->paths.listFile("Prospects.mdb"));
+        QCOMPARE(main.runCommand(CommandId::ToolsMergeLists), CommandResult::Unavailable);
+        makers.listTool = listToolRunner(*f.app.ctx, main);
+        main.setChildWindowMakers(makers);
+
+        QCOMPARE(main.runCommand(CommandId::ToolsMergeLists), CommandResult::Ran);
+        auto* area = main.findChild<QMdiArea*>();
+        QCOMPARE(area->subWindowList().size(), 3);
+        QMdiSubWindow* result = area->subWindowList().last();
+        QCOMPARE(result->windowTitle(), QStringLiteral("Untitled Mailing List 1"));
+        QCOMPARE(qobject_cast<frmList*>(result->widget())->model()->dataRows(), 8); // 5 + 6, 3 shared
+        QVERIFY(main.findChild<QLabel*>("sbText")->text().isEmpty());
+
+        area->setActiveSubWindow(area->subWindowList().first());
+        const QString target = f.app.ctx->paths.temp + "export";
+        f.app.ui.files << target;
+        QCOMPARE(main.runCommand(CommandId::ToolsExportList), CommandResult::Ran);
+        QFile csv(target + ".csv");
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 6);  // header and the active list's five rows
+        QCOMPARE(f.app.ui.transcript().size(), 1); // the save dialog only
     }
 };
 
