@@ -1,6 +1,8 @@
 #include "lists/ui/ListTools.h"
 
+#include "components/jet/Jet.h"
 #include "core/AppContext.h"
+#include "core/ListActions.h"
 #include "core/UserInterface.h"
 #include "lists/ui/frmSelectionBuilder.h"
 #include "screens/ui/MdiMain.h"
@@ -150,6 +152,36 @@ void exportList(AppContext& ctx, MdiMain& main) {
     gExportList(ctx, file, *target, progress.callback());
 }
 
+// The active list without the addresses of the Global Remove List, as a new list.
+void globalRemove(AppContext& ctx, MdiMain& main) {
+    const QString file = listForOneListTool(ctx, main);
+    if (file.isEmpty()) return;
+    const QString removeFile = ctx.paths.listFile(GetListPath(ctx, QStringLiteral("Global Remove List")));
+    qint64 toRemove = 0;
+    try {
+        auto db = jet::Database::open(removeFile, jet::Database::OpenMode::ReadOnly);
+        toRemove = db->openRecordset(QStringLiteral("SELECT COUNT(EAddress) FROM AddressList"))
+                       ->value(0)
+                       .toLongLong();
+    } catch (const std::exception&) {
+        ctx.ui->message(QStringLiteral("Error opening ") + removeFile, Buttons::OK, Icon::Exclamation);
+        return;
+    }
+    if (toRemove == 0) {
+        ctx.ui->message(
+            QStringLiteral("The Global Remove List holds no addresses, so there is nothing to remove."),
+            Buttons::OK, Icon::Information, QStringLiteral("Global Remove"));
+        return;
+    }
+    QString result;
+    {
+        BusyMain busy(main, QStringLiteral("Scrubbing..."));
+        OperationProgress progress(&main, summaryTitle(ListOperation::Clean));
+        result = gCleanList(ctx, file, removeFile, progress.callback());
+    }
+    if (reportListResult(ctx, ListOperation::Clean, result)) main.showList(result);
+}
+
 } // namespace
 
 void runListTool(AppContext& ctx, MdiMain& main, CommandId id) {
@@ -164,6 +196,9 @@ void runListTool(AppContext& ctx, MdiMain& main, CommandId id) {
         break;
     case CommandId::ToolsExportList:
         exportList(ctx, main);
+        break;
+    case CommandId::ToolsGlobalRemove:
+        globalRemove(ctx, main);
         break;
     default:
         break;

@@ -631,8 +631,8 @@ void MdiMain::buildDispatch() {
             m_ctx.ui->message(QStringLiteral("Please select a row or rows for deletion."), Buttons::OK,
                               Icon::Information, QStringLiteral("Delete Row"));
     });
-    for (CommandId id :
-         {C::ToolsMergeLists, C::ToolsCleanList, C::ToolsFindDuplicates, C::ToolsFilter, C::ToolsExportList})
+    for (CommandId id : {C::ToolsMergeLists, C::ToolsCleanList, C::ToolsFindDuplicates, C::ToolsFilter,
+                         C::ToolsExportList, C::ToolsGlobalRemove})
         on(id, [this, id] {
             if (m_makers.listTool) m_makers.listTool(id);
         });

@@ -2,6 +2,7 @@
 // question and the progress steps, the duplicate check on closing, the column menu sort,
 // the domain display, closing a temporary list, and a list being sent.
 
+#include "core/SystemDatabase.h"
 #include "lists/ListFixture.h"
 #include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
@@ -329,6 +330,37 @@ private Q_SLOTS:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().count("\r\n"), 6);  // header and the active list's five rows
         QCOMPARE(f.app.ui.transcript().size(), 1); // the save dialog only
+    }
+
+    void globalRemoveScrubsTheActiveList() {
+        ListFixture f;
+        f.fill(4);
+        QVERIFY(CreateSystemDatabase(*f.app.ctx, f.app.ctx->paths.systemDatabase(), false, false));
+        QVERIFY(CreateGlobalRemoveList(*f.app.ctx));
+        MdiMain main(*f.app.ctx);
+        f.app.ctx->host = &main;
+        ChildWindowMakers makers;
+        makers.listWindow = listWindowMaker(*f.app.ctx);
+        makers.listTool = listToolRunner(*f.app.ctx, main);
+        main.setChildWindowMakers(makers);
+        main.openListWindow("Customers", f.file);
+        auto* area = main.findChild<QMdiArea*>();
+
+        // An empty Global Remove List has nothing to remove: said, and no new list.
+        auto remove = jet::Database::open(f.app.ctx->paths.listFile("Global Remove List.mdb"));
+        remove->execute(QStringLiteral("DELETE * FROM AddressList"));
+        QCOMPARE(main.runCommand(CommandId::ToolsGlobalRemove), CommandResult::Ran);
+        QCOMPARE(area->subWindowList().size(), 1);
+        QCOMPARE(f.app.ui.transcript().size(), 1);
+        QCOMPARE(f.app.ui.shown.first().title, QStringLiteral("Global Remove"));
+
+        // The address in it, in another letter case, leaves the result; the list stays whole.
+        remove->execute(QStringLiteral("INSERT INTO AddressList (EAddress) VALUES (\"USER1@X.COM\")"));
+        remove.reset();
+        QCOMPARE(main.runCommand(CommandId::ToolsGlobalRemove), CommandResult::Ran);
+        QCOMPARE(area->subWindowList().size(), 2);
+        QCOMPARE(qobject_cast<frmList*>(area->subWindowList().last()->widget())->model()->dataRows(), 3);
+        QCOMPARE(f.count(), 4);
     }
 };
 
