@@ -123,6 +123,23 @@ void logFailure(AppContext& ctx, const char* operation, const std::exception& e)
     LogError(ctx, QString::fromLatin1(operation) + kModule, errorInfo(e), false);
 }
 
+// Runs an operation's body: a cancel, by the progress callback or inside a statement, gives
+// "<Cancel"; any other failure is logged under the operation's name and gives "<Error:".
+template <class Body> QString guarded(AppContext& ctx, const char* operation, Body body) {
+    try {
+        return body();
+    } catch (const Cancelled&) {
+        return kCancel;
+    } catch (const jet::Error& e) {
+        if (isCancel(e)) return kCancel;
+        logFailure(ctx, operation, e);
+        return kError;
+    } catch (const std::exception& e) {
+        logFailure(ctx, operation, e);
+        return kError;
+    }
+}
+
 } // namespace
 
 QStringList resultColumns(const QStringList& first, const QStringList& second) {
@@ -155,7 +172,7 @@ QString gMergeLists(AppContext& ctx, const QString& path1, const QString& path2,
     const QString mustHaveRecords =
         QStringLiteral("Both elements of a Merge operation must contain records.");
     Steps steps(progress, 7);
-    try {
+    return guarded(ctx, "gMergeLists", [&]() -> QString {
         ListInput first;
         try {
             first = readInput(path1);
@@ -214,22 +231,13 @@ QString gMergeLists(AppContext& ctx, const QString& path1, const QString& path2,
         db.unlinkTable(QStringLiteral("MoreAddressList"));
         db.setProgressHandler({});
         return target->keep();
-    } catch (const Cancelled&) {
-        return kCancel;
-    } catch (const jet::Error& e) {
-        if (isCancel(e)) return kCancel;
-        logFailure(ctx, "gMergeLists", e);
-        return kError;
-    } catch (const std::exception& e) {
-        logFailure(ctx, "gMergeLists", e);
-        return kError;
-    }
+    });
 }
 
 QString gCleanList(AppContext& ctx, const QString& path, const QString& removePath,
                    const ListProgress& progress) {
     Steps steps(progress, 8);
-    try {
+    return guarded(ctx, "gCleanList", [&]() -> QString {
         ListInput list;
         try {
             list = readInput(path);
@@ -281,22 +289,13 @@ QString gCleanList(AppContext& ctx, const QString& path, const QString& removePa
         db.setProgressHandler({});
         if (rowCount(db) == 0) return kNoRecords;
         return target->keep();
-    } catch (const Cancelled&) {
-        return kCancel;
-    } catch (const jet::Error& e) {
-        if (isCancel(e)) return kCancel;
-        logFailure(ctx, "gCleanList", e);
-        return kError;
-    } catch (const std::exception& e) {
-        logFailure(ctx, "gCleanList", e);
-        return kError;
-    }
+    });
 }
 
 QString gFindDuplicates(AppContext& ctx, const QString& path1, const QString& path2,
                         const ListProgress& progress) {
     Steps steps(progress, 10);
-    try {
+    return guarded(ctx, "gFindDuplicates", [&]() -> QString {
         ListInput first, second;
         try {
             first = readInput(path1);
@@ -339,16 +338,7 @@ QString gFindDuplicates(AppContext& ctx, const QString& path1, const QString& pa
         db.setProgressHandler({});
         if (rowCount(db) == 0) return kNoRecords;
         return target->keep();
-    } catch (const Cancelled&) {
-        return kCancel;
-    } catch (const jet::Error& e) {
-        if (isCancel(e)) return kCancel;
-        logFailure(ctx, "gFindDuplicates", e);
-        return kError;
-    } catch (const std::exception& e) {
-        logFailure(ctx, "gFindDuplicates", e);
-        return kError;
-    }
+    });
 }
 
 namespace {
@@ -381,7 +371,7 @@ QString typeSql(const jet::FieldDef& f) {
 QString gFilterList(AppContext& ctx, const QString& path, const QString& criteria,
                     const ListProgress& progress) {
     Steps steps(progress, 100);
-    try {
+    return guarded(ctx, "gFilterList", [&]() -> QString {
         std::unique_ptr<jet::Database> source;
         qint64 total = 0;
         try {
@@ -447,22 +437,13 @@ QString gFilterList(AppContext& ctx, const QString& path, const QString& criteri
         rows.reset();
         source->setProgressHandler({});
         return target->keep();
-    } catch (const Cancelled&) {
-        return kCancel;
-    } catch (const jet::Error& e) {
-        if (isCancel(e)) return kCancel;
-        logFailure(ctx, "gFilterList", e);
-        return kError;
-    } catch (const std::exception& e) {
-        logFailure(ctx, "gFilterList", e);
-        return kError;
-    }
+    });
 }
 
 QString gExportList(AppContext& ctx, const QString& path, const QString& exportFile,
                     const ListProgress& progress) {
     Steps steps(progress, 1);
-    try {
+    return guarded(ctx, "gExportList", [&]() -> QString {
         std::unique_ptr<jet::Database> db;
         ListInput list;
         try {
@@ -494,16 +475,7 @@ QString gExportList(AppContext& ctx, const QString& path, const QString& exportF
                              jet::bracket(file.fileName())));
         db->setProgressHandler({});
         return file.absoluteFilePath();
-    } catch (const Cancelled&) {
-        return kCancel;
-    } catch (const jet::Error& e) {
-        if (isCancel(e)) return kCancel;
-        logFailure(ctx, "gExportList", e);
-        return kError;
-    } catch (const std::exception& e) {
-        logFailure(ctx, "gExportList", e);
-        return kError;
-    }
+    });
 }
 
 ListChoiceText listChoiceText(ListOperation operation) {
