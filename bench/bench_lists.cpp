@@ -5,6 +5,7 @@
 //
 //   bench_lists [--rows N]        (default 1,000,000 rows in each list)
 
+#include "BenchSupport.h"
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
 #include "core/TerminalUserInterface.h"
@@ -22,12 +23,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-long peakRssKb(int who) {
-    rusage u{};
-    getrusage(who, &u);
-    return u.ru_maxrss;
-}
 
 const QStringList kColumns = {"EAddress", "FirstName", "LastName", "Title",   "Sent",
                               "Date",     "Keyword1",  "Keyword2", "Company", "City"};
@@ -69,21 +64,6 @@ qint64 rows(const QString& path) {
     return db->openRecordset("SELECT Count(*) FROM AddressList")->value(0).toLongLong();
 }
 
-// Runs a script in the sqlite3 shell; the elapsed milliseconds, or -1 when it failed.
-qint64 shell(const QString& database, const QString& script) {
-    QElapsedTimer t;
-    t.start();
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), database});
-    p.write(script.toUtf8());
-    p.closeWriteChannel();
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-        std::fprintf(stderr, "sqlite3 failed: %s\n", p.readAllStandardError().constData());
-        return -1;
-    }
-    return t.elapsed();
-}
-
 // The program's target schema, written plainly: text columns without case, the key on EAddress.
 QString shellTable() {
     QStringList defs;
@@ -119,7 +99,7 @@ int main(int argc, char** argv) {
     generate(one, 0, count, false);
     generate(two, count / 2, count, true);
     std::printf("generated 2 x %lld rows, %lld in common, in %lld ms (peak RSS %ld MB)\n", count,
-                count - count / 2, t.elapsed(), peakRssKb(RUSAGE_SELF) / 1024);
+                count - count / 2, t.elapsed(), bench::peakRssKb(RUSAGE_SELF) / 1024);
 
     struct Case {
         const char* name;
@@ -154,7 +134,7 @@ int main(int argc, char** argv) {
         t.restart();
         const QString result = c.program();
         const qint64 programMs = t.elapsed();
-        const qint64 shellMs = shell(c.shellDb, c.shellScript);
+        const qint64 shellMs = bench::sqliteShell(c.shellDb, c.shellScript);
         if (sendora::isListResultMarker(result) || shellMs < 0) {
             std::printf("%-10s failed: %s\n", c.name, qPrintable(result));
             ok = false;
@@ -171,11 +151,11 @@ int main(int argc, char** argv) {
         }
         std::printf("%-10s program %6lld ms  sqlite3 %6lld ms  ratio %.2f  (%s)\n", c.name, programMs,
                     shellMs, shellMs > 0 ? double(programMs) / double(shellMs) : 0.0, qPrintable(check));
-        std::printf("%-10s peak RSS so far %ld MB\n", "", peakRssKb(RUSAGE_SELF) / 1024);
+        std::printf("%-10s peak RSS so far %ld MB\n", "", bench::peakRssKb(RUSAGE_SELF) / 1024);
         std::fflush(stdout);
         jet::removeDatabase(result);
     }
-    std::printf("peak RSS: program %ld MB, sqlite3 %ld MB\n", peakRssKb(RUSAGE_SELF) / 1024,
-                peakRssKb(RUSAGE_CHILDREN) / 1024);
+    std::printf("peak RSS: program %ld MB, sqlite3 %ld MB\n", bench::peakRssKb(RUSAGE_SELF) / 1024,
+                bench::peakRssKb(RUSAGE_CHILDREN) / 1024);
     return ok ? 0 : 1;
 }

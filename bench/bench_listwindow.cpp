@@ -4,6 +4,7 @@
 //
 //   bench_listwindow [--rows N]      (default 1000000)
 
+#include "BenchSupport.h"
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
 #include "core/TerminalUserInterface.h"
@@ -42,22 +43,6 @@ void fill(const QString& path, int rows) {
     db->commit();
 }
 
-// The statements in the shell; the elapsed milliseconds, or -1 when it failed.
-qint64 shell(const QString& database, const QString& script) {
-    QElapsedTimer t;
-    t.start();
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), database});
-    p.write(script.toUtf8());
-    p.closeWriteChannel();
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-        std::fprintf(stderr, "sqlite3 failed: %s\n", p.readAllStandardError().constData());
-        return -1;
-    }
-    return t.elapsed();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -89,7 +74,7 @@ int main(int argc, char** argv) {
     }
 
     // Warm the file cache for both sides alike.
-    shell(file, countSql + QStringLiteral(";\n"));
+    bench::sqliteShell(file, countSql + QStringLiteral(";\n"));
 
     sendora::ListModel model(ctx);
     QElapsedTimer t;
@@ -123,12 +108,13 @@ int main(int argc, char** argv) {
     const qint64 domainMs = t.elapsed();
 
     const QString end = QStringLiteral(";\n");
-    const qint64 shellOpen = shell(file, openSql + end + pageSql + end + countSql + end);
-    const qint64 shellSort = shell(file, sortSql + end + pageSql + end);
+    const qint64 shellOpen = bench::sqliteShell(file, openSql + end + pageSql + end + countSql + end);
+    const qint64 shellSort = bench::sqliteShell(file, sortSql + end + pageSql + end);
     const QString domainWhere = QStringLiteral(
         " FROM AddressList WHERE substr(EAddress, instr(EAddress, '@') + 1) = 'domain5.example'");
-    const qint64 shellDomain = shell(file, QStringLiteral("SELECT rowid") + domainWhere + end +
-                                               QStringLiteral("SELECT COUNT(EAddress)") + domainWhere + end);
+    const qint64 shellDomain =
+        bench::sqliteShell(file, QStringLiteral("SELECT rowid") + domainWhere + end +
+                                     QStringLiteral("SELECT COUNT(EAddress)") + domainWhere + end);
     if (count != rows || shellOpen < 0 || shellSort < 0 || shellDomain < 0 || domainRows == 0) return 1;
 
     auto ratio = [](qint64 a, qint64 b) {

@@ -7,6 +7,7 @@
 // With --list-rows larger than --count the list holds R members and each send takes the
 // first N of them as one block: peak memory should not depend on R.
 
+#include "BenchSupport.h"
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
@@ -30,12 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-long peakRssKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
 
 quint16 freePort() {
     QTcpServer probe;
@@ -177,7 +172,7 @@ int main(int argc, char** argv) {
     }
     ctx.settings.smtpPort = port;
 
-    const long rssBefore = peakRssKb();
+    const long rssBefore = bench::peakRssKb();
     const double lockstep = runRelay(ctx, false, count);
     const double pipelined = runRelay(ctx, true, count);
     const double reference = runSmtpSource(port, count, size);
@@ -191,6 +186,6 @@ int main(int argc, char** argv) {
                 reference > 0 ? lockstep / reference : 0.0);
     std::printf("relay session, pipelined:      %8.0f msg/s  ratio %.2f\n", pipelined,
                 reference > 0 ? pipelined / reference : 0.0);
-    std::printf("peak RSS: %ld KiB (%ld KiB before sending)\n", peakRssKb(), rssBefore);
+    std::printf("peak RSS: %ld KiB (%ld KiB before sending)\n", bench::peakRssKb(), rssBefore);
     return lockstep > 0 && pipelined > 0 && reference > 0 ? 0 : 1;
 }
