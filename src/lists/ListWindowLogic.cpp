@@ -6,16 +6,6 @@
 
 namespace sendora {
 
-namespace {
-
-QString singleQuoted(const QString& text) {
-    QString doubled = text;
-    doubled.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + doubled + u'\'';
-}
-
-} // namespace
-
 QString findCriterion(const QString& column, const QString& text) {
     const QString c = jet::bracket(column);
     // "= NULL" never holds in SQL; Is Null finds the empty cells that were never written.
@@ -27,8 +17,8 @@ QString findCriterion(const QString& column, const QString& text) {
 
 QString findPreviousCriterion(const QString& column, const QString& text) {
     const QString c = jet::bracket(column);
-    if (text.contains(u'*')) return c + QStringLiteral(" Like ") + singleQuoted(text);
-    return c + QStringLiteral(" = ") + singleQuoted(text);
+    if (text.contains(u'*')) return c + QStringLiteral(" Like ") + jet::quoteSingle(text);
+    return c + QStringLiteral(" = ") + jet::quoteSingle(text);
 }
 
 QString domainClause(const QString& domain) {

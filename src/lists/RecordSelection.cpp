@@ -13,8 +13,7 @@ namespace {
 QString singleQuote(const QString& value, SelectionDatabase database) {
     QString s = value;
     if (database == SelectionDatabase::MySql) s.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    s.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + s + QLatin1Char('\'');
+    return jet::quoteSingle(s);
 }
 
 // A name between one quote text on both sides, the quote doubled inside.

@@ -12,13 +12,6 @@ namespace sendora {
 
 namespace {
 
-// SQLFilter travels in single quotes so that the double quotes of a Jet clause survive.
-QString singleQuoted(const QString& value) {
-    QString v = value;
-    v.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + v + u'\'';
-}
-
 QString checkState(bool value) {
     return value ? QStringLiteral("1") : QStringLiteral("0");
 }
@@ -142,6 +135,7 @@ int relayPortFor(const MailEvent& options, int settingPort) {
     return options.smtp_port > 0 && options.smtp_port <= 65535 ? options.smtp_port : settingPort;
 }
 
+// SQLFilter travels in single quotes so that the double quotes of a Jet clause survive.
 QString storeMEPStatement(const MailEvent& v) {
     using jet::quote;
     return QStringLiteral(
@@ -152,7 +146,7 @@ QString storeMEPStatement(const MailEvent& v) {
                "dns_server,dns_retries,auth,username,password,mail_retries,default_server,default_mail)") +
            QStringLiteral(" VALUES(") + quote(v.ProfileName) + u',' + quote(v.ProfileDescription) + u',' +
            quote(v.From) + u',' + quote(v.ReplyTo) + u',' + checkState(v.bSendFiltered) + u',' +
-           singleQuoted(v.SQLFilter) + u',' + checkState(v.bFlagSends) + u',' + quote(v.SentFlag) + u',' +
+           jet::quoteSingle(v.SQLFilter) + u',' + checkState(v.bFlagSends) + u',' + quote(v.SentFlag) + u',' +
            checkState(v.bSendInBlocks) + u',' + QString::number(v.SendBlockSize) + u',' +
            checkState(v.bIfNotYetFlagged) + u',' + quote(v.SentFlagToCheck) + u',' +
            checkState(v.bTimedBlocks) + u',' + QString::number(v.TimedBlockSize) + u',' +

@@ -78,6 +78,8 @@ struct IndexDef {
 // Quoting helpers every caller uses to put a value into Jet SQL text.
 // quote("O\"Brien") == "\"O\"\"Brien\"": the value always stays one literal.
 QString quote(const QString& value);
+// The same in single quotes ("'O''Brien'"), for text that itself travels in double quotes.
+QString quoteSingle(const QString& value);
 // [name] with any ] doubled, so a user-given column name stays one identifier.
 QString bracket(const QString& name);
 // Escape Jet LIKE wildcards (* ? # [) so the text matches itself inside a LIKE pattern.

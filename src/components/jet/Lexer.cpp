@@ -13,6 +13,10 @@ QString quote(const QString& value) {
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
+QString quoteSingle(const QString& value) {
+    return detail::sqlString(value);
+}
+
 QString bracket(const QString& name) {
     QString s = name;
     s.replace(QLatin1Char(']'), QLatin1String("]]"));
