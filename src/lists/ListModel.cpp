@@ -72,6 +72,7 @@ bool ListModel::isOpen() const {
     return m_db && m_db->isOpen();
 }
 
+// Writes pass show: a cell, row or deletion that could not be stored must not look stored.
 void ListModel::logError(const QString& where, const std::exception& e, bool show) const {
     LogError(m_ctx, where + QStringLiteral(" in frmList"), errorInfo(e), show);
 }
@@ -340,7 +341,7 @@ bool ListModel::storeCell(int row, int col, const QVariant& value) {
                            "press escape."),
             Buttons::OK, Icon::Exclamation);
     } catch (const std::exception& e) {
-        logError(QStringLiteral("Update"), e);
+        logError(QStringLiteral("Update"), e, true);
     }
     return false;
 }
@@ -369,7 +370,7 @@ bool ListModel::insertNewRow(const QString& address) {
             return false;
         }
     } catch (const std::exception& e) {
-        logError(QStringLiteral("AddNew"), e);
+        logError(QStringLiteral("AddNew"), e, true);
         return false;
     }
     const qint64 id = m_db->lastInsertRowId();
@@ -431,7 +432,7 @@ int ListModel::deleteStep(const QVector<qint64>& ids, int from, int count) {
             m_db->rollback();
         } catch (const std::exception&) {
         }
-        logError(QStringLiteral("Delete"), e);
+        logError(QStringLiteral("Delete"), e, true);
         return 0;
     }
     return last - from;
@@ -472,7 +473,7 @@ bool ListModel::deleteDuplicates() {
                            "[AddressList] As Tmp GROUP BY [EAddress] HAVING Count(*)>1 )));"));
         return true;
     } catch (const std::exception& e) {
-        logError(QStringLiteral("Form_QueryUnload"), e);
+        logError(QStringLiteral("Form_QueryUnload"), e, true);
         return false;
     }
 }

@@ -119,8 +119,10 @@ bool isCancel(const jet::Error& e) {
     return e.number() == jet::ErrCanceled;
 }
 
+// A failure the operation cannot handle (a full disk, a lock held too long) is shown as well
+// as logged: the user must know the new list was not made.
 void logFailure(AppContext& ctx, const char* operation, const std::exception& e) {
-    LogError(ctx, QString::fromLatin1(operation) + kModule, errorInfo(e), false);
+    LogError(ctx, QString::fromLatin1(operation) + kModule, errorInfo(e), true);
 }
 
 // Runs an operation's body: a cancel, by the progress callback or inside a statement, gives
