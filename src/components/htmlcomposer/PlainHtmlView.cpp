@@ -17,14 +17,14 @@ QVariant OfflineBrowser::loadResource(int type, const QUrl& name) {
     if (scheme == QLatin1String("cid")) {
         const auto it = m_cid.constFind(name.path());
         if (it != m_cid.constEnd()) return *it;
-        ++m_refused;
+        m_refused.insert(name);
         return {};
     }
     // Relative names resolve against the local page; anything with a network scheme is refused.
     if ((scheme.isEmpty() && name.host().isEmpty()) || scheme == QLatin1String("file") ||
         scheme == QLatin1String("qrc") || scheme == QLatin1String("data"))
         return QTextBrowser::loadResource(type, name);
-    ++m_refused;
+    m_refused.insert(name);
     return {};
 }
 

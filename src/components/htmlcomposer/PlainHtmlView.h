@@ -4,7 +4,9 @@
 
 #include "components/htmlcomposer/HtmlComposer.h"
 
+#include <QSet>
 #include <QTextBrowser>
+#include <QUrl>
 
 namespace sendora {
 
@@ -14,11 +16,11 @@ public:
     explicit OfflineBrowser(QWidget* parent = nullptr);
     void setCidImages(const QHash<QString, QByteArray>& images) { m_cid = images; }
     QVariant loadResource(int type, const QUrl& name) override;
-    int refusedCount() const { return m_refused; } // resources refused since creation
+    const QSet<QUrl>& refused() const { return m_refused; } // resources refused since creation
 
 private:
     QHash<QString, QByteArray> m_cid;
-    int m_refused = 0;
+    QSet<QUrl> m_refused;
 };
 
 class PlainHtmlView : public HtmlView {
