@@ -5,6 +5,7 @@
 #include "ListCommands.h"
 #include "MailingCommands.h"
 #include "ParserCommands.h"
+#include "ScanCommands.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/TerminalUserInterface.h"
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
-        (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage;
+        (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -120,6 +121,13 @@ int main(int argc, char** argv) {
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
         return sendora::cli::runList(ctx, o.args, out, err);
+    }
+    if (o.command == QLatin1String("scan")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runScan(ctx, o.args, out, err);
     }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);

@@ -1,0 +1,59 @@
+#pragma once
+// The temporary extraction list: every address a scan finds becomes a row of AddressList in a
+// temp/NewMailingList<n>.mdb file. Rows go in through one prepared statement inside transactions
+// of at most kRowsPerTransaction rows, committed at that size, on Commit and on Close, so a build
+// that is interrupted keeps everything it stored.
+
+#include "import/EmailParser.h"
+
+#include <QString>
+#include <memory>
+
+namespace jet {
+class Database;
+class Statement;
+} // namespace jet
+
+namespace sendora {
+
+struct AppContext;
+
+class ExtractionList final : public ExtractionSink {
+public:
+    static constexpr int kRowsPerTransaction = 5000;
+    static constexpr int kMaxValueLength = 254;
+
+    explicit ExtractionList(AppContext& ctx);
+    ~ExtractionList() override;
+
+    // Keyword1 and Keyword2 of every row, and the Date of the rows that follow.
+    void setKeywords(const QString& keyword1, const QString& keyword2);
+    void setDate(const QString& date);
+
+    // `openList` (the first store of a build) starts a new file. A row the list refuses (the
+    // same address again, an address of 255 characters or more) is skipped silently.
+    void storeAddress(const QString& address, const QString& firstName, const QString& lastName,
+                      bool openList) override;
+    void Commit();
+    // "CLOSE" and "KILL": commits and lets the file go. A later store reopens it.
+    void Close();
+
+    QString path() const { return m_path; }
+    bool isOpen() const { return m_db != nullptr; }
+    qint64 rowsStored() const { return m_rows; }
+
+private:
+    bool open(bool fresh);
+    void fail(const std::exception& e);
+
+    AppContext& m_ctx;
+    std::unique_ptr<jet::Database> m_db;
+    std::unique_ptr<jet::Statement> m_insert;
+    QString m_path;
+    QString m_keyword1, m_keyword2, m_date;
+    qint64 m_rows = 0;
+    int m_pending = 0;
+    bool m_failed = false;
+};
+
+} // namespace sendora

@@ -1,0 +1,219 @@
+#include "import/FileObject.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <cstring>
+
+namespace sendora {
+
+void FileObject::Initialize() {
+    closefile();
+    m_segmentNumber = 0;
+    m_segmentSize = kDefaultSegmentSize;
+    m_bytesRead = m_linesRead = m_linesWritten = 0;
+    m_endOfSegment = false;
+    m_segment.clear();
+}
+
+bool FileObject::OpenFile(const QString& fileName) {
+    Initialize();
+    m_name = fileName;
+    m_file.setFileName(fileName);
+    QIODevice::OpenMode mode = QIODevice::ReadOnly;
+    if (m_mode == u"output")
+        mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    else if (m_mode == u"append")
+        mode = QIODevice::WriteOnly | QIODevice::Append;
+    if (fileName.isEmpty() || QFileInfo(fileName).isDir() || !m_file.open(mode)) return false;
+    m_size = m_file.size();
+    m_atEnd = !(mode & QIODevice::ReadOnly);
+    return true;
+}
+
+void FileObject::closefile() {
+    if (m_file.isOpen()) m_file.close();
+    m_buffer.clear();
+    m_pos = 0;
+    m_nextLf = -1;
+    m_noLfUntil = 0;
+    m_noCrUntil = 0;
+    m_atEnd = true;
+    m_skipLf = false;
+}
+
+bool FileObject::fill() {
+    if (m_atEnd) return false;
+    if (m_pos > 0) {
+        m_buffer.remove(0, m_pos);
+        if (m_nextLf >= 0) m_nextLf -= m_pos;
+        m_noLfUntil = std::max<qsizetype>(0, m_noLfUntil - m_pos);
+        m_noCrUntil = std::max<qsizetype>(0, m_noCrUntil - m_pos);
+        m_pos = 0;
+    }
+    const qsizetype had = m_buffer.size();
+    const qint64 want = std::min<qint64>(m_segmentSize, 65536 * 16);
+    m_buffer.resize(had + want);
+    const qint64 got = m_file.read(m_buffer.data() + had, want);
+    m_buffer.resize(had + std::max<qint64>(got, 0));
+    // A failed read ends the file as its end would.
+    if (got <= 0) m_atEnd = true;
+    return got > 0;
+}
+
+bool FileObject::readLineBytes(QByteArrayView& line) {
+    for (;;) {
+        if (m_skipLf && m_pos < m_buffer.size()) {
+            if (m_buffer[m_pos] == '\n') {
+                ++m_pos;
+                ++m_bytesRead;
+                if (m_nextLf >= 0 && m_nextLf < m_pos) m_nextLf = -1;
+            }
+            m_skipLf = false;
+        }
+        const char* base = m_buffer.constData();
+        const qsizetype n = m_buffer.size();
+        if (m_nextLf < m_pos) {
+            const qsizetype from = std::max(m_pos, m_noLfUntil);
+            const void* lf = from < n ? std::memchr(base + from, '\n', size_t(n - from)) : nullptr;
+            m_nextLf = lf ? static_cast<const char*>(lf) - base : -1;
+            if (!lf) m_noLfUntil = n;
+        }
+        const qsizetype limit = m_nextLf >= 0 ? m_nextLf : n;
+        const qsizetype crFrom = std::max(m_pos, m_noCrUntil);
+        const void* cr = crFrom < limit ? std::memchr(base + crFrom, '\r', size_t(limit - crFrom)) : nullptr;
+        if (!cr) m_noCrUntil = limit;
+        qsizetype end = cr ? static_cast<const char*>(cr) - base : m_nextLf;
+        bool cut = false;
+        if (end < 0) {
+            if (!m_atEnd && n - m_pos < kMaxLineBytes) {
+                fill();
+                continue;
+            }
+            if (m_pos >= n) return false;
+            end = std::min(n, m_pos + kMaxLineBytes); // the end of the file, or a line too long to hold
+            cut = true;
+        }
+        line = QByteArrayView(base + m_pos, end - m_pos);
+        qsizetype next = end;
+        if (!cut) {
+            ++next;
+            if (base[end] == '\r') {
+                if (next < n && base[next] == '\n')
+                    ++next;
+                else if (next >= n)
+                    m_skipLf = true;
+            }
+        }
+        m_bytesRead += next - m_pos;
+        m_pos = next;
+        if (++m_linesRead % 10 == 0 && linesReadEvent) linesReadEvent(m_linesRead);
+        return true;
+    }
+}
+
+QString FileObject::decodeLine(QByteArrayView bytes) {
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    if (i == n) return QString::fromLatin1(p, n);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    return utf8.hasError() ? QString::fromLatin1(p, n) : text;
+}
+
+QString FileObject::Readline() {
+    QByteArrayView line;
+    return readLineBytes(line) ? decodeLine(line) : kFileEof;
+}
+
+void FileObject::ReadSegment(qint64& size, qint64& length) {
+    if (size < 1)
+        size = m_segmentSize;
+    else
+        m_segmentSize = size;
+    length = 0;
+    if (m_mode != u"input" && m_mode != u"binary" && m_access != u"binary") return;
+    if (StartingToReadSegment) StartingToReadSegment(m_segmentNumber, size);
+    m_segment = m_file.isOpen() ? m_file.read(size) : QByteArray();
+    length = m_segment.size();
+    m_bytesRead += length;
+    if (FinishedReadingSegment) FinishedReadingSegment(m_segmentNumber, length);
+    if (length > 0) {
+        ++m_segmentNumber;
+        m_endOfSegment = false;
+    } else {
+        m_endOfSegment = true;
+    }
+}
+
+bool FileObject::WriteTextLine(const QString& text) {
+    if (!m_file.isOpen() || !m_file.isWritable()) return false;
+    const QByteArray bytes = text.toUtf8() + "\r\n";
+    if (m_file.write(bytes) != bytes.size()) return false;
+    ++m_linesWritten;
+    return true;
+}
+
+bool FileObject::WriteStringArrayToFile(const QStringList& lines) {
+    for (const QString& l : lines)
+        if (!WriteTextLine(l)) return false;
+    return true;
+}
+
+bool FileObject::SaveStringToFile(const QString& fileName, const QByteArray& data) {
+    QFile f(fileName);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QByteArray FileObject::ReadFileIntoString(const QString& fileName, bool* ok) {
+    QFile f(fileName);
+    const bool opened = f.open(QIODevice::ReadOnly);
+    if (ok) *ok = opened;
+    return opened ? f.readAll() : QByteArray();
+}
+
+QStringList FileObject::ReadFileToStringArray(const QString& fileName) {
+    FileObject f;
+    QStringList lines;
+    if (!f.OpenFile(fileName)) return lines;
+    for (QString l = f.Readline(); l != kFileEof; l = f.Readline())
+        lines << l;
+    return lines;
+}
+
+QString FileNameObject::FileDirectory() const {
+    return QFileInfo(m_full).absolutePath();
+}
+
+QString FileNameObject::FileNameOnly() const {
+    return QFileInfo(m_full).fileName();
+}
+
+QString FileNameObject::suffix() const {
+    return QFileInfo(m_full).suffix();
+}
+
+bool FileNameObject::IsFile() const {
+    return QFileInfo(m_full).isFile();
+}
+
+QString FileNameObject::GetUniqueFileName() const {
+    if (!QFileInfo::exists(m_full)) return m_full;
+    const QFileInfo info(m_full);
+    const QString ext = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    const QString stem = info.path() + u'/' + info.completeBaseName();
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(ext);
+        if (!QFileInfo::exists(name)) return name;
+    }
+}
+
+bool FileNameObject::CreateBackup() const {
+    const QString backup = m_full + QStringLiteral(".bak");
+    QFile::remove(backup);
+    return QFile::copy(m_full, backup);
+}
+
+} // namespace sendora
