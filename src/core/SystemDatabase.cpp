@@ -413,6 +413,15 @@ void updateDatabase(AppContext& ctx, const QString& path) {
             f.type = type;
             db->addField(QStringLiteral("Profile"), f);
         }
+        // Port and security of a POP account.
+        for (const auto& [name, type] :
+             {std::pair{"pop_port", FieldType::Long}, {"pop_security", FieldType::Integer}}) {
+            if (db->hasField(QStringLiteral("POPAccounts"), QLatin1String(name))) continue;
+            jet::FieldDef f;
+            f.name = QLatin1String(name);
+            f.type = type;
+            db->addField(QStringLiteral("POPAccounts"), f);
+        }
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("updateDatabase") + kModule, errorInfo(e), false);
     }
