@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringDecoder>
+#include <QUrl>
 #include <optional>
 
 namespace sendora {
@@ -211,6 +213,41 @@ CopiedFile copyIntoAttachments(AppContext& ctx, const QString& source) {
 
 QString imageMarkup(const QString& copiedPath) {
     return QStringLiteral("<img src=\"%1\">").arg(copiedPath.toHtmlEscaped());
+}
+
+CopiedHtml copyHtmlImages(AppContext& ctx, const QString& html, const QString& baseFolder) {
+    static const QRegularExpression attribute(
+        QStringLiteral("(<[^>]*?\\b(?:src|background)\\s*=\\s*)(\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    CopiedHtml result;
+    QString out;
+    qsizetype done = 0;
+    for (auto it = attribute.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString value = m.captured(3) + m.captured(4) + m.captured(5);
+        value = value.trimmed();
+        if (value.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+            value = QUrl(value).toLocalFile();
+        } else if (value.isEmpty() || value.startsWith(QLatin1Char('#')) ||
+                   (scheme.match(value).hasMatch() && !QDir::isAbsolutePath(value))) {
+            continue;
+        }
+        value = QDir(baseFolder).absoluteFilePath(QUrl::fromPercentEncoding(value.toUtf8()));
+        const CopiedFile copy = copyIntoAttachments(ctx, value);
+        if (!copy.ok()) {
+            result.html = html;
+            result.copied.clear();
+            result.notice = copy.notice;
+            return result;
+        }
+        result.copied << copy.path;
+        out += html.mid(done, m.capturedEnd(1) - done) + QLatin1Char('"') + copy.path.toHtmlEscaped() +
+               QLatin1Char('"');
+        done = m.capturedEnd(0);
+    }
+    result.html = out + html.mid(done);
+    return result;
 }
 
 InsertedText readFileForInsert(const QString& path) {

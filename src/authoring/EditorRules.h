@@ -77,6 +77,16 @@ CopiedFile copyIntoAttachments(AppContext& ctx, const QString& source);
 // <img> markup for an inserted image file (already copied).
 QString imageMarkup(const QString& copiedPath);
 
+// An HTML document brought in from a file: every local image it shows (src and background
+// attributes; relative paths against baseFolder) is copied into the attachments folder and
+// its reference replaced by the copy's path. Web, cid: and data: references stay.
+struct CopiedHtml {
+    QString html;
+    QStringList copied; // paths of the copies, in document order
+    Notice notice;      // the first image that could not be copied; html is then unchanged
+};
+CopiedHtml copyHtmlImages(AppContext& ctx, const QString& html, const QString& baseFolder);
+
 // The insert-file command's text; the exact refusal when the file is not there.
 struct InsertedText {
     QString text;

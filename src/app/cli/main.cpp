@@ -4,6 +4,7 @@
 
 #include "ListCommands.h"
 #include "MailingCommands.h"
+#include "MessageCommands.h"
 #include "ParserCommands.h"
 #include "ScanCommands.h"
 #include "core/AppContext.h"
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
-        (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage;
+        (o.command.isEmpty() ? err : out)
+            << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage << sendora::cli::kMessageUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -122,6 +124,13 @@ int main(int argc, char** argv) {
             nullptr);
         return sendora::cli::runList(ctx, o.args, out, err);
     }
+    if (o.command == QLatin1String("message")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runMessage(ctx, o.args, out, err);
+    }
     if (o.command == QLatin1String("scan")) {
         sendora::TerminalUserInterface ui(err, o.yes);
         sendora::AppContext ctx(
@@ -131,6 +140,7 @@ int main(int argc, char** argv) {
     }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);
-    err << "sendora-cli: unknown command " << o.command << "\n" << kUsage << sendora::cli::kListUsage;
+    err << "sendora-cli: unknown command " << o.command << "\n"
+        << kUsage << sendora::cli::kListUsage << sendora::cli::kMessageUsage;
     return 2;
 }
