@@ -251,8 +251,9 @@ void PopClient::handleStatus(const PopStatusLine& status) {
     case Cmd::Quit:
         if (status.ok) {
             closeNow();
+            const quint64 closed = m_generation;
             report(PopQuitOk);
-            if (generation == m_generation) Q_EMIT Disconnected();
+            if (closed == m_generation) Q_EMIT Disconnected();
         } else {
             report(PopQuitFailed);
         }
