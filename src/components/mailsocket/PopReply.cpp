@@ -49,7 +49,7 @@ PopReplyParser::Item PopReplyParser::next(QByteArray& out) {
     case State::StatusLine: {
         const char* lf = static_cast<const char*>(std::memchr(data + m_pos, '\n', size_t(size - m_pos)));
         if (!lf) {
-            if (size - m_pos > MaxStatusLine) {
+            if (size - m_pos > MaxStatusLine + 1) { // room for the CR of CRLF
                 m_state = State::Broken;
                 m_error = "status line too long";
                 return Item::Malformed;
