@@ -1,6 +1,7 @@
 #include "components/htmlcomposer/PlainHtmlComposer.h"
 
 #include "components/htmlcomposer/ComposerToolBar.h"
+#include "components/htmlcomposer/HtmlHighlighter.h"
 
 #include <QEvent>
 #include <QPlainTextEdit>
@@ -21,6 +22,7 @@ PlainHtmlComposer::PlainHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
     m_source = new QPlainTextEdit(m_stack);
     m_source->setObjectName(QStringLiteral("sourceView"));
     m_source->setLineWrapMode(QPlainTextEdit::NoWrap);
+    new HtmlHighlighter(m_source->document());
     // Stack indexes are the view mode codes.
     m_stack->addWidget(m_design);
     m_stack->addWidget(m_text);
