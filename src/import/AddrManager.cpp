@@ -1,6 +1,8 @@
 #include "import/AddrManager.h"
 
+#include "components/jet/Jet.h"
 #include "core/AppContext.h"
+#include "core/ErrorLog.h"
 #include "core/Settings.h"
 #include "import/EmailFileScan.h"
 
@@ -127,6 +129,26 @@ void AddrManager::finishBuild() {
                            "been saved."),
             Buttons::OK, Icon::Information);
     Q_EMIT buildFinished(m_stop);
+}
+
+void ImportMailbox(AppContext& ctx, AddrManager& manager,
+                   const std::function<void(const QString&)>& showList) {
+    const QString path = manager.NewListInitiate();
+    if (path.isEmpty()) return;
+    qint64 rows = 0;
+    try {
+        auto db = jet::Database::open(path, jet::Database::OpenMode::ReadOnly);
+        auto rs = db->openRecordset(QStringLiteral("SELECT Count(*) AS n FROM AddressList"));
+        rows = rs->eof() ? 0 : rs->value(0).toLongLong();
+    } catch (const std::exception& e) {
+        LogError(ctx, QStringLiteral("ImportMailbox in MDIMain"), errorInfo(e), false);
+    }
+    if (rows == 0) {
+        ctx.ui->message(QStringLiteral("There were no records satisfying your selection parameters"),
+                        Buttons::OK, Icon::Information, QStringLiteral("Mailbox Import Summary"));
+        return;
+    }
+    showList(path);
 }
 
 } // namespace sendora

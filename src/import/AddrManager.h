@@ -88,4 +88,9 @@ private:
     int m_found = 0;
 };
 
+// The main window's mailbox import: the wizard, then the new list handed to `showList`, or a
+// summary when it holds no rows.
+void ImportMailbox(AppContext& ctx, AddrManager& manager,
+                   const std::function<void(const QString&)>& showList);
+
 } // namespace sendora

@@ -10,6 +10,23 @@ void EmailSrcFileObj::SetDefaults() {
     userText.clear();
 }
 
+void EmailSrcFileObj::RememberOptions(const QString& mode, bool from, bool to, bool cc, bool bcc, bool text,
+                                      const QString& theText) {
+    SetDefaults();
+    searchMode = mode;
+    if (mode == u"Lines") {
+        fromFlag = from;
+        toFlag = to;
+        ccFlag = cc;
+        bccFlag = bcc;
+        textFlag = text;
+        userText = text ? theText : QString();
+    } else if (mode == u"Msg") {
+        textFlag = 1;
+        userText = theText;
+    }
+}
+
 EmailSrcFileObj* EmailSrcFileColl::Add(const QString& fileName, UserInterface* ui) {
     if (Item(fileName)) {
         if (ui)

@@ -23,6 +23,9 @@ struct EmailSrcFileObj {
 
     // Back to searching every address, as for a file just chosen.
     void SetDefaults();
+    // The options dialog's OK: "All" clears the flags, "Msg" keeps only the user text.
+    void RememberOptions(const QString& mode, bool from, bool to, bool cc, bool bcc, bool text,
+                         const QString& theText);
 };
 
 // The chosen files in the order they were added, keyed by file name.

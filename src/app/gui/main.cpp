@@ -4,6 +4,8 @@
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
+#include "import/AddrManager.h"
+#include "import/ui/frmEmailWizard.h"
 #include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
 #include "lists/ui/frmSelectionBuilder.h"
@@ -45,6 +47,13 @@ int main(int argc, char** argv) {
     };
     makers.listTool = sendora::listToolRunner(ctx, window);
     window.setChildWindowMakers(makers);
+    // Mailbox and text scanning; the other imports are not part of this program yet.
+    sendora::AddrManager addrManager(ctx);
+    sendora::frmEmailWizard::install(ctx, addrManager, &window);
+    addrManager.statusText = [&window](const QString& text) { window.setStatusText(text); };
+    window.setCommandHandler(sendora::CommandId::ToolsImportMailbox, [&ctx, &addrManager, &window] {
+        sendora::ImportMailbox(ctx, addrManager, [&window](const QString& file) { window.showList(file); });
+    });
     ctx.host = &window;
     ui.setParent(&window);
 
