@@ -109,7 +109,10 @@ WebHtmlComposer::WebHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
         if (text == QLatin1String(kInputMarker)) m_editCheck->start();
     });
     connect(m_page, &QWebEnginePage::loadFinished, this, [this] {
-        m_loading = false;
+        // A load replaced by a newer one reports nothing, but a late report must not end the
+        // newer load.
+        m_loading = m_page->isLoading();
+        if (m_loading) return;
         watchFocusProxy();
         Q_EMIT loadFinished();
     });
@@ -186,6 +189,7 @@ void WebHtmlComposer::loadDesign(const QString& html) {
     m_loading = true;
     m_pageEdits = 0;
     m_answered = m_requests; // answers about the previous document no longer count
+    if (m_flushLoop) m_flushLoop->quit();
     m_editCheck->stop();
     m_engine->loadHtml(m_page, html);
 }
@@ -219,25 +223,25 @@ void WebHtmlComposer::takeSerialisation(const QVariant& result, quint64 request)
         changed = true;
     }
     if (m_state.sourceIsCurrent() == 0) m_serialised = map.value(QStringLiteral("html")).toString();
+    if (m_flushLoop && m_answered >= m_requests) m_flushLoop->quit();
     if (changed) Q_EMIT contentChanged();
 }
 
 bool WebHtmlComposer::flushDocument(int timeoutMs) {
     if (m_loading) return true; // the page holds the loaded source, nothing newer
     requestSerialisation();
-    const quint64 wanted = m_requests;
+    if (m_answered >= m_requests) return true;
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QTimer poll; // the answer arrives through the engine's callback, not a signal
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (m_answered >= wanted) loop.quit();
-    });
     deadline.start(timeoutMs);
-    poll.start(10);
-    if (m_answered < wanted) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return m_answered >= wanted;
+    QPointer<QEventLoop> outer = m_flushLoop;
+    m_flushLoop = &loop;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_flushLoop = outer;
+    if (m_flushLoop && m_answered >= m_requests) m_flushLoop->quit();
+    return m_answered >= m_requests;
 }
 
 void WebHtmlComposer::runInPage(const QString& script) {

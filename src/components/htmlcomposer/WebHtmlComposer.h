@@ -9,6 +9,7 @@
 
 #include <QPointer>
 
+class QEventLoop;
 class QPlainTextEdit;
 class QStackedWidget;
 class QTimer;
@@ -79,6 +80,7 @@ private:
     QPlainTextEdit* m_text;
     QTimer* m_editCheck; // folds bursts of typing into one serialisation
     QPointer<QWidget> m_watchedProxy;
+    QPointer<QEventLoop> m_flushLoop; // quits when the newest serialisation is in
     ComposerState m_state;
     PlainTextState m_plain;
     QString m_serialised;
