@@ -102,7 +102,8 @@ void frmMessageEdit::buildControls() {
         connect(b, &QPushButton::clicked, this, slot);
         return b;
     };
-    QPushButton* insertField = button("cmdInsertField", tr("Insert Field"), [this] { InsertMergeFieldIntoMessage(); });
+    QPushButton* insertField =
+        button("cmdInsertField", tr("Insert Field"), [this] { InsertMergeFieldIntoMessage(); });
     // Clicking it must leave the caret (and selection) of the field the tag goes into alone.
     insertField->setFocusPolicy(Qt::NoFocus);
 
@@ -139,7 +140,8 @@ void frmMessageEdit::buildControls() {
     m_spellCheck->setToolTip(tr("Spell checking is not available in this version"));
     buttons->addWidget(m_spellCheck);
     buttons->addWidget(button("cmdAttach", tr("Add File Attachment(s)"), [this] { AttachFileToMessage(); }));
-    buttons->addWidget(button("cmdGreeting", tr("Greeting Manager"), [this] { ShowMessageGreetingManager(); }));
+    buttons->addWidget(
+        button("cmdGreeting", tr("Greeting Manager"), [this] { ShowMessageGreetingManager(); }));
     buttons->addStretch(1);
     QPushButton* help = button("cmdHelp", tr("Help"), [] {});
     help->setEnabled(false);
@@ -447,10 +449,11 @@ void frmMessageEdit::InsertFileIntoMessage() {
 
 void frmMessageEdit::InsertImageIntoMessage() {
     if (!RecordSetDataPresent()) return;
-    const std::optional<QString> file = m_ctx.ui->openFileName(
-        tr("Select image to insert"), QString(),
-        {{QStringLiteral("Images (*.png *.jpg *.jpeg *.gif *.bmp)"), QStringLiteral("*.png *.jpg *.jpeg *.gif *.bmp")},
-         kAllFiles.first()});
+    const std::optional<QString> file =
+        m_ctx.ui->openFileName(tr("Select image to insert"), QString(),
+                               {{QStringLiteral("Images (*.png *.jpg *.jpeg *.gif *.bmp)"),
+                                 QStringLiteral("*.png *.jpg *.jpeg *.gif *.bmp")},
+                                kAllFiles.first()});
     if (!file || file->isEmpty()) return;
     const CopiedFile copied = copyIntoAttachments(m_ctx, *file);
     if (!copied.ok()) {
@@ -484,8 +487,8 @@ void frmMessageEdit::addClickCode() {
 }
 
 void frmMessageEdit::insertSnippet(bool signature) {
-    frmSnippetChooser chooser(m_ctx, signature ? SnippetStore::Kind::Signatures : SnippetStore::Kind::ClickCodes,
-                              this);
+    frmSnippetChooser chooser(
+        m_ctx, signature ? SnippetStore::Kind::Signatures : SnippetStore::Kind::ClickCodes, this);
     if (chooser.exec() != QDialog::Accepted) return;
     QString text = chooser.chosen().text;
     if (text.isEmpty()) return;
@@ -628,8 +631,8 @@ bool frmMessageEdit::runCommand(CommandId id) {
     }
 }
 
-std::function<QWidget*(const QString& messageName)> messageEditorMaker(AppContext& ctx,
-                                                                       std::function<void(frmMessageEdit&)> setup) {
+std::function<QWidget*(const QString& messageName)>
+messageEditorMaker(AppContext& ctx, std::function<void(frmMessageEdit&)> setup) {
     return [&ctx, setup](const QString& messageName) -> QWidget* {
         // A new message just named by its own editor reopens there, not in a second window.
         if (frmMessageEdit* renaming = frmMessageEdit::renamingEditor(); renaming && !messageName.isEmpty()) {

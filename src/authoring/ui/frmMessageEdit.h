@@ -38,7 +38,7 @@ public:
     bool WriteMessageTextToDB(const QString& messageName = {});
     bool ReadMessageTextFromDB();
     void DeleteMessageBeforeUnload();
-    void cancelSave() { m_skipSave = true; }
+    void cancelSave() override { m_skipSave = true; }
     QString GetCurrentMessage() const { return m_messageName; }
     bool isNewMessage() const { return m_isNew; }
     int saveResult() const { return m_saveResult; }
@@ -116,9 +116,9 @@ private:
     QComboBox* m_insertInto = nullptr;
     QPushButton* m_spellCheck = nullptr;
 
-    QString m_messageName;  // the row this window edits
-    QString m_attachText;   // the Attachments column as stored
-    bool m_isNew = false;   // never named by the user ("Untitled")
+    QString m_messageName; // the row this window edits
+    QString m_attachText;  // the Attachments column as stored
+    bool m_isNew = false;  // never named by the user ("Untitled")
     bool m_skipSave = false;
     bool m_mergeListOpen = false;
     bool m_checkingSender = false;
@@ -127,7 +127,7 @@ private:
 };
 
 // The main window's maker for message editors: an empty name starts a new message.
-std::function<QWidget*(const QString& messageName)> messageEditorMaker(AppContext& ctx,
-                                                                       std::function<void(frmMessageEdit&)> setup = {});
+std::function<QWidget*(const QString& messageName)>
+messageEditorMaker(AppContext& ctx, std::function<void(frmMessageEdit&)> setup = {});
 
 } // namespace sendora

@@ -29,12 +29,14 @@ QString restyleGreetingPart(const QString& html, const QString& part, const QFon
     if (font.bold()) style += QStringLiteral("; font-weight:bold");
     if (font.italic()) style += QStringLiteral("; font-style:italic");
     if (font.underline() || font.strikeOut())
-        style += QStringLiteral("; text-decoration:") + (font.underline() ? QStringLiteral("underline") : QString()) +
+        style += QStringLiteral("; text-decoration:") +
+                 (font.underline() ? QStringLiteral("underline") : QString()) +
                  (font.underline() && font.strikeOut() ? QStringLiteral(" ") : QString()) +
                  (font.strikeOut() ? QStringLiteral("line-through") : QString());
     const QString styled = QStringLiteral("<span style=\"%1\">%2</span>").arg(style, placeholder);
     static const QString spanOpen = QStringLiteral("<span style=\"[^\"]*\">");
-    const QRegularExpression earlier(spanOpen + QRegularExpression::escape(placeholder) + QStringLiteral("</span>"));
+    const QRegularExpression earlier(spanOpen + QRegularExpression::escape(placeholder) +
+                                     QStringLiteral("</span>"));
     QString out = html;
     const QRegularExpressionMatch m = earlier.match(out);
     if (m.hasMatch()) return out.replace(m.capturedStart(), m.capturedLength(), styled);
@@ -83,7 +85,8 @@ void frmMessageGreeting::buildControls() {
     m_useGreetingManager->setEnabled(false);
     m_useGreetingManager->hide();
 
-    m_personalAddress = check("chkPersonalAddress", tr("Personal Address"), &GreetingModel::setPersonalAddress);
+    m_personalAddress =
+        check("chkPersonalAddress", tr("Personal Address"), &GreetingModel::setPersonalAddress);
     m_groupAddress = check("chkGroupAddress", tr("Group Address (faster)"), &GreetingModel::setGroupAddress);
     m_groupText = line("txtGroupAddress", &GreetingModel::setGroupAddressText);
     m_groupText->setPlaceholderText(tr("e.g. Weekly News Subscriber"));
@@ -104,10 +107,12 @@ void frmMessageGreeting::buildControls() {
     m_defaultName->setToolTip(tr("Used after the prefix when no name field is found, e.g. Dear Subscriber"));
     m_missingFName = check(
         "chkMissingFName",
-        QStringLiteral("If the First Name is not found, Sendora should use the Title (if present) and Last Name. "),
+        QStringLiteral(
+            "If the First Name is not found, Sendora should use the Title (if present) and Last Name. "),
         &GreetingModel::setMissingFNameOption);
     m_missingLName =
-        check("chkMissingLName", QStringLiteral("If the Last Name is not found,  Sendora should use just the First Name. "),
+        check("chkMissingLName",
+              QStringLiteral("If the Last Name is not found,  Sendora should use just the First Name. "),
               &GreetingModel::setMissingLNameOption);
 
     // Group and personal settings.
@@ -137,7 +142,8 @@ void frmMessageGreeting::buildControls() {
     auto* advanced = new QWidget(this);
     auto* advancedLayout = new QVBoxLayout(advanced);
     auto* note = new QLabel(
-        QStringLiteral("Advanced Settings are for Personalized Mail only, they have no affect on Group Mail Settings."),
+        QStringLiteral(
+            "Advanced Settings are for Personalized Mail only, they have no affect on Group Mail Settings."),
         advanced);
     note->setWordWrap(true);
     advancedLayout->addWidget(note);
@@ -157,8 +163,9 @@ void frmMessageGreeting::buildControls() {
     auto* fontRow = new QHBoxLayout;
     fontRow->addWidget(m_fontPart, 1);
     fontRow->addWidget(fontButton);
-    auto* fontNote =
-        new QLabel(QStringLiteral("Font changes only affect how the greeting will be displayed in the HTML message."), fonts);
+    auto* fontNote = new QLabel(
+        QStringLiteral("Font changes only affect how the greeting will be displayed in the HTML message."),
+        fonts);
     fontNote->setWordWrap(true);
     auto* fontLayout = new QVBoxLayout(fonts);
     fontLayout->addLayout(fontRow);
@@ -189,10 +196,10 @@ void frmMessageGreeting::buildControls() {
 // The controls follow the model, which applies the rules; the editor's display follows too.
 void frmMessageGreeting::showModel() {
     const GreetingControls& c = m_model.controls();
-    const QList<QObject*> all = {m_personalAddress, m_groupAddress, m_groupText, m_personalSalutation,
-                                 m_noSalutation,    m_prefix,       m_punctuation, m_title,
-                                 m_firstName,       m_lastName,     m_defaultName, m_missingFName,
-                                 m_missingLName,    m_useGreetingManager};
+    const QList<QObject*> all = {
+        m_personalAddress, m_groupAddress, m_groupText,    m_personalSalutation, m_noSalutation,
+        m_prefix,          m_punctuation,  m_title,        m_firstName,          m_lastName,
+        m_defaultName,     m_missingFName, m_missingLName, m_useGreetingManager};
     std::vector<std::unique_ptr<QSignalBlocker>> blockers;
     for (QObject* o : all)
         blockers.push_back(std::make_unique<QSignalBlocker>(o));
@@ -209,8 +216,9 @@ void frmMessageGreeting::showModel() {
     m_lastName->setChecked(c.useLName);
     m_missingFName->setChecked(c.missingFNameOption);
     m_missingLName->setChecked(c.missingLNameOption);
-    for (auto [edit, text] : {std::pair{m_groupText, c.groupAddress}, std::pair{m_prefix, c.prefix},
-                              std::pair{m_punctuation, c.punctuation}, std::pair{m_defaultName, c.defaultName}})
+    for (auto [edit, text] :
+         {std::pair{m_groupText, c.groupAddress}, std::pair{m_prefix, c.prefix},
+          std::pair{m_punctuation, c.punctuation}, std::pair{m_defaultName, c.defaultName}})
         if (edit->text() != text) edit->setText(text);
     updateEditor();
 }

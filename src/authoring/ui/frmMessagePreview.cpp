@@ -33,11 +33,12 @@ frmMessagePreview* frmMessagePreview::PreviewMessage(AppContext& ctx, const QStr
     return window;
 }
 
-frmMessagePreview::frmMessagePreview(AppContext& ctx, std::unique_ptr<MessagePreview> preview, QWidget* parent)
+frmMessagePreview::frmMessagePreview(AppContext& ctx, std::unique_ptr<MessagePreview> preview,
+                                     QWidget* parent)
     : QDialog(parent), m_ctx(ctx), m_preview(std::move(preview)), m_to(new QLineEdit(this)),
       m_subject(new QLineEdit(this)), m_tabs(new QTabWidget(this)), m_text(new QPlainTextEdit(this)),
-      m_html(createHtmlView(this)), m_counter(new QLabel(this)), m_previous(new QPushButton(tr("&Previous"), this)),
-      m_next(new QPushButton(tr("&Next"), this)) {
+      m_html(createHtmlView(this)), m_counter(new QLabel(this)),
+      m_previous(new QPushButton(tr("&Previous"), this)), m_next(new QPushButton(tr("&Next"), this)) {
     setObjectName(QStringLiteral("frmMessagePreview"));
     setWindowTitle(m_preview->caption());
     m_to->setObjectName(QStringLiteral("txtTo"));

@@ -24,8 +24,8 @@ class frmMessagePreview : public QDialog {
 public:
     // Prepares the preview and opens it (window-modal, deleted on close). A refusal is shown
     // through the user interface and nothing opens: the result is then nullptr.
-    static frmMessagePreview* PreviewMessage(AppContext& ctx, const QString& messageName, const QString& listName,
-                                             QWidget* parent = nullptr);
+    static frmMessagePreview* PreviewMessage(AppContext& ctx, const QString& messageName,
+                                             const QString& listName, QWidget* parent = nullptr);
 
     // Shows the current record's merged message.
     bool PreviewCurrentAddress();

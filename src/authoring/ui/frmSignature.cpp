@@ -24,7 +24,8 @@ SnippetEditor::SnippetEditor(AppContext& ctx, SnippetStore::Kind kind, const QSt
     : QDialog(parent), m_ctx(ctx), m_store(ctx, kind), m_original(originalDescription),
       m_description(new QLineEdit(this)), m_text(new QPlainTextEdit(this)) {
     m_description->setObjectName(QStringLiteral("txtDescription"));
-    m_text->setObjectName(isSignatures(kind) ? QStringLiteral("txtSignature") : QStringLiteral("txtButtonCode"));
+    m_text->setObjectName(isSignatures(kind) ? QStringLiteral("txtSignature")
+                                             : QStringLiteral("txtButtonCode"));
     auto* form = new QFormLayout;
     form->addRow(tr("Description:"), m_description);
     form->addRow(isSignatures(kind) ? tr("Signature:") : tr("Button code:"), m_text);
@@ -52,8 +53,8 @@ void SnippetEditor::setTexts(const QString& description, const QString& text) {
 bool SnippetEditor::pressOk() {
     const QString description = m_description->text();
     const QString text = m_text->toPlainText();
-    const Notice refusal =
-        m_original.isEmpty() ? m_store.add(description, text) : m_store.replace(m_original, description, text);
+    const Notice refusal = m_original.isEmpty() ? m_store.add(description, text)
+                                                : m_store.replace(m_original, description, text);
     if (refusal) {
         refusal.show(*m_ctx.ui);
         return false;
@@ -76,7 +77,8 @@ frmHumanClick::frmHumanClick(AppContext& ctx, const QString& originalDescription
 }
 
 frmSnippetChooser::frmSnippetChooser(AppContext& ctx, SnippetStore::Kind kind, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx), m_store(ctx, kind), m_list(new QListWidget(this)), m_empty(new QLabel(this)) {
+    : QDialog(parent), m_ctx(ctx), m_store(ctx, kind), m_list(new QListWidget(this)),
+      m_empty(new QLabel(this)) {
     setObjectName(QStringLiteral("frmSnippetChooser"));
     setWindowTitle(isSignatures(kind) ? tr("Insert Signature") : tr("Insert Button Code"));
     m_list->setObjectName(QStringLiteral("lstEntries"));
@@ -93,7 +95,8 @@ frmSnippetChooser::frmSnippetChooser(AppContext& ctx, SnippetStore::Kind kind, Q
     connect(add, &QPushButton::clicked, this, &frmSnippetChooser::addEntry);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &frmSnippetChooser::choose);
-    connect(m_list, &QListWidget::currentRowChanged, this, [insert](int row) { insert->setEnabled(row >= 0); });
+    connect(m_list, &QListWidget::currentRowChanged, this,
+            [insert](int row) { insert->setEnabled(row >= 0); });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_empty);
     layout->addWidget(m_list, 1);

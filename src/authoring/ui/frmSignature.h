@@ -41,13 +41,15 @@ private:
 class frmSignature : public SnippetEditor {
     Q_OBJECT
 public:
-    explicit frmSignature(AppContext& ctx, const QString& originalDescription = {}, QWidget* parent = nullptr);
+    explicit frmSignature(AppContext& ctx, const QString& originalDescription = {},
+                          QWidget* parent = nullptr);
 };
 
 class frmHumanClick : public SnippetEditor {
     Q_OBJECT
 public:
-    explicit frmHumanClick(AppContext& ctx, const QString& originalDescription = {}, QWidget* parent = nullptr);
+    explicit frmHumanClick(AppContext& ctx, const QString& originalDescription = {},
+                           QWidget* parent = nullptr);
 };
 
 // The entries of one store by description, "Insert", "Add..." (the editor above) and Cancel.

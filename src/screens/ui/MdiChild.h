@@ -26,6 +26,8 @@ public:
     // Saving under a name chosen by the user: a list window's saveMe, any window's saveMeAs.
     virtual void saveMe() {}
     virtual void saveMeAs() {}
+    // A message editor closed because its message is gone: it closes without saving.
+    virtual void cancelSave() {}
     virtual bool hasSelectedRows() const { return false; }
     // A list window: its file, the records it shows, and showing the file again after it changed.
     virtual QString listFile() const { return {}; }

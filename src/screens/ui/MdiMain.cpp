@@ -465,6 +465,14 @@ void MdiMain::openListWindow(const QString& caption, const QString& file) {
 
 bool MdiMain::openMessageWindow(const QString& messageName) {
     if (!m_makers.messageEditor) return false;
+    // A message opens in one editor only: an open one is brought forward instead.
+    if (!messageName.isEmpty())
+        for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
+            if (m_registry.caption(m_keys.value(w)) == messageName) {
+                w->show();
+                m_area->setActiveSubWindow(w);
+                return true;
+            }
     QWidget* widget = m_makers.messageEditor(messageName);
     return widget && addChildWindow(widget);
 }
@@ -472,7 +480,10 @@ bool MdiMain::openMessageWindow(const QString& messageName) {
 void MdiMain::closeMessageWindows(const QString& messageName) {
     for (QMdiSubWindow* w : childWindows(ActiveChild::Message))
         if (auto* child = dynamic_cast<MdiChild*>(w->widget()))
-            if (child->childName().compare(messageName, Qt::CaseInsensitive) == 0) w->close();
+            if (child->childName().compare(messageName, Qt::CaseInsensitive) == 0) {
+                child->cancelSave();
+                w->close();
+            }
 }
 
 bool MdiMain::openDeliveryOptionsWizard(const QString& profileName) {
