@@ -1,6 +1,8 @@
 // sendora: the desktop program. Start-up runs with Qt message boxes and opens the main
 // window at the point where start-up needs it; the run ends when the main window closes.
 
+#include "authoring/ui/frmMessageEdit.h"
+#include "components/htmlcomposer/WebHtmlView.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
@@ -17,7 +19,9 @@
 #include <QCommandLineParser>
 
 int main(int argc, char** argv) {
+    sendora::registerHtmlEngineSchemes(); // before the application object exists
     QApplication app(argc, argv);
+    sendora::installWebHtmlEngine();
     QApplication::setApplicationName(QStringLiteral("Sendora"));
     QApplication::setWindowIcon(sendora::applicationIcon());
 
@@ -46,6 +50,9 @@ int main(int argc, char** argv) {
         return sendora::buildListFileFilter(*ctx.ui, parent, listFile, current);
     };
     makers.listTool = sendora::listToolRunner(ctx, window);
+    makers.messageEditor = sendora::messageEditorMaker(ctx, [&window](sendora::frmMessageEdit& editor) {
+        editor.closeCancelled = [&window] { window.setCloseCancelled(); };
+    });
     window.setChildWindowMakers(makers);
     // Mailbox and text scanning; the other imports are not part of this program yet.
     sendora::AddrManager addrManager(ctx);
