@@ -69,7 +69,9 @@ GreetingColumns GreetingColumns::defaults() {
 }
 
 quint16 nextNewMessageNumber() {
-    return ++g_newMessageCounter;
+    // After 65535 the count starts again at 1; the date and time keep the names apart.
+    if (++g_newMessageCounter == 0) g_newMessageCounter = 1;
+    return g_newMessageCounter;
 }
 
 void resetNewMessageCounterForTesting() {
@@ -123,7 +125,7 @@ bool MessageStore::exists(const QString& name) {
 }
 
 bool MessageStore::updateColumns(const QString& name, const QList<QPair<QString, QVariant>>& values,
-                                 const char* where) {
+                                 const char* caller) {
     if (name.isEmpty()) return false;
     try {
         auto db = systemDb(m_ctx);
@@ -135,7 +137,7 @@ bool MessageStore::updateColumns(const QString& name, const QList<QPair<QString,
         rs->update();
         return true;
     } catch (const std::exception& e) {
-        LogError(m_ctx, QLatin1String(where) + kModule, errorInfo(e), true);
+        LogError(m_ctx, QLatin1String(caller), errorInfo(e), true);
         return false;
     }
 }
@@ -149,26 +151,29 @@ bool MessageStore::writeEditorFields(const MessageRecord& r) {
                           {QStringLiteral("HTMLText"), r.htmlText},
                           {QStringLiteral("SendType"), r.sendType},
                           {QStringLiteral("From"), r.from}},
-                         "WriteMessageTextToDB");
+                         "WriteMessageTextToDB in frmMessageEdit");
 }
 
 bool MessageStore::writeMailingList(const QString& name, const QString& listName) {
-    return updateColumns(name, {{QStringLiteral("MailingList"), listName}}, "cboMailingList_Click");
+    return updateColumns(name, {{QStringLiteral("MailingList"), listName}},
+                         "cboMailingList_Click in frmMessageEdit");
 }
 
 bool MessageStore::writeAttachments(const QString& name, const QString& attachments) {
-    return updateColumns(name, {{QStringLiteral("Attachments"), attachments}}, "AttachFileToMessage");
+    return updateColumns(name, {{QStringLiteral("Attachments"), attachments}},
+                         "AttachFileToMessage in frmMessageEdit");
 }
 
 bool MessageStore::writeGreetingDisplay(const QString& name, const QString& display) {
-    return updateColumns(name, {{QStringLiteral("GreetingDisplay"), display}}, "SetToAddressField");
+    return updateColumns(name, {{QStringLiteral("GreetingDisplay"), display}},
+                         "SetToAddressField in frmMessageEdit");
 }
 
 bool MessageStore::writeGreeting(const QString& name, const GreetingColumns& columns) {
     QList<QPair<QString, QVariant>> values;
     for (const GreetingField& f : kGreetingFields)
         values.append({QLatin1String(f.column), columns.*f.member});
-    return updateColumns(name, values, "cmdOK_Click");
+    return updateColumns(name, values, "cmdOK_Click in frmMessageGreeting");
 }
 
 QString MessageStore::createNewMessage(quint16* counter, const QDateTime& now) {
@@ -195,7 +200,11 @@ bool MessageStore::deleteMessage(const QString& name) {
     try {
         auto db = systemDb(m_ctx);
         db->execute(QStringLiteral("DELETE FROM [Message] WHERE [MessageName] = %1;").arg(jet::quote(name)));
-        return db->recordsAffected() > 0;
+        const bool deleted = db->recordsAffected() > 0;
+        db.reset();
+        // The mailing centre drops it from its choices.
+        if (deleted) m_ctx.windows().messageCatalogueChanged(name);
+        return deleted;
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("DeleteMessageBeforeUnload") + kModule, errorInfo(e), true);
         return false;

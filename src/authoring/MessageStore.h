@@ -48,8 +48,8 @@ struct MessageRecord {
     GreetingColumns greeting;
 };
 
-// The process-wide new-message counter (16 bits, wraps). next() counts and returns the
-// new value: the first new message of a run is 1.
+// The process-wide new-message counter (16 bits). Counts and returns the new value: the
+// first new message of a run is 1.
 quint16 nextNewMessageNumber();
 void resetNewMessageCounterForTesting();
 
@@ -82,11 +82,12 @@ public:
     // A new message row under a fresh placeholder name with the greeting defaults. Returns
     // the name (empty after a logged failure); *counter receives the number for the caption.
     QString createNewMessage(quint16* counter = nullptr, const QDateTime& now = QDateTime::currentDateTime());
-    // Removes the row (a new message closed without a name).
+    // Removes the row (a new message closed without a name) and tells the open windows.
     bool deleteMessage(const QString& name);
 
 private:
-    bool updateColumns(const QString& name, const QList<QPair<QString, QVariant>>& values, const char* where);
+    bool updateColumns(const QString& name, const QList<QPair<QString, QVariant>>& values,
+                       const char* caller);
 
     AppContext& m_ctx;
 };
