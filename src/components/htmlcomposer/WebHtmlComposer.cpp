@@ -33,6 +33,8 @@ const char* const kEditorScript = R"JS(
 })();
 )JS";
 
+const char* const kEditCountScript = "({ edits: window.sendoraEdits || 0 })";
+
 // Every top-level node, so that a doctype and comments outside <html> survive.
 const char* const kSerialiseScript = R"JS(
 (function () {
@@ -104,7 +106,7 @@ WebHtmlComposer::WebHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
     m_editCheck = new QTimer(this);
     m_editCheck->setSingleShot(true);
     m_editCheck->setInterval(250);
-    connect(m_editCheck, &QTimer::timeout, this, &WebHtmlComposer::requestSerialisation);
+    connect(m_editCheck, &QTimer::timeout, this, [this] { requestSerialisation(false); });
     connect(m_page, &OfflinePage::consoleMessage, this, [this](const QString& text) {
         if (text == QLatin1String(kInputMarker)) m_editCheck->start();
     });
@@ -201,12 +203,12 @@ void WebHtmlComposer::setPlainText(const QString& text) {
     m_filling = false;
 }
 
-void WebHtmlComposer::requestSerialisation() {
+void WebHtmlComposer::requestSerialisation(bool withHtml) {
     if (m_loading) return;
     const quint64 request = ++m_requests;
     QPointer<WebHtmlComposer> self(this);
-    m_page->runJavaScript(QString::fromLatin1(kSerialiseScript), QWebEngineScript::ApplicationWorld,
-                          [self, request](const QVariant& result) {
+    m_page->runJavaScript(QString::fromLatin1(withHtml ? kSerialiseScript : kEditCountScript),
+                          QWebEngineScript::ApplicationWorld, [self, request](const QVariant& result) {
                               if (self) self->takeSerialisation(result, request);
                           });
 }
@@ -222,26 +224,35 @@ void WebHtmlComposer::takeSerialisation(const QVariant& result, quint64 request)
         m_state.designEdited();
         changed = true;
     }
-    if (m_state.sourceIsCurrent() == 0) m_serialised = map.value(QStringLiteral("html")).toString();
-    if (m_flushLoop && m_answered >= m_requests) m_flushLoop->quit();
-    if (changed) Q_EMIT contentChanged();
+    if (m_state.sourceIsCurrent() == 0 && map.contains(QStringLiteral("html")))
+        m_serialised = map.value(QStringLiteral("html")).toString();
+    if (m_flushLoop && m_answered >= m_flushWanted) m_flushLoop->quit();
+    if (changed) {
+        // Keeps documentHtml() close behind the page even when no one flushes.
+        if (!map.contains(QStringLiteral("html"))) requestSerialisation(true);
+        Q_EMIT contentChanged();
+    }
 }
 
 bool WebHtmlComposer::flushDocument(int timeoutMs) {
     if (m_loading) return true; // the page holds the loaded source, nothing newer
-    requestSerialisation();
-    if (m_answered >= m_requests) return true;
+    requestSerialisation(true);
+    const quint64 wanted = m_requests;
+    if (m_answered >= wanted) return true;
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(timeoutMs);
-    QPointer<QEventLoop> outer = m_flushLoop;
+    const QPointer<QEventLoop> outer = m_flushLoop;
+    const quint64 outerWanted = m_flushWanted;
     m_flushLoop = &loop;
+    m_flushWanted = wanted;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_flushLoop = outer;
-    if (m_flushLoop && m_answered >= m_requests) m_flushLoop->quit();
-    return m_answered >= m_requests;
+    m_flushWanted = outerWanted;
+    if (m_flushLoop && m_answered >= m_flushWanted) m_flushLoop->quit();
+    return m_answered >= wanted;
 }
 
 void WebHtmlComposer::runInPage(const QString& script) {

@@ -64,7 +64,9 @@ protected:
 
 private:
     void loadDesign(const QString& html);
-    void requestSerialisation();
+    // Asks the page how often it was edited and, withHtml, for its serialisation (costly for
+    // a large document, so only when a flush needs it).
+    void requestSerialisation(bool withHtml);
     void takeSerialisation(const QVariant& result, quint64 request);
     void runInPage(const QString& script);
     void applyFormat(int format);
@@ -78,15 +80,16 @@ private:
     OfflinePage* m_page;
     QPlainTextEdit* m_source;
     QPlainTextEdit* m_text;
-    QTimer* m_editCheck; // folds bursts of typing into one serialisation
+    QTimer* m_editCheck; // folds bursts of typing into one question to the page
     QPointer<QWidget> m_watchedProxy;
     QPointer<QEventLoop> m_flushLoop; // quits when the newest serialisation is in
     ComposerState m_state;
     PlainTextState m_plain;
     QString m_serialised;
-    quint64 m_requests = 0; // serialisations asked for
-    quint64 m_answered = 0; // the newest one that came back
-    int m_pageEdits = 0;    // input events the page has reported for this document
+    quint64 m_requests = 0;    // serialisations asked for
+    quint64 m_answered = 0;    // the newest one that came back
+    quint64 m_flushWanted = 0; // the one the running flush waits for
+    int m_pageEdits = 0;       // input events the page has reported for this document
     int m_viewMode = DesignView;
     int m_sendType = HtmlOnly;
     bool m_initToggle = false;
