@@ -217,7 +217,7 @@ QString imageMarkup(const QString& copiedPath) {
 
 CopiedHtml copyHtmlImages(AppContext& ctx, const QString& html, const QString& baseFolder) {
     static const QRegularExpression attribute(
-        QStringLiteral("(<[^>]*?\\b(?:src|background)\\s*=\\s*)(\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
+        QStringLiteral("(<[^>]*?\\s(?:src|background)\\s*=\\s*)(\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     CopiedHtml result;

@@ -258,14 +258,14 @@ private Q_SLOTS:
         writeFile(f.app.path("src1/logo.png"), "PNG");
         const QString html =
             "<body background='bg.png'><img src=\"logo.png\"><IMG SRC=\"http://x.test/a.png\">"
-            "<img src=\"cid:abc\"><img src=\"data:image/png;base64,AA\"></body>";
+            "<img src=\"cid:abc\"><img src=\"data:image/png;base64,AA\"><i data-src=\"no.png\"></i></body>";
         writeFile(f.app.path("src1/bg.png"), "BG");
         const CopiedHtml copied = copyHtmlImages(ctx, html, f.app.path("src1"));
         QVERIFY(copied.notice.isEmpty());
         const QString attach = QDir(ctx.paths.attach).absolutePath();
         QCOMPARE(copied.html, "<body background=\"" + attach + "/bg.png\"><img src=\"" + attach +
                                   "/logo.png\"><IMG SRC=\"http://x.test/a.png\"><img src=\"cid:abc\">"
-                                  "<img src=\"data:image/png;base64,AA\"></body>");
+                                  "<img src=\"data:image/png;base64,AA\"><i data-src=\"no.png\"></i></body>");
         const CopiedHtml broken = copyHtmlImages(ctx, "<img src=\"none.png\">", f.app.path("src1"));
         QVERIFY(!broken.notice.isEmpty());
         QCOMPARE(broken.html, QStringLiteral("<img src=\"none.png\">"));
