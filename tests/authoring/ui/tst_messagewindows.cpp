@@ -9,6 +9,7 @@
 #include "authoring/ui/frmMessageEdit.h"
 #include "authoring/ui/frmMessageGreeting.h"
 #include "authoring/ui/frmMessagePreview.h"
+#include "authoring/ui/frmSignature.h"
 #include "components/htmlcomposer/HtmlComposer.h"
 #include "components/jet/Jet.h"
 #include "screens/ui/MdiMain.h"
@@ -23,12 +24,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace sendora;
 using sendora::test::MailingFixture;
@@ -98,6 +101,24 @@ struct Main {
     }
     int editors() { return int(area()->subWindowList().size()); }
 };
+
+// Runs f on the modal dialog of that object name once it is the active one.
+void whenDialog(const QString& name, std::function<void(QDialog*)> f, int tries = 500) {
+    QTimer::singleShot(10, qApp, [=] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (d && d->objectName() == name)
+            f(d);
+        else if (tries > 0)
+            whenDialog(name, f, tries - 1);
+    });
+}
+
+void nameInSaveDialog(const QString& name) {
+    whenDialog(QStringLiteral("frmOpenDelete"), [name](QDialog* d) {
+        child(*d, "txtName")->setText(name);
+        child<QPushButton>(*d, "cmdOK")->click();
+    });
+}
 
 } // namespace
 
@@ -169,6 +190,97 @@ private Q_SLOTS:
         QTRY_COMPARE(m.editors(), 0);
         QVERIFY(!m.f.exists(another));
         QVERIFY(m.f.transcript().isEmpty());
+    }
+
+    void savingAndEditingFromTheMainWindow() {
+        Main m;
+        m.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&m.window));
+        m.window.runCommand(CommandId::FileNewMessage);
+        frmMessageEdit* editor = m.active();
+        const QString placeholder = editor->GetCurrentMessage();
+        QLineEdit* subject = child(*editor, "txtSubject");
+        subject->setText(QStringLiteral("Draft"));
+        // Save on an untitled message names it; the editor goes on under the name.
+        nameInSaveDialog(QStringLiteral("Draft One"));
+        m.window.runCommand(CommandId::FileSave);
+        QCOMPARE(m.editors(), 1);
+        QCOMPARE(editor->windowTitle(), QStringLiteral("Draft One"));
+        QVERIFY(!editor->isNewMessage() && !m.f.exists(placeholder));
+        QCOMPARE(m.f.row("Draft One").subject, QStringLiteral("Draft"));
+        subject->setText(QStringLiteral("Draft 2"));
+        m.window.runCommand(CommandId::FileSave);
+        QCOMPARE(m.f.row("Draft One").subject, QStringLiteral("Draft 2"));
+        // Save As copies: the copy gets what the window shows, the original stays as stored.
+        subject->setText(QStringLiteral("Draft 3"));
+        nameInSaveDialog(QStringLiteral("Draft Two"));
+        m.window.runCommand(CommandId::FileSaveAs);
+        QCOMPARE(editor->windowTitle(), QStringLiteral("Draft Two"));
+        QCOMPARE(m.f.row("Draft Two").subject, QStringLiteral("Draft 3"));
+        QCOMPARE(m.f.row("Draft One").subject, QStringLiteral("Draft 2"));
+        QVERIFY(m.window.openMessageWindow(QStringLiteral("Draft Two")));
+        QCOMPARE(m.editors(), 1);
+
+        // The Edit menu works on the focused field, else on the body.
+        m.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&m.window));
+        subject->setFocus();
+        QTRY_VERIFY(subject->hasFocus());
+        m.window.runCommand(CommandId::EditSelectAll);
+        m.window.runCommand(CommandId::EditCut);
+        QCOMPARE(subject->text(), QString());
+        m.window.runCommand(CommandId::EditPaste);
+        QCOMPARE(subject->text(), QStringLiteral("Draft 3"));
+        m.f.app.ui.inputs = {QStringLiteral("Hi")};
+        m.window.runCommand(CommandId::EditFind);
+        QCOMPARE(m.f.transcript(), QStringList{"input|none|OKCancel|Find|Find what:"});
+        // Hide Messages hides every editor; the command then shows them again.
+        m.window.runCommand(CommandId::WindowHideMessages);
+        QVERIFY(!m.area()->subWindowList().first()->isVisible());
+        QCOMPARE(m.window.action(CommandId::WindowHideMessages)->text(), QStringLiteral("Show Messages"));
+        m.window.runCommand(CommandId::WindowHideMessages);
+        QVERIFY(m.area()->subWindowList().first()->isVisible());
+    }
+
+    void signaturesAndButtonCodes() {
+        Fixture f;
+        frmMessageEdit editor(f.ctx());
+        QVERIFY(editor.OpenMessage(QStringLiteral("Spring")));
+        // The composer asks for a signature: the chooser's Add... opens the signature editor,
+        // which refuses an empty description; the new entry is inserted into the body.
+        whenDialog(QStringLiteral("frmSnippetChooser"), [](QDialog* chooser) {
+            whenDialog(QStringLiteral("frmSignature"), [chooser](QDialog* d) {
+                auto* editorDialog = static_cast<SnippetEditor*>(d);
+                editorDialog->setTexts(QString(), QStringLiteral("Ann"));
+                QVERIFY(!editorDialog->pressOk());
+                editorDialog->setTexts(QStringLiteral("Regards"), QStringLiteral("Ann\nQuillmark"));
+                whenDialog(QStringLiteral("frmSnippetChooser"),
+                           [](QDialog* c) { child<QPushButton>(*c, "cmdInsert")->click(); });
+                QVERIFY(editorDialog->pressOk());
+                Q_UNUSED(chooser);
+            });
+            child<QPushButton>(*chooser, "cmdAdd")->click();
+        });
+        editor.composer()->setViewMode(HtmlComposer::SourceView); // inserted as written
+        Q_EMIT editor.composer()->addSig();
+        QCOMPARE(f.transcript(), QStringList{msg("Please enter a valid description.")});
+        QVERIFY(editor.composer()->sourceHtml().contains(QLatin1String("Ann<br>Quillmark")));
+
+        // Button codes: a used description is refused with its own message.
+        f.app.ui.clear();
+        SnippetStore codes(f.ctx(), SnippetStore::Kind::ClickCodes);
+        QVERIFY(!codes.add(QStringLiteral("Chat"), QStringLiteral("<a href=\"x\">Chat</a>")));
+        frmHumanClick click(f.ctx());
+        click.setTexts(QStringLiteral("Chat"), QStringLiteral("<b>other</b>"));
+        QVERIFY(!click.pressOk());
+        click.setTexts(QStringLiteral("Help"), QString());
+        QVERIFY(!click.pressOk());
+        QCOMPARE(f.transcript(), (QStringList{msg("A profile with the description of Chat already exists."),
+                                              msg("Please enter a valid button code entry.")}));
+        frmSnippetChooser chooser(f.ctx(), SnippetStore::Kind::ClickCodes);
+        QCOMPARE(chooser.entries()->count(), 1);
+        chooser.choose();
+        QCOMPARE(chooser.chosen().text, QStringLiteral("<a href=\"x\">Chat</a>"));
     }
 
     void closingAnOpenedMessageAsks() {
