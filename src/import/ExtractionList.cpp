@@ -16,6 +16,14 @@ QString cell(const QString& value) {
     return value.isNull() ? QStringLiteral("") : value.left(ExtractionList::kMaxValueLength);
 }
 
+// The key's collation: letter case ignored for ASCII only, as the list's key compares.
+QString asciiLower(const QString& text) {
+    QString key = text;
+    for (QChar& c : key)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+    return key;
+}
+
 } // namespace
 
 ExtractionList::ExtractionList(AppContext& ctx) : m_ctx(ctx) {}
@@ -47,6 +55,7 @@ bool ExtractionList::open(bool fresh) {
             m_path = NewTempListPath(m_ctx);
             m_rows = 0;
             m_failed = false;
+            m_recent.clear();
             jet::removeDatabase(m_path);
             m_db = jet::Database::create(m_path, jet::Database::Durability::Scratch);
             m_db->execute(QStringLiteral("CREATE TABLE AddressList (EAddress TEXT(255) NOT NULL, FirstName "
@@ -83,6 +92,11 @@ void ExtractionList::storeAddress(const QString& address, const QString& firstNa
     if (openList) Close();
     if (!m_db && !open(openList)) return;
     if (address.size() > kMaxValueLength) return;
+    // Mail repeats the same few addresses; those already stored skip the database.
+    QString key = asciiLower(address);
+    if (m_recent.contains(key)) return;
+    if (m_recent.size() >= kRecentLimit) m_recent.clear();
+    m_recent.insert(std::move(key));
     try {
         m_insert->bind(1, address);
         m_insert->bind(2, cell(firstName));

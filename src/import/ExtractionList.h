@@ -6,6 +6,7 @@
 
 #include "import/EmailParser.h"
 
+#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -22,6 +23,7 @@ class ExtractionList final : public ExtractionSink {
 public:
     static constexpr int kRowsPerTransaction = 5000;
     static constexpr int kMaxValueLength = 254;
+    static constexpr qsizetype kRecentLimit = 65536;
 
     explicit ExtractionList(AppContext& ctx);
     ~ExtractionList() override;
@@ -51,6 +53,7 @@ private:
     std::unique_ptr<jet::Statement> m_insert;
     QString m_path;
     QString m_keyword1, m_keyword2, m_date;
+    QSet<QString> m_recent; // addresses offered lately, letter case folded as the key compares
     qint64 m_rows = 0;
     int m_pending = 0;
     bool m_failed = false;

@@ -81,7 +81,6 @@ frmEmailWizard::frmEmailWizard(AppContext& ctx, AddrManager& manager, QWidget* p
         QStringLiteral("EXTRACT addresses from generic mailbox files such as used by Eudora and Netscape."),
         p2));
     l2->addLayout(files);
-    connect(optMailbox, &QRadioButton::toggled, this, &frmEmailWizard::typeChosen);
     connect(lstFiles, &QListWidget::itemClicked, this, &frmEmailWizard::entryClicked);
 
     auto* p3 = new QWidget;
@@ -269,16 +268,6 @@ void frmEmailWizard::entryClicked() {
     EmailSrcFileObj* entry = m_manager.sources().Item(selectedFile());
     m_manager.setCurrent(entry);
     if (entry) (AddrManager::GetFileType(*entry) == u"Mailbox" ? optMailbox : optText)->setChecked(true);
-}
-
-void frmEmailWizard::typeChosen() {
-    // The choice applies to the selected file as well as to the files chosen next.
-    EmailSrcFileObj* entry = m_manager.sources().Item(selectedFile());
-    if (!entry) return;
-    const QString type = optMailbox->isChecked() ? QStringLiteral("Mailbox") : QStringLiteral("Text");
-    if (AddrManager::GetFileType(*entry) == type) return;
-    entry->fileType = type;
-    entry->SetDefaults();
 }
 
 void frmEmailWizard::viewFile() {

@@ -45,7 +45,6 @@ private:
     void removeFile();
     void showOptions();
     void entryClicked();
-    void typeChosen();
     void buildList();
     void refreshFiles();
     QString selectedFile() const;

@@ -1,0 +1,196 @@
+// Throughput and memory of scanning a mailbox against grep over the same file.
+//
+//   bench_scan [--mb N] [--keep] [--input MBOX]
+//
+// Writes an N MB (default 1024) mbox to a temporary folder: messages with header lines of one
+// and several addresses, bodies, quoted replies and base64 attachments. Then scans it as a
+// mailbox in mode "All" with best-guess names into a temporary list, as the wizard's Build List
+// does, runs grep -oE with an address pattern over it, and prints both rates, the ratio and the
+// peak resident memory of the scan.
+
+#include "BenchSupport.h"
+#include "core/AppContext.h"
+#include "core/TerminalUserInterface.h"
+#include "import/AddrManager.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+using namespace sendora;
+
+namespace {
+
+struct Rng {
+    quint64 s = 0x2545F4914F6CDD1Dull;
+    quint32 next(quint32 bound) {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return quint32((s >> 11) % bound);
+    }
+};
+
+const char* const kFirst[] = {"John",   "Mary", "Ann",   "Robert", "Li",
+                              "Fatima", "Olga", "Peter", "Sue",    "Karl"};
+const char* const kLast[] = {"Smith", "Lee", "Van Dyke", "Brien", "Mueller", "Nguyen", "Garcia", "Jones"};
+const char* const kDomains[] = {"example.com", "mail.example.org", "corp.example.net", "uni.example.ac.uk"};
+const char* const kWords[] = {"the",    "meeting", "is",    "moved",   "to",    "Tuesday",
+                              "please", "reply",   "about", "invoice", "order", "attached",
+                              "thanks", "regards", "see",   "below",   "and",   "for",
+                              "report", "numbers", "draft", "budget",  "next",  "week"};
+
+struct Person {
+    QByteArray display, address;
+};
+
+Person person(Rng& r) {
+    const QByteArray first = kFirst[r.next(std::size(kFirst))];
+    const QByteArray last = kLast[r.next(std::size(kLast))];
+    QByteArray user = (first + (r.next(2) ? "." : "_") + last).toLower().replace(' ', "");
+    user += QByteArray::number(r.next(5000));
+    return {first + ' ' + last, user + '@' + kDomains[r.next(std::size(kDomains))]};
+}
+
+void words(QByteArray& out, Rng& r, int n) {
+    for (int i = 0; i < n; ++i) {
+        out += kWords[r.next(std::size(kWords))];
+        out += ' ';
+    }
+}
+
+void message(QByteArray& out, Rng& r, int serial) {
+    const Person from = person(r);
+    out += "From " + from.address + " Mon Jan  6 10:00:00 2025\n";
+    out += "Return-Path: <" + from.address + ">\n";
+    out += "From: " + from.display + " <" + from.address + ">\n";
+    out += "To: ";
+    for (int n = 1 + int(r.next(4)), i = 0; i < n; ++i) {
+        const Person to = person(r);
+        out += (i ? ",\n    \"" : "\"") + to.display + "\" <" + to.address + '>';
+    }
+    out += '\n';
+    if (r.next(3) == 0) out += "Cc: " + person(r).address + '\n';
+    out += "Subject: ";
+    words(out, r, 5);
+    out += "\nDate: Mon, 6 Jan 2025 10:00:00 +0000\nMessage-ID: <" + QByteArray::number(serial) +
+           ".mail@host.example.com>\nMIME-Version: 1.0\n";
+    const bool attachment = r.next(4) == 0;
+    out += attachment ? "Content-Type: multipart/mixed; boundary=\"b1\"\n\n--b1\n"
+                        "Content-Type: text/plain\n\n"
+                      : "Content-Type: text/plain\n\n";
+    for (int n = 5 + int(r.next(20)); n > 0; --n) {
+        words(out, r, 6 + int(r.next(8)));
+        out += '\n';
+    }
+    if (r.next(2)) {
+        const Person quoted = person(r);
+        out += "\nOn Sunday, " + quoted.display + " <" + quoted.address + "> wrote:\n";
+        for (int n = 3 + int(r.next(10)); n > 0; --n) {
+            out += "> ";
+            words(out, r, 8);
+            out += '\n';
+        }
+    }
+    if (attachment) {
+        out += "\n--b1\nContent-Type: application/octet-stream; name=\"data.bin\"\n"
+               "Content-Transfer-Encoding: base64\n\n";
+        static const char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int n = 40 + int(r.next(400)); n > 0; --n) {
+            for (int i = 0; i < 76; ++i)
+                out += kB64[r.next(64)];
+            out += '\n';
+        }
+        out += "--b1--\n";
+    }
+    out += '\n';
+}
+
+bool generate(const QString& path, qint64 bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    Rng r;
+    QByteArray chunk;
+    qint64 written = 0;
+    int serial = 0;
+    while (written < bytes) {
+        chunk.clear();
+        while (chunk.size() < (4 << 20))
+            message(chunk, r, ++serial);
+        if (f.write(chunk) != chunk.size()) return false;
+        written += chunk.size();
+    }
+    return true;
+}
+
+double mbps(qint64 bytes, qint64 ms) {
+    return ms > 0 ? double(bytes) / (1024.0 * 1024.0) / (double(ms) / 1000.0) : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    qint64 mb = 1024;
+    bool keep = false;
+    QString given;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--mb" && i + 1 < args.size())
+            mb = args[++i].toLongLong();
+        else if (args[i] == u"--keep")
+            keep = true;
+        else if (args[i] == u"--input" && i + 1 < args.size())
+            given = args[++i];
+    }
+    QTemporaryDir dir;
+    dir.setAutoRemove(!keep);
+    const QString input = given.isEmpty() ? dir.filePath("mail.mbox") : given;
+    if (given.isEmpty()) out << "generating " << mb << " MB in " << dir.path() << Qt::endl;
+    if (given.isEmpty() && !generate(input, mb << 20)) {
+        err << "cannot write " << input << Qt::endl;
+        return 1;
+    }
+    const qint64 size = QFileInfo(input).size();
+    const long rssBefore = bench::peakRssKb();
+
+    TerminalUserInterface ui(err, true);
+    AppContext ctx(dir.filePath("app"), &ui, nullptr);
+    ctx.paths.createMissingFolders();
+    ctx.settingsFile.setPath(ctx.paths.settingsFile());
+    AddrManager manager(ctx);
+    manager.GetTypeAndOptions(input, QStringLiteral("Mailbox"));
+    QEventLoop loop;
+    QObject::connect(&manager, &AddrManager::buildFinished, &loop, &QEventLoop::quit);
+    QElapsedTimer t;
+    t.start();
+    manager.BuildList(false);
+    if (manager.building()) loop.exec();
+    const qint64 scanMs = t.elapsed();
+    const double rate = mbps(size, scanMs);
+    const long rss = bench::peakRssKb();
+    out << "scan (mailbox, All, names): " << QString::number(rate, 'f', 1) << " MB/s, "
+        << manager.linesProcessed() << " lines, " << manager.addressesFound() << " addresses, "
+        << manager.rowsStored() << " rows stored" << Qt::endl;
+
+    // grep writes to a file: with its output on /dev/null it would stop at the first match.
+    QProcess grep;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");
+    grep.setProcessEnvironment(env);
+    grep.setStandardOutputFile(dir.filePath("grep.out"));
+    t.start();
+    grep.start("grep", {"-oE", "[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,}", input});
+    grep.waitForFinished(-1);
+    const double grepRate = mbps(size, t.elapsed());
+    out << "grep -oE (LC_ALL=C): " << QString::number(grepRate, 'f', 1) << " MB/s" << Qt::endl;
+    out << "ratio scan/grep: " << QString::number(grepRate > 0 ? rate / grepRate : 0, 'f', 2) << Qt::endl;
+    out << "peak RSS: " << rss / 1024 << " MB (" << rssBefore / 1024 << " MB before the scan)" << Qt::endl;
+    return 0;
+}
