@@ -6,6 +6,7 @@
 #include "MailingCommands.h"
 #include "MessageCommands.h"
 #include "ParserCommands.h"
+#include "PopCommands.h"
 #include "ScanCommands.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
@@ -104,8 +105,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
-        (o.command.isEmpty() ? err : out)
-            << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage << sendora::cli::kMessageUsage;
+        (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage
+                                          << sendora::cli::kMessageUsage << sendora::cli::kPopUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -137,6 +138,13 @@ int main(int argc, char** argv) {
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
         return sendora::cli::runScan(ctx, o.args, out, err);
+    }
+    if (o.command == QLatin1String("pop")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runPop(ctx, o.args, in, out, err);
     }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);
