@@ -11,6 +11,7 @@
 #include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
 #include "lists/ui/frmSelectionBuilder.h"
+#include "pop/ui/frmPOPWizard.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/MdiMain.h"
 #include "screens/ui/frmSDCentral.h"
@@ -61,6 +62,17 @@ int main(int argc, char** argv) {
     window.setCommandHandler(sendora::CommandId::ToolsImportMailbox, [&ctx, &addrManager, &window] {
         sendora::ImportMailbox(ctx, addrManager, [&window](const QString& file) { window.showList(file); });
     });
+    // Mailbox processing: the POP wizard in its three modes.
+    const auto popWizard = [&ctx, &window](int mode) {
+        return [&ctx, &window, mode] {
+            sendora::frmPOPWizard::LoadPOPWizard(ctx, mode, &window,
+                                                 [&window](const QString& file) { window.showList(file); });
+        };
+    };
+    window.setCommandHandler(sendora::CommandId::ToolsReturnedMail, popWizard(1));
+    window.setCommandHandler(sendora::CommandId::ToolsSubscriptionManager, popWizard(2));
+    window.setCommandHandler(sendora::CommandId::ImportPOPAccount, popWizard(3));
+    window.provideFeatures(unsigned(sendora::Feature::PopTools));
     ctx.host = &window;
     ui.setParent(&window);
 
