@@ -384,6 +384,44 @@ private Q_SLOTS:
         QCOMPARE(replace({"--column", "No such", "--find", "x", "--replace", "y"}).code, 1);
     }
 
+    void scan() {
+        QTemporaryDir dir;
+        QCOMPARE(run({"--data-dir", dir.path(), "init"}).code, 0);
+        QFile mail(dir.filePath("in.mbx"));
+        QVERIFY(mail.open(QIODevice::WriteOnly));
+        mail.write(
+            "From: Ann Lee <ann@x.test>\nTo: bob@x.test, cy@x.test\nBcc: di@x.test\n\nbody ed@x.test\n");
+        mail.close();
+        auto scan = [&](QStringList args) {
+            return run(QStringList{"--data-dir", dir.path(), "scan"} + args + QStringList{mail.fileName()});
+        };
+        Run r = scan({"--type", "mailbox"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.section('\t', 0, 0), QString("5"));
+        const QString temp = r.out.section('\t', 1).trimmed();
+        QVERIFY2(temp.startsWith(dir.filePath("temp/NewMailingList")), qPrintable(temp));
+        QCOMPARE(
+            sendora::test::scalar(temp, "SELECT FirstName FROM AddressList WHERE EAddress = \"ann@x.test\""),
+            QVariant("Ann"));
+        QCOMPARE(
+            scan({"--type", "mailbox", "--mode", "lines", "--bcc", "--no-names"}).out.section('\t', 0, 0),
+            QString("1"));
+        QCOMPARE(scan({"--type", "mailbox", "--mode", "msg", "--text", "to:"}).out.section('\t', 0, 0),
+                 QString("2"));
+        r = scan({"--save", "Harvest"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, "5\t" + dir.filePath("AddressLists/Harvest.mdb") + "\n");
+        QCOMPARE(run({"--data-dir", dir.path(), "list", "show", "Harvest"}).out.count('\n'), 6);
+        // Nothing found is a failure with the reason on stderr; bad options are usage errors.
+        r = scan({"--type", "mailbox", "--mode", "lines", "--cc"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("No addresses were extracted from the file"), qPrintable(r.err));
+        QVERIFY(!r.err.contains('\r'));
+        QCOMPARE(scan({"--mode", "msg"}).code, 2);
+        QCOMPARE(scan({"--type", "text", "--mode", "lines"}).code, 2);
+        QCOMPARE(scan({"--save", "bad:name"}).code, 2);
+    }
+
     void badUsage() {
         QCOMPARE(run({}).code, 2);
         QCOMPARE(run({"--frobnicate", "init"}).code, 2);
