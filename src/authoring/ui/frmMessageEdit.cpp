@@ -394,7 +394,13 @@ void frmMessageEdit::InsertMergeFieldIntoMessage() {
     case InsertTarget::From: {
         QLineEdit* target =
             insertTargetFor(m_insertInto->currentText()) == InsertTarget::Subject ? m_subject : m_from;
+        // Leaving the field dropped its selection; the tag replaces what was selected.
+        const QPair<int, int> selected = m_leftSelection.value(target, {-1, 0});
+        if (!target->hasFocus() && selected.first >= 0 && selected.second > 0 &&
+            selected.first + selected.second <= target->text().size())
+            target->setSelection(selected.first, selected.second);
         target->insert(tag);
+        m_leftSelection.remove(target);
         target->setFocus();
         break;
     }
@@ -557,6 +563,11 @@ bool frmMessageEdit::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         if (watched == m_from) m_insertInto->setCurrentIndex(0);
         if (watched == m_subject) m_insertInto->setCurrentIndex(1);
+        m_leftSelection.remove(static_cast<QLineEdit*>(watched));
+    }
+    if (event->type() == QEvent::FocusOut && (watched == m_from || watched == m_subject)) {
+        auto* line = static_cast<QLineEdit*>(watched);
+        m_leftSelection.insert(line, {line->selectionStart(), int(line->selectedText().size())});
     }
     if (watched == m_from && event->type() == QEvent::FocusOut && !m_checkingSender) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();

@@ -7,6 +7,7 @@
 #include "core/Catalogue.h"
 #include "screens/ui/MdiChild.h"
 
+#include <QHash>
 #include <QWidget>
 #include <functional>
 
@@ -124,6 +125,7 @@ private:
     bool m_checkingSender = false;
     int m_saveResult = 0;
     QString m_lastFind;
+    QHash<QLineEdit*, QPair<int, int>> m_leftSelection; // start, length when the field lost focus
 };
 
 // The main window's maker for message editors: an empty name starts a new message.

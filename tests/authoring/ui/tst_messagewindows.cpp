@@ -375,10 +375,18 @@ private Q_SLOTS:
         QCOMPARE(body->sourceHtml(), html);
         QCOMPARE(subject->text(), QStringLiteral("Spring offers"));
 
-        // Into the subject at its caret, replacing the selection.
+        // Into the subject (chosen by its focus), replacing the selection it had when the
+        // user went on to pick the field.
         body->setViewMode(HtmlComposer::DesignView);
-        cboInsertInto->setCurrentText(QStringLiteral("Subject Field"));
+        editor.show();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        subject->setFocus();
+        QTRY_VERIFY(subject->hasFocus());
         subject->setSelection(7, 6); // "offers"
+        fields->setFocus();
+        QTRY_VERIFY(fields->hasFocus());
+        QCOMPARE(cboInsertInto->currentText(), QStringLiteral("Subject Field"));
         editor.InsertMergeFieldIntoMessage();
         QCOMPARE(subject->text(), QStringLiteral("Spring [[FirstName]]"));
         // Into the plain-text body at its caret.
