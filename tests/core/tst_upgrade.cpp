@@ -129,7 +129,9 @@ private Q_SLOTS:
             db->execute("INSERT INTO Sendora VALUES(\"Group A\",\"first\")");
             db->execute("INSERT INTO Profile (ProfileName, [From], SentFlag, SendBlockSize, bFlagSends) "
                         "VALUES(\"Weekly\",\"news@example.org\",\"DONE\",250,-1)");
-            db->execute("INSERT INTO POPAccounts VALUES(\"bounces\",\"user\",\"\",\"pop.example.org\")");
+            db->execute("INSERT INTO POPAccounts(AccountID,UserName,Password,ServerName) "
+                        "VALUES(\"bounces\",\"user\",\"\",\"pop.example.org\")");
+            db->execute("UPDATE POPAccounts SET pop_port = 995, pop_security = 3");
             db->execute("UPDATE Profile SET smtp_port = 587, smtp_tls = 2 WHERE ProfileName = \"Weekly\"");
             // A column no schema of ours knows: still carried over with its values.
             db->execute("ALTER TABLE Sendora ADD COLUMN Owner TEXT(50)");
@@ -151,6 +153,8 @@ private Q_SLOTS:
         QCOMPARE(scalar(sdr, "SELECT [From] FROM Profile WHERE ProfileName = \"weekly\"").toString(),
                  QStringLiteral("news@example.org"));
         QCOMPARE(scalar(sdr, "SELECT Password FROM POPAccounts").toString(), QString(""));
+        QCOMPARE(scalar(sdr, "SELECT pop_port & \"/\" & pop_security FROM POPAccounts").toString(),
+                 QStringLiteral("995/3"));
         QCOMPARE(scalar(sdr, "SELECT smtp_port FROM Profile WHERE ProfileName = \"weekly\"").toInt(), 587);
         QCOMPARE(scalar(sdr, "SELECT smtp_tls FROM Profile WHERE ProfileName = \"weekly\"").toInt(), 2);
         QCOMPARE(scalar(sdr, "SELECT Owner FROM Sendora").toString(), QStringLiteral("Pat"));
