@@ -13,6 +13,10 @@ TransportFactory defaultFactory() {
 // CAPA and LIST replies are kept for the log; a server listing more than this is cut.
 constexpr qsizetype MaxListingBytes = 4 << 20;
 
+bool hasLineBreak(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
+}
+
 } // namespace
 
 PopClient::PopClient(QObject* parent) : QObject(parent), m_factory(defaultFactory()) {
@@ -210,8 +214,13 @@ void PopClient::handleStatus(const PopStatusLine& status) {
         return;
     case Cmd::User:
         report(status.ok ? PopUserOk : PopUserRefused);
-        if (status.ok && generation == m_generation)
-            send(Cmd::Pass, "PASS " + m_password.toUtf8(), QStringLiteral("PASS"));
+        if (!status.ok || generation != m_generation) return;
+        if (hasLineBreak(m_password)) {
+            m_errorText = tr("The password holds a line break; it was not sent.");
+            report(PopPasswordRefused);
+            return;
+        }
+        send(Cmd::Pass, "PASS " + m_password.toUtf8(), QStringLiteral("PASS"));
         return;
     case Cmd::Pass:
         report(status.ok ? PopPasswordOk : PopPasswordRefused);
@@ -377,6 +386,12 @@ void PopClient::sendUser() {
     if (!isEncrypted() && !m_transport->isLoopbackPeer() && !m_allowClearText) {
         failConnection(PopNotConnected,
                        tr("The server offers no encryption; the password is not sent in clear text."));
+        return;
+    }
+    // A line break would end the command early and send the rest as commands of its own.
+    if (hasLineBreak(m_userName)) {
+        m_errorText = tr("The user name holds a line break; it was not sent.");
+        report(PopUserRefused);
         return;
     }
     send(Cmd::User, "USER " + m_userName.toUtf8(), QStringLiteral("USER"));

@@ -72,6 +72,7 @@ class TestPopClient : public QObject {
 private Q_SLOTS:
     void login_data();
     void login();
+    void lineBreaksInCredentialsAreNotSent();
     void headerAndMessage();
     void droppedMidRetr();
     void stallEndsWithTimeout();
@@ -168,6 +169,21 @@ void TestPopClient::login() {
         QCOMPARE(rig.server.lastPort(), mode == TlsMode::ImplicitTls ? 995 : 110);
     } else if (!open) {
         QVERIFY(!rig.client.errorText().isEmpty());
+    }
+}
+
+void TestPopClient::lineBreaksInCredentialsAreNotSent() {
+    Rig user({"S: +OK ready"});
+    user.client.setUserName(QStringLiteral("alice\r\nDELE 1"));
+    user.login();
+    QCOMPARE(user.codes, (QList<int>{1, 25}));
+    Rig password({"S: +OK ready", "C: USER alice", "S: +OK"});
+    password.client.setPassword(QStringLiteral("pw\nDELE 1"));
+    password.login();
+    QCOMPARE(password.codes, (QList<int>{1, 24, 11}));
+    for (const Rig* r : {&user, &password}) {
+        QVERIFY(!r->server.clientBytes().contains("DELE"));
+        QVERIFY(!r->client.errorText().isEmpty());
     }
 }
 
