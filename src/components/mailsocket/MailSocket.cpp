@@ -48,8 +48,8 @@ void MailSocket::Connect() {
     m_lastData = QStringLiteral("CNCT");
 
     if (m_protocol == Protocol::Pop3) {
-        // The POP3 dialogue will live beside the SMTP one and share this connection code.
-        Q_EMIT Failure(FailNotSupported, tr("POP3 is not supported yet."));
+        // POP3 has its own client on the same transport (PopClient); this object speaks SMTP.
+        Q_EMIT Failure(FailNotSupported, tr("POP3 mailboxes are read with PopClient."));
         return;
     }
 

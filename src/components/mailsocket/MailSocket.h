@@ -1,5 +1,6 @@
 #pragma once
-// The mail socket: one object per server connection, SMTP now, POP3 later.
+// The mail socket: one object per SMTP server connection. The POP3 side is PopClient, on the
+// same transport.
 //
 // The caller sets the properties, calls Connect and answers the events, in the names the
 // rest of the application was written against. Inside it is an event-driven client: it
