@@ -77,8 +77,12 @@ bool validName(const QString& name) {
 
 QByteArray categoryFileText(const PhraseCategory& c) {
     QByteArray out = boolField(c.selected) + "\r\n";
-    for (const SubjectPhrase& p : c.phrases)
-        out += '"' + storable(p.text).toUtf8() + "\"," + boolField(p.selected) + "\r\n";
+    for (const SubjectPhrase& p : c.phrases) {
+        const QString text = storable(p.text);
+        // The end record's text would end the list early when read back.
+        if (text.isEmpty() || text == kEnd) continue;
+        out += '"' + text.toUtf8() + "\"," + boolField(p.selected) + "\r\n";
+    }
     out += '"' + kEnd.toUtf8() + "\"," + boolField(false) + "\r\n";
     return out;
 }
