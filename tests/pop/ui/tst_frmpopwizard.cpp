@@ -69,6 +69,8 @@ private Q_SLOTS:
     void exitQuestion();
     void returnedMailRunUpdatesList();
     void importRunKeepsNewList();
+    void subscriptionRunAddsToList();
+    void cancelAndExitDuringARun();
 };
 
 void TestFrmPopWizard::pagesPerMode_data() {
@@ -361,6 +363,90 @@ void TestFrmPopWizard::importRunKeepsNewList() {
     QVERIFY(!shown.isEmpty());
     QCOMPARE(addressesIn(shown), (QStringList{"ann@example.com", "bob@example.com"}));
     QCOMPARE(pop.messageCount(), 2); // "Delete Mail From Server" was off
+}
+
+// A mailbox of two messages and a wizard filled in for it up to the processing page.
+struct MailboxRun {
+    MailboxRun(TestApp& app, int mode, const std::function<void(Wizard&)>& choices = {}) : z(app, mode) {
+        ok = DovecotPop::available() && pop.start();
+        pop.addMessage("From: Ann Smith <ann@example.com>\nSubject: please subscribe me\n\nHi.\n");
+        pop.addMessage("From: bob@example.com\nSubject: subscribed newsletter\n\nHi.\n");
+        z.login(pop.userName());
+        z.type("txtPassword", pop.password());
+        z.type("txtPort", QString::number(pop.port()));
+        if (choices) choices(z);
+        for (int i = 0; i < 5 && z.w.page() < 6; ++i)
+            z.w.next();
+    }
+    DovecotPop pop;
+    Wizard z;
+    bool ok = false;
+};
+
+void TestFrmPopWizard::subscriptionRunAddsToList() {
+    if (!DovecotPop::available()) {
+        if (DovecotPop::mustExist()) QFAIL("dovecot is not installed");
+        QSKIP("dovecot is not installed");
+    }
+    TestApp app;
+    app.start();
+    const QString customers = makeList(app, QStringLiteral("Customers"), {QStringLiteral("old@example.com")});
+    pop::SearchFiles(*app.ctx).createCategory(QStringLiteral("Requests"));
+    pop::SearchFiles(*app.ctx).addPhrase(QStringLiteral("Requests"), QStringLiteral("subscribe"));
+    MailboxRun run(app, 2, [](Wizard& z) {
+        z.w.next();
+        z.w.next(); // page 3: the stored phrase is checked
+        z.w.next();
+        z.w.next();
+        z.get<QListWidget>("lstLists")->item(0)->setCheckState(Qt::Checked);
+    });
+    QVERIFY2(run.ok, qPrintable(run.pop.log()));
+    QCOMPARE(run.z.w.page(), 6);
+    QList<QStringList> summary;
+    QString heading;
+    run.z.w.showSummary = [&](const QString& h, const QList<QStringList>& rows) {
+        heading = h;
+        summary = rows;
+    };
+    run.z.click("cmdStart");
+    QTRY_VERIFY_WITH_TIMEOUT(!run.z.w.running(), 20000);
+    run.z.click("cmdFinish");
+    // "subscribed" holds the phrase only as part of a longer word.
+    QCOMPARE(heading, QStringLiteral("Subscription Manager Summary"));
+    QCOMPARE(summary, (QList<QStringList>{{"List Name", "Added", "Removed"}, {"Customers", "1", "0"}}));
+    QCOMPARE(addressesIn(customers), (QStringList{"ann@example.com", "old@example.com"}));
+}
+
+void TestFrmPopWizard::cancelAndExitDuringARun() {
+    if (!DovecotPop::available()) {
+        if (DovecotPop::mustExist()) QFAIL("dovecot is not installed");
+        QSKIP("dovecot is not installed");
+    }
+    TestApp app;
+    app.start();
+    {
+        MailboxRun run(app, 3);
+        QVERIFY2(run.ok, qPrintable(run.pop.log()));
+        run.z.click("cmdStart");
+        QVERIFY(run.z.get<QPushButton>("cmdCancel")->isEnabled());
+        QVERIFY(!run.z.get<QPushButton>("cmdBack")->isEnabled());
+        run.z.click("cmdCancel");
+        QTRY_VERIFY_WITH_TIMEOUT(!run.z.w.running(), 20000);
+        QCOMPARE(run.z.get<QLabel>("lblStatus")->text(),
+                 QStringLiteral("Message Processing Has Been Stopped"));
+        QVERIFY(!run.z.get<QPushButton>("cmdCancel")->isEnabled());
+        QVERIFY(run.z.get<QPushButton>("cmdFinish")->isEnabled());
+    }
+    // Exit while running: the run is stopped and the wizard closes once it has quit.
+    MailboxRun run(app, 3);
+    QVERIFY2(run.ok, qPrintable(run.pop.log()));
+    run.z.click("cmdStart");
+    app.ui.answers = {Answer::Yes};
+    run.z.click("cmdExit");
+    QTRY_VERIFY_WITH_TIMEOUT(!run.z.w.running(), 20000);
+    QVERIFY(!run.z.w.isVisible());
+    QCOMPARE(run.z.w.result(), int(QDialog::Rejected));
+    QCOMPARE(run.pop.messageCount(), 2);
 }
 
 QTEST_MAIN(TestFrmPopWizard)
