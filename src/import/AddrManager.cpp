@@ -103,6 +103,7 @@ void AddrManager::nextFile() {
 
 void AddrManager::fileDone(int count) {
     m_found += count;
+    m_list.Commit(); // the counters show what is stored
     Q_EMIT progress(m_scan->linesRead(), m_list.rowsStored(), m_scan->bytesRead(), m_scan->fileSize());
     if (count == 0 && !m_stop) {
         const QString name = m_sources.Item(m_next - 1)->fileName.trimmed();

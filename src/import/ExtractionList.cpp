@@ -6,6 +6,11 @@
 #include "core/ListActions.h"
 
 #include <QFile>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <sqlite3.h>
+#include <thread>
 
 namespace sendora {
 
@@ -36,20 +41,144 @@ ExtractionList::~ExtractionList() {
     Close();
 }
 
+// Owns the list's connection while it is open and stores the batches handed to it.
+class ExtractionList::Writer {
+public:
+    static constexpr size_t kQueuedBatches = 8;
+
+    Writer(std::unique_ptr<jet::Database> db, std::unique_ptr<jet::Statement> insert,
+           std::atomic<qint64>& rows)
+        : m_db(std::move(db)), m_insert(std::move(insert)), m_rows(rows) {
+        m_thread = std::thread([this] { run(); });
+    }
+
+    // Waits while the queue is full: the writer empties it at its own pace.
+    void push(std::vector<Row>&& batch) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < kQueuedBatches; });
+        m_queue.push_back(std::move(batch));
+        m_changed.notify_all();
+    }
+    // Everything handed over is stored and committed when this returns.
+    void commit() {
+        std::unique_lock lock(m_mutex);
+        m_commitWanted = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_commitWanted; });
+    }
+    // Stores what is left, commits and closes; the failure, if any.
+    std::pair<QString, int> finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closing = true;
+            m_changed.notify_all();
+        }
+        m_thread.join();
+        try {
+            m_insert.reset();
+            if (m_errorNumber == 0) m_db->commit();
+            m_db->close();
+        } catch (const jet::Error& e) {
+            if (m_errorNumber == 0) return {e.description(), e.number()};
+        } catch (const std::exception& e) {
+            if (m_errorNumber == 0) return {QString::fromLocal8Bit(e.what()), jet::ErrGeneric};
+        }
+        return {m_error, m_errorNumber};
+    }
+
+private:
+    void run() {
+        int pending = 0;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing || m_commitWanted; });
+            if (!m_queue.empty()) {
+                std::vector<Row> batch = std::move(m_queue.front());
+                m_queue.pop_front();
+                m_changed.notify_all();
+                lock.unlock();
+                for (const Row& row : batch)
+                    if (store(row) && ++pending >= kRowsPerTransaction) pending = commitNow() ? 0 : pending;
+                lock.lock();
+                continue;
+            }
+            if (m_commitWanted) {
+                lock.unlock();
+                if (pending > 0 && commitNow()) pending = 0;
+                lock.lock();
+                m_commitWanted = false;
+                m_changed.notify_all();
+                continue;
+            }
+            return; // closing with nothing left
+        }
+    }
+    bool store(const Row& row) {
+        if (m_errorNumber != 0) return false;
+        try {
+            m_insert->bind(1, row.address);
+            m_insert->bind(2, row.firstName);
+            m_insert->bind(3, row.lastName);
+            m_insert->bind(4, row.keyword1);
+            m_insert->bind(5, row.keyword2);
+            m_insert->bind(6, row.date);
+            m_insert->bind(7, QStringLiteral(""));
+            m_rows += m_insert->execute();
+            return true;
+        } catch (const jet::Error& e) {
+            if (e.number() != jet::ErrDuplicateKey) failed(e.description(), e.number());
+        } catch (const std::exception& e) {
+            failed(QString::fromLocal8Bit(e.what()), jet::ErrGeneric);
+        }
+        return false;
+    }
+    bool commitNow() {
+        if (m_errorNumber != 0) return false;
+        try {
+            m_db->commit();
+            m_db->beginTransaction();
+            return true;
+        } catch (const jet::Error& e) {
+            failed(e.description(), e.number());
+        } catch (const std::exception& e) {
+            failed(QString::fromLocal8Bit(e.what()), jet::ErrGeneric);
+        }
+        return false;
+    }
+    // What was committed stays; nothing more is stored.
+    void failed(const QString& description, int number) {
+        m_error = description;
+        m_errorNumber = number;
+    }
+
+    std::unique_ptr<jet::Database> m_db;
+    std::unique_ptr<jet::Statement> m_insert;
+    std::atomic<qint64>& m_rows;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<Row>> m_queue;
+    bool m_commitWanted = false;
+    bool m_closing = false;
+    QString m_error; // written and read by the writer, read by finish() after the join
+    int m_errorNumber = 0;
+};
+
 void ExtractionList::setKeywords(const QString& keyword1, const QString& keyword2) {
     m_keyword1 = cell(keyword1);
     m_keyword2 = cell(keyword2);
 }
 
-void ExtractionList::fail(const std::exception& e) {
+void ExtractionList::logFailure(const QString& description, int number) {
     // Logged once; the scan goes on counting, and what was committed stays.
-    if (!m_failed) LogError(m_ctx, QStringLiteral("AddToTempList in EmailParser"), errorInfo(e), false);
+    if (!m_failed)
+        LogError(m_ctx, QStringLiteral("AddToTempList in EmailParser"), ErrorInfo{number, description},
+                 false);
     m_failed = true;
-    m_insert.reset();
-    m_db.reset();
 }
 
 bool ExtractionList::open(bool fresh) {
+    std::unique_ptr<jet::Database> db;
     try {
         if (fresh || m_path.isEmpty()) {
             m_path = NewTempListPath(m_ctx);
@@ -57,84 +186,74 @@ bool ExtractionList::open(bool fresh) {
             m_failed = false;
             m_recent.clear();
             jet::removeDatabase(m_path);
-            m_db = jet::Database::create(m_path, jet::Database::Durability::Scratch);
-            m_db->execute(QStringLiteral("CREATE TABLE AddressList (EAddress TEXT(255) NOT NULL, FirstName "
-                                         "TEXT(255), LastName TEXT(255), "
-                                         "Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), Keyword1 "
-                                         "TEXT(255), Keyword2 TEXT(255));"));
+            db = jet::Database::create(m_path, jet::Database::Durability::Scratch);
+            db->execute(
+                QStringLiteral("CREATE TABLE AddressList (EAddress TEXT(255) NOT NULL, FirstName TEXT(255), "
+                               "LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), "
+                               "Keyword1 TEXT(255), Keyword2 TEXT(255));"));
             for (const char* column :
                  {"FirstName", "LastName", "Title", "Sent", "Date", "Keyword1", "Keyword2"})
-                m_db->setAllowZeroLength(QStringLiteral("AddressList"), QLatin1String(column), true);
-            m_db->execute(
+                db->setAllowZeroLength(QStringLiteral("AddressList"), QLatin1String(column), true);
+            db->execute(
                 QStringLiteral("ALTER TABLE AddressList ADD CONSTRAINT MyPrKey PRIMARY KEY (EAddress);"));
         } else if (!m_failed) {
-            m_db = jet::Database::open(m_path);
+            db = jet::Database::open(m_path);
         } else {
             return false;
         }
-        m_insert = m_db->prepareStatement(
+        // Addresses arrive in no order: a cache that holds the key's pages keeps inserts off the disk.
+        sqlite3_exec(db->handle(), "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
+        auto insert = db->prepareStatement(
             QStringLiteral(
                 "INSERT INTO AddressList (EAddress, FirstName, LastName, Keyword1, Keyword2, [Date], "
                 "SENT) VALUES (%1, %2, %3, %4, %5, %6, %7)")
                 .arg(jet::param(1), jet::param(2), jet::param(3), jet::param(4), jet::param(5), jet::param(6),
                      jet::param(7)));
-        m_db->beginTransaction();
-        m_pending = 0;
+        db->beginTransaction();
+        m_writer = std::make_unique<Writer>(std::move(db), std::move(insert), m_rows);
         return true;
+    } catch (const jet::Error& e) {
+        logFailure(e.description(), e.number());
     } catch (const std::exception& e) {
-        fail(e);
-        return false;
+        logFailure(QString::fromLocal8Bit(e.what()), jet::ErrGeneric);
     }
+    return false;
 }
 
 void ExtractionList::storeAddress(const QString& address, const QString& firstName, const QString& lastName,
                                   bool openList) {
     if (openList) Close();
-    if (!m_db && !open(openList)) return;
+    if (!m_writer && !open(openList)) return;
     if (address.size() > kMaxValueLength) return;
-    // Mail repeats the same few addresses; those already stored skip the database.
+    // Mail repeats the same few addresses; those already offered skip the database.
     QString key = asciiLower(address);
     if (m_recent.contains(key)) return;
     if (m_recent.size() >= kRecentLimit) m_recent.clear();
     m_recent.insert(std::move(key));
-    try {
-        m_insert->bind(1, address);
-        m_insert->bind(2, cell(firstName));
-        m_insert->bind(3, cell(lastName));
-        m_insert->bind(4, m_keyword1);
-        m_insert->bind(5, m_keyword2);
-        m_insert->bind(6, m_date.isNull() ? cell({}) : m_date);
-        m_insert->bind(7, QStringLiteral(""));
-        m_rows += m_insert->execute();
-        if (++m_pending >= kRowsPerTransaction) Commit();
-    } catch (const jet::Error& e) {
-        if (e.number() != jet::ErrDuplicateKey) fail(e);
-    } catch (const std::exception& e) {
-        fail(e);
-    }
+    m_batch.push_back({address, cell(firstName), cell(lastName), m_keyword1, m_keyword2,
+                       m_date.isNull() ? cell({}) : m_date});
+    if (m_batch.size() >= kBatchRows) handOver();
+}
+
+void ExtractionList::handOver() {
+    if (m_batch.empty() || !m_writer) return;
+    m_writer->push(std::move(m_batch));
+    m_batch = {};
+    m_batch.reserve(kBatchRows);
 }
 
 void ExtractionList::Commit() {
-    if (!m_db) return;
-    try {
-        m_db->commit();
-        m_db->beginTransaction();
-        m_pending = 0;
-    } catch (const std::exception& e) {
-        fail(e);
-    }
+    if (!m_writer) return;
+    handOver();
+    m_writer->commit();
 }
 
 void ExtractionList::Close() {
-    if (!m_db) return;
-    try {
-        m_insert.reset();
-        m_db->commit();
-        m_db->close();
-    } catch (const std::exception& e) {
-        fail(e);
-    }
-    m_db.reset();
+    if (!m_writer) return;
+    handOver();
+    const auto [description, number] = m_writer->finish();
+    m_writer.reset();
+    if (number != 0) logFailure(description, number);
 }
 
 } // namespace sendora

@@ -2,13 +2,17 @@
 // The temporary extraction list: every address a scan finds becomes a row of AddressList in a
 // temp/NewMailingList<n>.mdb file. Rows go in through one prepared statement inside transactions
 // of at most kRowsPerTransaction rows, committed at that size, on Commit and on Close, so a build
-// that is interrupted keeps everything it stored.
+// that is interrupted keeps everything it stored. The inserts run on a writer thread of their own
+// while the scan reads on: batches of rows are handed over through a short queue, and Commit and
+// Close wait until the writer has stored everything handed to it.
 
 #include "import/EmailParser.h"
 
 #include <QSet>
 #include <QString>
+#include <atomic>
 #include <memory>
+#include <vector>
 
 namespace jet {
 class Database;
@@ -24,6 +28,7 @@ public:
     static constexpr int kRowsPerTransaction = 5000;
     static constexpr int kMaxValueLength = 254;
     static constexpr qsizetype kRecentLimit = 65536;
+    static constexpr size_t kBatchRows = 512;
 
     explicit ExtractionList(AppContext& ctx);
     ~ExtractionList() override;
@@ -41,21 +46,27 @@ public:
     void Close();
 
     QString path() const { return m_path; }
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_writer != nullptr; }
+    // Rows the list took (the writer may still be storing the last batch handed to it).
     qint64 rowsStored() const { return m_rows; }
+
+    struct Row {
+        QString address, firstName, lastName, keyword1, keyword2, date;
+    };
+    class Writer;
 
 private:
     bool open(bool fresh);
-    void fail(const std::exception& e);
+    void handOver();
+    void logFailure(const QString& description, int number);
 
     AppContext& m_ctx;
-    std::unique_ptr<jet::Database> m_db;
-    std::unique_ptr<jet::Statement> m_insert;
+    std::unique_ptr<Writer> m_writer;
+    std::vector<Row> m_batch;
     QString m_path;
     QString m_keyword1, m_keyword2, m_date;
     QSet<QString> m_recent; // addresses offered lately, letter case folded as the key compares
-    qint64 m_rows = 0;
-    int m_pending = 0;
+    std::atomic<qint64> m_rows = 0;
     bool m_failed = false;
 };
 
