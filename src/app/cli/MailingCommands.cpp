@@ -3,6 +3,7 @@
 #include "ParserCommands.h"
 #include "core/AppContext.h"
 #include "core/SystemDatabase.h"
+#include "mailing/CMailingManager.h"
 #include "mailing/SendMDBList.h"
 #include "mailing/compose/ListMessageSource.h"
 #include "mailing/relay/RelaySend.h"
@@ -45,6 +46,56 @@ void drawProgress(QTextStream& err, qint64 done, qint64 total, qint64 passed, qi
 }
 
 constexpr int kStopGraceMs = 10000;
+
+// The direct-send path of send: ids assigned, the mailers run to their end (or to a stop on
+// SIGTERM/SIGINT), the figures stored.
+int runDirectSend(AppContext& ctx, const MailingRow& row, QTextStream& err) {
+    CMailingManager manager(ctx);
+    int stopSignal = 0;
+    bool over = false;
+    QObject::connect(&manager, &CMailingManager::status, [&](const QString& text) { err << text << '\n'; });
+    QObject::connect(&manager, &CMailingManager::failure, [&](int mailer, qint64 id, const QString& text) {
+        err << "\nDescription: " << escapedForTerminal(text) << "\nMailer#:     " << mailer
+            << "\nAddress ID:  " << id << '\n';
+    });
+    auto progress = [&] {
+        drawProgress(err, manager.sentCount() + manager.failedCount(), manager.addressCount(),
+                     manager.sentCount(), manager.failedCount());
+    };
+    QObject::connect(&manager, &CMailingManager::sentChanged, progress);
+    QObject::connect(&manager, &CMailingManager::failedChanged, progress);
+    QObject::connect(&manager, &CMailingManager::initFinished, [&](bool ok) {
+        if (ok && !stopSignal && manager.start(manager.addressCount(), manager.options().concurrent_mailers))
+            return;
+        over = true;
+        qApp->quit();
+    });
+    QObject::connect(&manager, &CMailingManager::mailingEnded, [&](bool) {
+        err << "\n  Sent: " << manager.sentCount() << "\n  Failed: " << manager.failedCount() << '\n';
+        over = true;
+        qApp->quit();
+    });
+    StopSignals stopSignals;
+    if (stopSignals.isOpen())
+        QObject::connect(&stopSignals, &StopSignals::received, [&](int sig) {
+            if (stopSignal) return;
+            stopSignal = sig;
+            err << "\nsendora-cli: stopping; the messages in flight are finished first\n";
+            err.flush();
+            if (manager.getState() == CMailingManager::State::Initialising)
+                manager.cancelInit();
+            else
+                manager.stopMailing();
+        });
+    manager.init(row.id);
+    if (!over) QCoreApplication::exec();
+    if (manager.storageFailed()) {
+        err << "sendora-cli: " << manager.failureText() << '\n';
+        return kExitStorage;
+    }
+    if (stopSignal) return 128 + stopSignal;
+    return manager.completed() ? kExitCompleted : kExitAborted;
+}
 
 } // namespace
 
@@ -169,6 +220,10 @@ int runSend(AppContext& ctx, const QStringList& args, QTextStream& err) {
     if (!openExistingFolder(ctx, err)) return kExitUsage;
     const auto row = mailingArgument(ctx, id, err);
     if (!row) return kExitUsage;
+
+    MailEvent options;
+    GetMEPFromDB(ctx, options, row->profile);
+    if (options.direct_send) return runDirectSend(ctx, *row, err);
 
     RelaySend mailing(ctx, *row);
     mailing.timeoutRetries = timeoutRetries;

@@ -8,6 +8,7 @@
 #include "ParserCommands.h"
 #include "PopCommands.h"
 #include "ScanCommands.h"
+#include "UndeliverableCommands.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/TerminalUserInterface.h"
@@ -106,7 +107,8 @@ int main(int argc, char** argv) {
     }
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
         (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage
-                                          << sendora::cli::kMessageUsage << sendora::cli::kPopUsage;
+                                          << sendora::cli::kMessageUsage << sendora::cli::kPopUsage
+                                          << sendora::cli::kUndeliverableUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -145,6 +147,13 @@ int main(int argc, char** argv) {
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
         return sendora::cli::runPop(ctx, o.args, in, out, err);
+    }
+    if (o.command == QLatin1String("undeliverable")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runUndeliverable(ctx, o.args, out, err);
     }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);
