@@ -29,7 +29,7 @@ EmailSrcFileObj* AddrManager::GetTypeAndOptions(const QString& fileName, const Q
 
 EmailSrcFileObj* AddrManager::SelectSourceFile(const QString& fileType) {
     const std::optional<QString> file =
-        m_ctx.ui->openFileName(QStringLiteral("Select source file for addresses"), m_ctx.paths.app,
+        m_ctx.ui->openFileName(QStringLiteral("Select source file for addresses"), m_ctx.paths.mailboxes,
                                {{QStringLiteral("All Files "), "*.*"}});
     if (!file || file->isEmpty()) return nullptr;
     return GetTypeAndOptions(*file, fileType);

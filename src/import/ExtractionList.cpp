@@ -75,8 +75,9 @@ public:
         }
         m_thread.join();
         try {
+            // After a failed insert the rows before it are still worth keeping.
             m_insert.reset();
-            if (m_errorNumber == 0) m_db->commit();
+            m_db->commit();
             m_db->close();
         } catch (const jet::Error& e) {
             if (m_errorNumber == 0) return {e.description(), e.number()};

@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "import/AddrManager.h"
 #include "import/EmailFileScan.h"
+#include "import/ExtractionList.h"
 #include "import/FileObject.h"
 #include "support/TestApp.h"
 
@@ -95,6 +96,7 @@ private Q_SLOTS:
     void interruptKeepsRows();
     void longLineAndBinary();
     void emptyAndFruitlessFiles();
+    void storeFailureIsLoggedAndKeepsCommittedRows();
     void lineReader();
 };
 
@@ -283,6 +285,30 @@ void TestMailboxScan::emptyAndFruitlessFiles() {
     QVERIFY(!s.manager.GetTypeAndOptions(none, "Text"));
     QCOMPARE(s.ui.messageTexts().last(),
              QString("You have already selected this file. Please select another."));
+}
+
+void TestMailboxScan::storeFailureIsLoggedAndKeepsCommittedRows() {
+    Scan s;
+    QByteArray data;
+    for (int i = 0; i < 3 * ExtractionList::kRowsPerTransaction; ++i)
+        data += "u" + QByteArray::number(i) + "@example.com\n";
+    s.add(s.write("many.txt", data), "Text");
+    // The disk fills up after the first transaction.
+    std::atomic<int> writes = 0;
+    jet::setWriteFaultForTesting([&](const QString& file) {
+        return file.contains("NewMailingList") && ++writes > ExtractionList::kRowsPerTransaction + 10 ? 13
+                                                                                                      : 0;
+    });
+    const QString file = s.build();
+    jet::setWriteFaultForTesting({});
+    const qint64 kept = rows(file).size();
+    QVERIFY2(kept >= ExtractionList::kRowsPerTransaction - 50 &&
+                 kept <= ExtractionList::kRowsPerTransaction + 10,
+             qPrintable(QString::number(kept)));
+    QFile log(s.ctx->paths.errorLog());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("AddToTempList in EmailParser"), 1);
+    QCOMPARE(s.ui.messageTexts(), QStringList());
 }
 
 void TestMailboxScan::lineReader() {
