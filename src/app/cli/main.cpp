@@ -9,6 +9,7 @@
 #include "PopCommands.h"
 #include "ScanCommands.h"
 #include "UndeliverableCommands.h"
+#include "VerifyCommands.h"
 #include "core/AppContext.h"
 #include "core/Startup.h"
 #include "core/TerminalUserInterface.h"
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
         (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage
                                           << sendora::cli::kMessageUsage << sendora::cli::kPopUsage
-                                          << sendora::cli::kUndeliverableUsage;
+                                          << sendora::cli::kUndeliverableUsage << sendora::cli::kVerifyUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -154,6 +155,13 @@ int main(int argc, char** argv) {
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
         return sendora::cli::runUndeliverable(ctx, o.args, out, err);
+    }
+    if (o.command == QLatin1String("verify")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runVerify(ctx, o.args, out, err);
     }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);

@@ -15,6 +15,7 @@
 #include "screens/ui/Icons.h"
 #include "screens/ui/MdiMain.h"
 #include "screens/ui/frmSDCentral.h"
+#include "verify/ui/frmVerifyLIst.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -73,6 +74,10 @@ int main(int argc, char** argv) {
     window.setCommandHandler(sendora::CommandId::ToolsSubscriptionManager, popWizard(2));
     window.setCommandHandler(sendora::CommandId::ImportPOPAccount, popWizard(3));
     window.provideFeatures(unsigned(sendora::Feature::PopTools));
+    window.setCommandHandler(sendora::CommandId::ToolsVerifyList, [&ctx, &window] {
+        sendora::frmVerifyLIst::LoadVERIFYWizard(ctx, sendora::frmVerifyLIst::kListVerification, &window);
+    });
+    window.provideFeatures(unsigned(sendora::Feature::Verification));
     ctx.host = &window;
     ui.setParent(&window);
 
