@@ -8,6 +8,7 @@
 #include "ParserCommands.h"
 #include "PopCommands.h"
 #include "ScanCommands.h"
+#include "ScheduleCommands.h"
 #include "UndeliverableCommands.h"
 #include "VerifyCommands.h"
 #include "core/AppContext.h"
@@ -107,9 +108,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (o.command.isEmpty() || o.command == QLatin1String("--help")) {
-        (o.command.isEmpty() ? err : out) << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage
-                                          << sendora::cli::kMessageUsage << sendora::cli::kPopUsage
-                                          << sendora::cli::kUndeliverableUsage << sendora::cli::kVerifyUsage;
+        (o.command.isEmpty() ? err : out)
+            << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage << sendora::cli::kMessageUsage
+            << sendora::cli::kPopUsage << sendora::cli::kUndeliverableUsage << sendora::cli::kVerifyUsage
+            << sendora::cli::kScheduleUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -162,6 +164,15 @@ int main(int argc, char** argv) {
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
         return sendora::cli::runVerify(ctx, o.args, out, err);
+    }
+    if (o.command == QLatin1String("run-scheduled") || o.command == QLatin1String("scheduler")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return o.command == QLatin1String("scheduler")
+                   ? sendora::cli::runSchedulerCommand(ctx, o.args, out, err)
+                   : sendora::cli::runScheduled(ctx, o.args, err);
     }
     if (o.command == QLatin1String("check-address")) return sendora::cli::runCheckAddress(o.args, out);
     if (o.command == QLatin1String("extract")) return sendora::cli::runExtract(o.args, in, out, err);
