@@ -155,6 +155,8 @@ void EmailFileScan::turn() {
     QByteArrayView line;
     for (int n = 0;; ++n) {
         if (*m_stop) break;
+        // A whole-file search needs only the lines with an "@".
+        if (m_wholeFile && !m_file.skipToLineWith('@')) break;
         if (!m_file.readLineBytes(line)) break;
         scanLine(line);
         if ((n & 255) == 255 && clock.elapsed() >= kTurnMilliseconds) {

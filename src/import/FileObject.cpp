@@ -60,16 +60,85 @@ bool FileObject::fill() {
     return got > 0;
 }
 
+namespace {
+
+// Bytes equal to `c` in [p, e), eight at a time.
+qsizetype countByte(const char* p, const char* e, char c) {
+    constexpr quint64 kLow7 = 0x7f7f7f7f7f7f7f7full;
+    const quint64 pattern = 0x0101010101010101ull * static_cast<unsigned char>(c);
+    qsizetype n = 0;
+    for (; e - p >= 8; p += 8) {
+        quint64 x;
+        std::memcpy(&x, p, 8);
+        const quint64 t = x ^ pattern; // zero bytes where x has c
+        n += __builtin_popcountll(~(((t & kLow7) + kLow7) | t | kLow7));
+    }
+    for (; p < e; ++p)
+        n += *p == c;
+    return n;
+}
+
+// The last CR or LF in [p, e), or null.
+const char* lastLineEnd(const char* p, const char* e) {
+    const auto* lf = static_cast<const char*>(memrchr(p, '\n', size_t(e - p)));
+    const auto* cr = static_cast<const char*>(memrchr(lf ? lf + 1 : p, '\r', size_t(e - (lf ? lf + 1 : p))));
+    return cr ? cr : lf;
+}
+
+} // namespace
+
+void FileObject::skipLfAfterCr() {
+    if (!m_skipLf || m_pos >= m_buffer.size()) return;
+    if (m_buffer[m_pos] == '\n') {
+        ++m_pos;
+        ++m_bytesRead;
+        if (m_nextLf >= 0 && m_nextLf < m_pos) m_nextLf = -1;
+    }
+    m_skipLf = false;
+}
+
+void FileObject::passLines(qsizetype from, qsizetype to) {
+    const char* p = m_buffer.constData() + from;
+    const char* e = m_buffer.constData() + to;
+    // CR LF is one line end, and a CR alone is one.
+    qsizetype lines = countByte(p, e, '\n');
+    if (std::memchr(p, '\r', size_t(e - p)))
+        for (const char* q = p; q < e; ++q)
+            lines += *q == '\r' && (q + 1 >= e || q[1] != '\n');
+    m_linesRead += lines;
+    m_bytesRead += to - from;
+    m_pos = to;
+    // A CR that ends the buffer may have its LF in the next read.
+    m_skipLf = to > from && to == m_buffer.size() && m_buffer[to - 1] == '\r';
+}
+
+bool FileObject::skipToLineWith(char c) {
+    for (;;) {
+        skipLfAfterCr();
+        const char* base = m_buffer.constData();
+        const qsizetype n = m_buffer.size();
+        const auto* hit =
+            m_pos < n ? static_cast<const char*>(std::memchr(base + m_pos, c, size_t(n - m_pos))) : nullptr;
+        const char* end = hit ? hit : base + n;
+        if (const char* last = m_pos < n ? lastLineEnd(base + m_pos, end) : nullptr)
+            passLines(m_pos, last - base + 1);
+        if (hit) return true;
+        if (m_atEnd || n - m_pos >= kMaxLineBytes) {
+            // The file's last line, or a piece of a line too long to hold.
+            if (m_pos >= n) return false;
+            const qsizetype piece = std::min(n - m_pos, kMaxLineBytes);
+            ++m_linesRead;
+            m_bytesRead += piece;
+            m_pos += piece;
+            continue;
+        }
+        fill();
+    }
+}
+
 bool FileObject::readLineBytes(QByteArrayView& line) {
     for (;;) {
-        if (m_skipLf && m_pos < m_buffer.size()) {
-            if (m_buffer[m_pos] == '\n') {
-                ++m_pos;
-                ++m_bytesRead;
-                if (m_nextLf >= 0 && m_nextLf < m_pos) m_nextLf = -1;
-            }
-            m_skipLf = false;
-        }
+        skipLfAfterCr();
         const char* base = m_buffer.constData();
         const qsizetype n = m_buffer.size();
         if (m_nextLf < m_pos) {

@@ -46,6 +46,10 @@ public:
     // it) or at a lone LF. False at the end or after a failed read. The view lives until the next
     // call.
     bool readLineBytes(QByteArrayView& line);
+    // Passes over the lines without `c`, counting them as read, up to the start of the next line
+    // that holds it; false when the file ends first. Most lines of mail hold no "@": they are
+    // counted in bulk instead of being handed out one by one.
+    bool skipToLineWith(char c);
     // The next line as text (UTF-8, or Latin-1 when it is not UTF-8); "##EOF##" at the end.
     QString Readline();
     QString ReadLine_old() { return Readline(); }
@@ -77,6 +81,9 @@ public:
 
 private:
     bool fill();
+    void skipLfAfterCr();
+    // Counts the lines that end in [from, to) (the range ends with a line end) as read.
+    void passLines(qsizetype from, qsizetype to);
 
     QFile m_file;
     QString m_name;

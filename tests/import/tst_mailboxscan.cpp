@@ -333,10 +333,24 @@ void TestMailboxScan::lineReader() {
     f.write(data);
     f.close();
     QVERIFY(reader.OpenFile(f.fileName()));
+    reader.setSegmentSize(65536); // the CR ends the first read
     QCOMPARE(reader.Readline().size(), 65535);
     QCOMPARE(reader.Readline(), QString("Jos\u00e9"));
     QCOMPARE(reader.Readline(), QString("M\u00fcller"));
     QCOMPARE(reader.Readline(), kFileEof);
+    // Lines without "@" are passed over and counted as read, whatever ends them.
+    data = QByteArray(65535, 'a') + "\r\nb\rc\n\n" + "d@x\re\r";
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
+    f.close();
+    QVERIFY(reader.OpenFile(f.fileName()));
+    reader.setSegmentSize(65536);
+    QVERIFY(reader.skipToLineWith('@'));
+    QCOMPARE(reader.LinesRead(), 4);
+    QCOMPARE(reader.Readline(), QString("d@x"));
+    QVERIFY(!reader.skipToLineWith('@'));
+    QCOMPARE(reader.LinesRead(), 6);
+    QCOMPARE(reader.BytesRead(), data.size());
     QVERIFY(!reader.OpenFile(app.path("missing.txt")));
 }
 
