@@ -1,6 +1,7 @@
 // sendora: the desktop program. Start-up runs with Qt message boxes and opens the main
 // window at the point where start-up needs it; the run ends when the main window closes.
 
+#include "authoring/ui/frmConfiguration.h"
 #include "authoring/ui/frmMessageEdit.h"
 #include "components/htmlcomposer/WebHtmlView.h"
 #include "core/AppContext.h"
@@ -78,6 +79,9 @@ int main(int argc, char** argv) {
         sendora::frmVerifyLIst::LoadVERIFYWizard(ctx, sendora::frmVerifyLIst::kListVerification, &window);
     });
     window.provideFeatures(unsigned(sendora::Feature::Verification));
+    window.setCommandHandler(sendora::CommandId::Options, [&ctx, &window] {
+        sendora::frmConfiguration::ShowOptions(ctx, sendora::frmConfiguration::SendSettings, &window);
+    });
     ctx.host = &window;
     ui.setParent(&window);
 

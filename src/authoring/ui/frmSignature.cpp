@@ -1,5 +1,6 @@
 #include "authoring/ui/frmSignature.h"
 
+#include "authoring/ui/frmConfiguration.h"
 #include "core/AppContext.h"
 
 #include <QDialogButtonBox>
@@ -89,10 +90,13 @@ frmSnippetChooser::frmSnippetChooser(AppContext& ctx, SnippetStore::Kind kind, Q
     insert->setObjectName(QStringLiteral("cmdInsert"));
     QPushButton* add = box->addButton(tr("&Add..."), QDialogButtonBox::ActionRole);
     add->setObjectName(QStringLiteral("cmdAdd"));
+    QPushButton* manage = box->addButton(tr("&Manage..."), QDialogButtonBox::ActionRole);
+    manage->setObjectName(QStringLiteral("cmdManage"));
     QPushButton* cancel = box->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     connect(insert, &QPushButton::clicked, this, &frmSnippetChooser::choose);
     connect(add, &QPushButton::clicked, this, &frmSnippetChooser::addEntry);
+    connect(manage, &QPushButton::clicked, this, &frmSnippetChooser::manageEntries);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &frmSnippetChooser::choose);
     connect(m_list, &QListWidget::currentRowChanged, this,
@@ -121,6 +125,16 @@ void frmSnippetChooser::addEntry() {
     else
         editor = std::make_unique<frmHumanClick>(m_ctx, QString(), this);
     if (editor->exec() == QDialog::Accepted) fill(editor->savedDescription());
+}
+
+void frmSnippetChooser::manageEntries() {
+    const QString current = m_list->currentItem() ? m_list->currentItem()->text() : QString();
+    frmConfiguration::ShowOptions(m_ctx,
+                                  m_store.kind() == SnippetStore::Kind::Signatures
+                                      ? frmConfiguration::Signature
+                                      : frmConfiguration::LivePerson,
+                                  this);
+    fill(current);
 }
 
 void frmSnippetChooser::choose() {

@@ -52,7 +52,8 @@ public:
                            QWidget* parent = nullptr);
 };
 
-// The entries of one store by description, "Insert", "Add..." (the editor above) and Cancel.
+// The entries of one store by description, "Insert", "Add..." (the editor above), "Manage..."
+// (the options dialog's page of the store) and Cancel.
 class frmSnippetChooser : public QDialog {
     Q_OBJECT
 public:
@@ -61,6 +62,8 @@ public:
     QListWidget* entries() const { return m_list; }
     // Opens the editor for a new entry; the list shows it selected afterwards.
     void addEntry();
+    // Opens the options dialog on this store's page; the list shows what it left.
+    void manageEntries();
     void choose();
     Snippet chosen() const { return m_chosen; }
 
