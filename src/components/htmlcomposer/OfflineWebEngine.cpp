@@ -63,9 +63,9 @@ bool OfflinePage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
         QDesktopServices::openUrl(url);
         return false;
     }
-    // Only the documents this program loads; no form posts, redirects or history moves.
-    return isMainFrame &&
-           (type == NavigationTypeTyped || type == NavigationTypeOther || type == NavigationTypeReload);
+    // Only the documents this program loads; no form posts, redirects, history moves or
+    // reloads (a reload would drop the user's edits).
+    return isMainFrame && (type == NavigationTypeTyped || type == NavigationTypeOther);
 }
 
 void OfflinePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,

@@ -23,7 +23,8 @@ WebHtmlView::WebHtmlView(QWidget* parent) : HtmlView(parent) {
     layout->addWidget(m_view);
     setFocusProxy(m_view);
     connect(m_page, &QWebEnginePage::loadFinished, this, [this] {
-        m_loading = false;
+        m_loading = m_page->isLoading(); // a newer page is on its way
+        if (m_loading) return;
         Q_EMIT loadFinished();
     });
 }
