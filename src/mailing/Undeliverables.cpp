@@ -40,6 +40,20 @@ const std::array<QString, 6>& CUndeliverables::labels() {
     return names;
 }
 
+QStringList CUndeliverables::listNames() {
+    QStringList names;
+    try {
+        auto db = jet::Database::open(m_ctx.paths.systemDatabase(), jet::Database::OpenMode::ReadOnly);
+        for (auto rs = db->openRecordset(QStringLiteral("SELECT listname FROM list")); !rs->eof();
+             rs->moveNext())
+            names << rs->value(0).toString();
+    } catch (const std::exception& e) {
+        m_failed = true;
+        LogError(m_ctx, QStringLiteral("listNames in CUndeliverables"), errorInfo(e), false);
+    }
+    return names;
+}
+
 QString CUndeliverables::getPathName() {
     try {
         auto db = jet::Database::open(m_ctx.paths.systemDatabase(), jet::Database::OpenMode::ReadOnly);

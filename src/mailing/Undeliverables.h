@@ -3,6 +3,7 @@
 // direct send wrote into their `error` column, and deletes the causes the user selected.
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 namespace sendora {
@@ -22,6 +23,8 @@ public:
     bool socketErrors = false;
     QString addressList;
 
+    // Names of every catalogued list (empty when none, or when the catalogue cannot be read).
+    QStringList listNames();
     // The list's ListPath from the catalogue; empty when the list is not catalogued.
     QString getPathName();
 

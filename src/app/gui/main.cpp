@@ -12,6 +12,7 @@
 #include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
 #include "lists/ui/frmSelectionBuilder.h"
+#include "mailing/ui/frmUndeliverable.h"
 #include "pop/ui/frmPOPWizard.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/MdiMain.h"
@@ -82,6 +83,11 @@ int main(int argc, char** argv) {
     window.setCommandHandler(sendora::CommandId::Options, [&ctx, &window] {
         sendora::frmConfiguration::ShowOptions(ctx, sendora::frmConfiguration::SendSettings, &window);
     });
+    window.setCommandHandler(sendora::CommandId::ToolsDirectSendFailures, [&ctx, &window] {
+        sendora::frmUndeliverable manager(ctx, &window);
+        manager.exec();
+    });
+    window.provideFeatures(unsigned(sendora::Feature::DirectSend));
     ctx.host = &window;
     ui.setParent(&window);
 

@@ -4,6 +4,7 @@
 #include "core/Catalogue.h"
 #include "core/Settings.h"
 #include "core/ui/OpenDeleteDialog.h"
+#include "mailing/ui/frmDirectSend.h"
 #include "mailing/ui/frmSendMail.h"
 #include "screens/MainWindowSettings.h"
 #include "screens/ui/Icons.h"
@@ -145,11 +146,6 @@ int twips(int t) {
 }
 
 } // namespace
-
-const QString frmSDCentral::kDirectSendUnavailable = QStringLiteral(
-    "These delivery options select direct send, which is not available in this version of Sendora.  "
-    "Nothing was sent.\r\n\r\nTo send this mailing now, turn off direct send in its delivery options "
-    "so that it goes through your relay server.");
 
 frmSDCentral::frmSDCentral(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx), m_core(ctx) {
     setObjectName(QStringLiteral("frmSDCentral"));
@@ -548,7 +544,13 @@ void frmSDCentral::StartMailing() {
     if (!m_pending) return;
     const MailingRow mailing = *m_pending;
     if (m_core.selectsDirectSend(mailing.profile)) {
-        m_ctx.ui->message(kDirectSendUnavailable, Buttons::OK, Icon::Information);
+        {
+            frmDirectSend screen(m_ctx, mailing, this);
+            connect(&screen, &frmDirectSend::mailingFinished, this,
+                    [this, id = mailing.id] { refreshRow(id, false); });
+            screen.exec();
+        }
+        refreshRow(mailing.id, true);
         return;
     }
     {

@@ -81,8 +81,6 @@ public:
     // The scheduler for a mailing id; empty until the scheduler exists.
     std::function<void(qint64)> openScheduler;
 
-    static const QString kDirectSendUnavailable;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 

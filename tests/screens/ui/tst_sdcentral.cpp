@@ -249,7 +249,13 @@ private Q_SLOTS:
         c.execute("DELETE FROM List WHERE ListName = \"Staff\"");
         c.centre->SendSendoraIfPossible(8);
         c.execute("UPDATE Profile SET direct_send = -1");
+        QString screen;
+        whenModal([&](QDialog* d) {
+            screen = d->objectName();
+            d->reject();
+        });
         c.centre->SendSendoraIfPossible(6);
+        QCOMPARE(screen, QStringLiteral("frmDirectSend"));
         QCOMPARE(
             c.app.ui.transcript(),
             (QStringList{
@@ -259,8 +265,7 @@ private Q_SLOTS:
                 msg("This mailing cannot be sent.  The 'Staff' mailing list has been deleted from "
                     "Sendora.  Please either re-create this list or create another mailing using a "
                     "valid list.",
-                    "exclamation"),
-                msg(frmSDCentral::kDirectSendUnavailable)}));
+                    "exclamation")}));
         QVERIFY(!QApplication::activeModalWidget());
     }
 
