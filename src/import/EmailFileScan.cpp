@@ -156,10 +156,13 @@ void EmailFileScan::turn() {
     for (int n = 0;; ++n) {
         if (*m_stop) break;
         // A whole-file search needs only the lines with an "@".
-        if (m_wholeFile && !m_file.skipToLineWith('@')) break;
-        if (!m_file.readLineBytes(line)) break;
-        scanLine(line);
-        if ((n & 255) == 255 && clock.elapsed() >= kTurnMilliseconds) {
+        const FileObject::Skip skip = m_wholeFile ? m_file.skipToLineWith('@') : FileObject::Skip::Found;
+        if (skip == FileObject::Skip::End) break;
+        if (skip == FileObject::Skip::Found) {
+            if (!m_file.readLineBytes(line)) break;
+            scanLine(line);
+        }
+        if (((n & 255) == 255 || skip == FileObject::Skip::Later) && clock.elapsed() >= kTurnMilliseconds) {
             Q_EMIT progress(m_file.BytesRead(), m_file.FileSize(), m_file.LinesRead());
             schedule();
             return;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <cstring>
+#include <utility>
 
 namespace sendora {
 
@@ -112,8 +113,8 @@ void FileObject::passLines(qsizetype from, qsizetype to) {
     m_skipLf = to > from && to == m_buffer.size() && m_buffer[to - 1] == '\r';
 }
 
-bool FileObject::skipToLineWith(char c) {
-    for (;;) {
+FileObject::Skip FileObject::skipToLineWith(char c) {
+    for (bool filled = false;;) {
         skipLfAfterCr();
         const char* base = m_buffer.constData();
         const qsizetype n = m_buffer.size();
@@ -122,16 +123,17 @@ bool FileObject::skipToLineWith(char c) {
         const char* end = hit ? hit : base + n;
         if (const char* last = m_pos < n ? lastLineEnd(base + m_pos, end) : nullptr)
             passLines(m_pos, last - base + 1);
-        if (hit) return true;
+        if (hit) return Skip::Found;
         if (m_atEnd || n - m_pos >= kMaxLineBytes) {
             // The file's last line, or a piece of a line too long to hold.
-            if (m_pos >= n) return false;
+            if (m_pos >= n) return Skip::End;
             const qsizetype piece = std::min(n - m_pos, kMaxLineBytes);
             ++m_linesRead;
             m_bytesRead += piece;
             m_pos += piece;
             continue;
         }
+        if (std::exchange(filled, true)) return Skip::Later;
         fill();
     }
 }

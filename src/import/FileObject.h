@@ -47,9 +47,11 @@ public:
     // call.
     bool readLineBytes(QByteArrayView& line);
     // Passes over the lines without `c`, counting them as read, up to the start of the next line
-    // that holds it; false when the file ends first. Most lines of mail hold no "@": they are
-    // counted in bulk instead of being handed out one by one.
-    bool skipToLineWith(char c);
+    // that holds it. Most lines of mail hold no "@": they are counted in bulk instead of being
+    // handed out one by one. Each call reads at most one more segment, so a long stretch without
+    // `c` is passed over in several calls (Later).
+    enum class Skip { Found, End, Later };
+    Skip skipToLineWith(char c);
     // The next line as text (UTF-8, or Latin-1 when it is not UTF-8); "##EOF##" at the end.
     QString Readline();
     QString ReadLine_old() { return Readline(); }

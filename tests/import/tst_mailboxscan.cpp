@@ -345,10 +345,16 @@ void TestMailboxScan::lineReader() {
     f.close();
     QVERIFY(reader.OpenFile(f.fileName()));
     reader.setSegmentSize(65536);
-    QVERIFY(reader.skipToLineWith('@'));
+    auto skip = [&] {
+        FileObject::Skip s;
+        while ((s = reader.skipToLineWith('@')) == FileObject::Skip::Later) {
+        }
+        return s;
+    };
+    QCOMPARE(skip(), FileObject::Skip::Found);
     QCOMPARE(reader.LinesRead(), 4);
     QCOMPARE(reader.Readline(), QString("d@x"));
-    QVERIFY(!reader.skipToLineWith('@'));
+    QCOMPARE(skip(), FileObject::Skip::End);
     QCOMPARE(reader.LinesRead(), 6);
     QCOMPARE(reader.BytesRead(), data.size());
     QVERIFY(!reader.OpenFile(app.path("missing.txt")));
