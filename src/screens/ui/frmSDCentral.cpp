@@ -9,6 +9,7 @@
 #include "screens/MainWindowSettings.h"
 #include "screens/ui/Icons.h"
 #include "screens/ui/frmSDCentralSendAgain.h"
+#include "screens/ui/frmScheduler.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -527,7 +528,14 @@ void frmSDCentral::pressSend() {
 
 void frmSDCentral::pressCampaign() {
     if (m_selected < 0) return;
-    if (const auto id = m_core.mailingToSchedule(m_selected); id && openScheduler) openScheduler(*id);
+    const auto id = m_core.mailingToSchedule(m_selected);
+    if (!id) return;
+    if (openScheduler) {
+        openScheduler(*id);
+        return;
+    }
+    frmScheduler scheduler(m_ctx, this);
+    scheduler.LoadValuesByID(*id);
 }
 
 void frmSDCentral::SendSendoraIfPossible(int row) {

@@ -78,7 +78,7 @@ public:
 
     // Handed to the send screen; tests put a scripted server here.
     mail::TransportFactory transportFactory;
-    // The scheduler for a mailing id; empty until the scheduler exists.
+    // Opens the scheduler for a mailing id in place of frmScheduler (tests).
     std::function<void(qint64)> openScheduler;
 
 protected:
