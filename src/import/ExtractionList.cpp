@@ -6,6 +6,7 @@
 #include "core/ListActions.h"
 
 #include <QFile>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -23,9 +24,11 @@ QString cell(const QString& value) {
 
 // The key's collation: letter case ignored for ASCII only, as the list's key compares.
 QString asciiLower(const QString& text) {
+    const auto upper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
+    if (std::none_of(text.begin(), text.end(), upper)) return text; // shared, not copied
     QString key = text;
     for (QChar& c : key)
-        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+        if (upper(c)) c = QChar(c.unicode() + 32);
     return key;
 }
 
