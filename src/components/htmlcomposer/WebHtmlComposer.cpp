@@ -111,8 +111,9 @@ WebHtmlComposer::WebHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
         if (text == QLatin1String(kInputMarker)) m_editCheck->start();
     });
     connect(m_page, &QWebEnginePage::loadFinished, this, [this] {
-        // A load replaced by a newer one reports nothing, but a late report must not end the
-        // newer load.
+        // Refused navigations report too; only our own loads count. A load replaced by a
+        // newer one reports nothing, but a late report must not end the newer load.
+        if (!m_loading) return;
         m_loading = m_page->isLoading();
         if (m_loading) return;
         watchFocusProxy();

@@ -23,7 +23,10 @@ WebHtmlView::WebHtmlView(QWidget* parent) : HtmlView(parent) {
     layout->addWidget(m_view);
     setFocusProxy(m_view);
     connect(m_page, &QWebEnginePage::loadFinished, this, [this] {
-        m_loading = m_page->isLoading(); // a newer page is on its way
+        // Refused navigations (a clicked link) report too; only our own loads count, and a
+        // late report must not end a newer load.
+        if (!m_loading) return;
+        m_loading = m_page->isLoading();
         if (m_loading) return;
         Q_EMIT loadFinished();
     });

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDesktopServices>
 #include <QFile>
 #include <QImage>
 #include <QPlainTextEdit>
@@ -28,8 +29,13 @@ private Q_SLOTS:
     void wordTypedInTheDesignViewIsSaved();
     void nothingRemoteIsFetched();
     void cidImageIsServedFromTheMap();
+    void clickedLinkOpensInTheBrowser();
+
+public Q_SLOTS:
+    void openUrl(const QUrl& url) { m_opened << url; }
 
 private:
+    QList<QUrl> m_opened;
     static QString newsletter();
     static QVariant evaluate(QWebEnginePage* page, const QString& script);
 };
@@ -190,6 +196,32 @@ void TestWebHtmlComposer::cidImageIsServedFromTheMap() {
                  .toInt(),
              0);
     QVERIFY(view.engine()->blocker()->blocked().isEmpty());
+}
+
+void TestWebHtmlComposer::clickedLinkOpensInTheBrowser() {
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    WebHtmlView view;
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy loaded(&view, &HtmlView::loadFinished);
+    view.showHtml(QStringLiteral("<p><a id=\"a\" href=\"https://example.org/news\">Read the news</a></p>"));
+    QVERIFY(loaded.wait(20000));
+    const QUrl shown = view.webView()->page()->url();
+    const QVariantList box =
+        evaluate(view.webView()->page(),
+                 QStringLiteral("(function(){var r=document.getElementById('a').getBoundingClientRect();"
+                                "return [r.left + r.width/2, r.top + r.height/2];})()"))
+            .toList();
+    QCOMPARE(box.size(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(view.webView()->focusProxy() != nullptr, 10000);
+    QTest::mouseClick(view.webView()->focusProxy(), Qt::LeftButton, {},
+                      QPoint(int(box[0].toDouble()), int(box[1].toDouble())));
+    QTRY_COMPARE_WITH_TIMEOUT(m_opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/news"))}, 10000);
+    QTest::qWait(200);
+    QCOMPARE(view.webView()->page()->url(), shown);
+    QCOMPARE(loaded.count(), 1);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 }
 
 int main(int argc, char** argv) {
