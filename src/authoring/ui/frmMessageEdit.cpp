@@ -8,6 +8,7 @@
 #include "authoring/ui/frmSignature.h"
 #include "components/htmlcomposer/HtmlComposer.h"
 #include "core/AppContext.h"
+#include "core/WizardState.h"
 #include "core/ui/OpenDeleteDialog.h"
 #include "screens/MainWindowSettings.h"
 
@@ -67,10 +68,13 @@ frmMessageEdit::frmMessageEdit(AppContext& ctx, QWidget* parent) : QWidget(paren
     m_composer->setInitToggle(true);
     m_composer->setInitToggle(false);
     m_composer->setSendType(HtmlComposer::TextOnly);
+    // A running mailing wizard steps aside while a message is written.
+    mailingWizardState().show(false);
 }
 
 frmMessageEdit::~frmMessageEdit() {
     if (s_renaming == this) s_renaming = nullptr;
+    mailingWizardState().show(true);
 }
 
 void frmMessageEdit::buildControls() {
@@ -179,6 +183,8 @@ bool frmMessageEdit::CreateNewMessage() {
     setWindowTitle(untitledMessageCaption(counter));
     m_composer->setSendType(HtmlComposer::HtmlOnly);
     loadScreen(false);
+    if (const MailingWizardState& wizard = mailingWizardState(); wizard.running)
+        prepareForWizard(wizard.listName);
     return true;
 }
 

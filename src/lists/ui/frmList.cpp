@@ -2,6 +2,7 @@
 
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
+#include "core/WizardState.h"
 #include "core/ui/OpenDeleteDialog.h"
 #include "lists/ui/frmFindReplace.h"
 
@@ -69,6 +70,12 @@ frmList::frmList(AppContext& ctx, const QString& caption, const QString& file, Q
     counts->addStretch(1);
     counts->addWidget(m_progress);
     counts->addWidget(m_cancel);
+    // Only while the mailing wizard runs: the list is saved and the wizard takes it.
+    auto* saveReturn = new QPushButton(tr("Save && Return"), this);
+    saveReturn->setObjectName(QStringLiteral("cmdSaveReturn"));
+    saveReturn->setVisible(mailingWizardState().running);
+    connect(saveReturn, &QPushButton::clicked, this, &frmList::saveAndReturn);
+    counts->addWidget(saveReturn);
     auto* choice = new QHBoxLayout;
     choice->addWidget(m_all);
     choice->addWidget(m_byDomain);
@@ -388,6 +395,20 @@ void frmList::saveMe(const QString& /*title*/) {
     }
 }
 
+void frmList::saveAndReturn() {
+    const MailingWizardState& wizard = mailingWizardState();
+    if (!wizard.running) return;
+    if (m_logic.isTemporary()) {
+        // The catalogue's save tells the wizard the list's name.
+        saveMe();
+        if (m_saveResult != int(SaveResult::Saved)) return;
+    } else {
+        wizard.chooseList(windowTitle());
+        close();
+    }
+    wizard.show(true);
+}
+
 void frmList::saveMeAs() {
     m_saveResult = int(runSaveDialog(true));
     if (m_saveResult == int(SaveResult::Saved) && m_logic.isTemporary()) {
@@ -412,6 +433,7 @@ void frmList::closeEvent(QCloseEvent* event) {
     }
     m_model->close();
     event->accept();
+    mailingWizardState().show(true);
 }
 
 std::function<QWidget*(const QString& caption, const QString& file)>

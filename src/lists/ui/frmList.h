@@ -70,6 +70,8 @@ public:
     bool runCommand(CommandId id) override;
     void saveMe() override { saveMe(windowTitle()); }
     void saveMeAs() override;
+    // The Save & Return button of a running mailing wizard.
+    void saveAndReturn();
     bool hasSelectedRows() const override;
     QString listFile() const override { return m_model->file(); }
     qint64 listRecordCount() const override { return m_model->dataRows(); } // rows shown

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/Catalogue.h"
+#include "core/WizardState.h"
 #include "core/ui/ChooserWindow.h"
 #include "core/ui/OpenDeleteDialog.h"
 #include "screens/MainWindowSettings.h"
@@ -9,6 +10,7 @@
 #include "screens/ui/ListBar.h"
 #include "screens/ui/frmSDCentral.h"
 #include "screens/ui/frmSDProfileWiz.h"
+#include "screens/ui/frmSDWalkWiz.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -72,6 +74,7 @@ MdiMain::MdiMain(AppContext& ctx, QWidget* parent)
     connect(m_area, &QMdiArea::subWindowActivated, this, [this] { setupActiveMenus(); });
     resize(1180, 760);
     m_features |= unsigned(Feature::DeliveryWizard); // frmSDProfileWiz is built in
+    m_features |= unsigned(Feature::MailingWizard);  // and so is frmSDWalkWiz
     setupDefaultMenus();
 }
 
@@ -633,6 +636,7 @@ void MdiMain::buildDispatch() {
             child->runCommand(CommandId::FileSendSendora);
     });
     on(C::SDCentral, [this] { showMailingCentre(); });
+    on(C::SDWiz, [this] { frmSDWalkWiz::open(m_ctx, *this); });
     on(C::FileExit, [this] { close(); });
     on(C::EditDeleteRecord, [this] {
         MdiChild* child = activeChild();
@@ -785,6 +789,7 @@ bool MdiMain::runDeliveryOptionsWizard(const QString& profileName, bool isNew) {
     if (m_makers.deliveryOptionsWizard) return m_makers.deliveryOptionsWizard(profileName, isNew);
     frmSDProfileWiz wizard(m_ctx, this);
     wizard.selectionBuilder = m_makers.selectionBuilder;
+    wizard.wizard().openedFromMailing = mailingWizardState().running;
     // A new set named after the default set is start-up's initialization run.
     return isNew ? wizard.NewProfile(profileName) : wizard.LoadProfile(profileName);
 }
@@ -809,11 +814,17 @@ void MdiMain::groupDeleted(const QString& groupName) {
 }
 
 void MdiMain::messageCatalogueChanged(const QString& messageName) {
+    mailingWizardState().nameMessage(messageName);
     if (frmSDCentral* centre = mailingCentre()) centre->UpdateMessageInSDDisplay(messageName);
 }
 
 void MdiMain::deliveryOptionsChanged(const QString& profileName) {
+    mailingWizardState().saveOptions(profileName);
     if (frmSDCentral* centre = mailingCentre()) centre->UpdateDeliveryOptionsInSDDisplay(profileName);
+}
+
+void MdiMain::listSaved(const QString& listName, const QString& /*file*/) {
+    mailingWizardState().chooseList(listName);
 }
 
 void MdiMain::listCatalogueChanged() {

@@ -93,6 +93,7 @@ public:
     void messageCatalogueChanged(const QString& messageName) override;
     void deliveryOptionsChanged(const QString& profileName) override;
     void listCatalogueChanged() override;
+    void listSaved(const QString& listName, const QString& file) override;
     frmSDCentral* mailingCentre() const;
     // ---- end mailing centre
 

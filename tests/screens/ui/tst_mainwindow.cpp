@@ -142,8 +142,8 @@ private Q_SLOTS:
 
     void inertCommandsSayWhatTheyWillDo() {
         Main m(false);
-        for (const char* id : {"id_FileNewMessage", "id_FileOpenMessage", "id_FileOpenList", "id_SDWiz",
-                               "id_SDCentral", "ID_Options", "id_ToolsImportMailbox"}) {
+        for (const char* id : {"id_FileNewMessage", "id_FileOpenMessage", "id_FileOpenList", "id_SDCentral",
+                               "ID_Options", "id_ToolsImportMailbox"}) {
             QVERIFY2(!m.enabled(id), id);
             QVERIFY2(m.action(id)->toolTip().contains(QLatin1String(findCommand(id)->description)), id);
         }
