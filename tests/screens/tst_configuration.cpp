@@ -6,6 +6,7 @@
 #include "screens/ConfigurationModel.h"
 #include "support/TestApp.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -167,6 +168,26 @@ private Q_SLOTS:
         QCOMPARE(f.subjectsFile(),
                  QByteArray("Undeliverable: \r\nMail delivery failed\r\nreturned mail\r\n"));
         QCOMPARE(ConfigurationModel(f.ctx()).subjects(), model.subjects());
+    }
+
+    void filesThatCannotBeWrittenAreLogged() {
+        Folder f;
+        QVERIFY(QDir().mkpath(f.app.path("subjects.dat"))); // neither readable nor writable as a file
+        f.ctx().settingsFile.setPath(f.app.path("subjects.dat"));
+        ConfigurationModel model(f.ctx());
+        QVERIFY(model.subjects().isEmpty());
+        ConfigurationValues v = model.load();
+        v.groupMailBlockSize = 7;
+        QCOMPARE(model.apply(v), QString()); // the values still take effect for this run
+        QCOMPARE(f.ctx().settings.groupMailBlockSize, 7);
+        QCOMPARE(model.addSubject("Returned mail"), QString());
+        QFile log(f.app.path("Errors.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        for (const char* handler : {"Form_Load in frmConfiguration", "cmdOK_Click in frmConfiguration",
+                                    "cmdAddSubject_Click in frmConfiguration"})
+            QVERIFY2(text.contains(handler), handler);
+        QVERIFY(f.app.ui.shown.isEmpty());
     }
 };
 
