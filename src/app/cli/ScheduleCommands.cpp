@@ -1,6 +1,7 @@
 #include "ScheduleCommands.h"
 
 #include "MailingCommands.h"
+#include "ParserCommands.h"
 #include "core/AppContext.h"
 #include "core/ErrorLog.h"
 #include "lists/ListModel.h"
@@ -120,7 +121,7 @@ int runScheduled(AppContext& ctx, const QStringList& args, QTextStream& err) {
         if (stopSignal) break;
         // The list is out with a mailing started by hand: this one waits for the next run.
         if (!m.listFile.isEmpty() && ListModel::beingSent(m.listFile)) {
-            err << "sendora-cli: mailing " << m.id << " skipped: its list " << m.list
+            err << "sendora-cli: mailing " << m.id << " skipped: its list " << escapedForTerminal(m.list)
                 << " is being sent; it stays due\n";
             continue;
         }
