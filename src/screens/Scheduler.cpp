@@ -291,8 +291,11 @@ QStringList SchedulerTimer::status() const {
     return lines;
 }
 
-bool ensureSchedulerRunner(AppContext& ctx) {
-    const QString cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sendora-cli"));
+bool ensureSchedulerRunner(AppContext& ctx, const QString& cliProgram) {
+    const QString cli =
+        cliProgram.isEmpty()
+            ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sendora-cli"))
+            : cliProgram;
     if (!QFileInfo(cli).isExecutable()) {
         ctx.ui->message(QStringLiteral("The scheduled mailing cannot be sent: %1 was not found.").arg(cli),
                         Buttons::OK, Icon::Exclamation);

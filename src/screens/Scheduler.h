@@ -91,8 +91,8 @@ private:
 };
 
 // The dialog's "make sure the runner will run": installs the timer for this folder with
-// the sendora-cli beside the running program; the crontab line or a failure goes to the
-// user interface.
-bool ensureSchedulerRunner(AppContext& ctx);
+// the sendora-cli beside the running program (or cli); the crontab line or a failure goes
+// to the user interface.
+bool ensureSchedulerRunner(AppContext& ctx, const QString& cli = {});
 
 } // namespace sendora

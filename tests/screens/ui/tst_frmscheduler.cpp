@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeView>
@@ -138,6 +139,49 @@ private Q_SLOTS:
         QTest::mouseClick(Fixture::w<QPushButton>(gone.get(), "cmdOK"), Qt::LeftButton);
         QCOMPARE(f.app.ui.transcript(), QStringList{msg("The selected mailing was not found.")});
         QCOMPARE(gone->result(), int(QDialog::Rejected));
+    }
+
+    // What closing with Active ticked runs: the units for this folder, enabled through systemctl
+    // --user; without it the crontab line is shown; a systemctl that refuses is reported.
+    void settingUpTheRunner() {
+        Fixture f;
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+        qputenv("SENDORA_SYSTEMCTL", "");
+        const QString cli = QCoreApplication::applicationFilePath();
+        QVERIFY(ensureSchedulerRunner(*f.app.ctx, cli));
+        const QStringList shown = f.app.ui.transcript();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith("message|information|OK|Sendora|") &&
+                     shown[0].endsWith(SchedulerTimer(cli, f.app.ctx->paths.app).crontabLine()),
+                 qPrintable(shown[0]));
+        QVERIFY(QFile::exists(home.filePath("config/systemd/user/sendora-scheduler.timer")));
+
+        const QString calls = home.filePath("calls");
+        QFile script(home.filePath("systemctl"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho \"$@\" >> '" + calls.toUtf8() +
+                     "'\ncase \"$2\" in enable) exit $(cat '" + calls.toUtf8() +
+                     ".rc' 2>/dev/null || echo 0);; esac\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        qputenv("SENDORA_SYSTEMCTL", script.fileName().toUtf8());
+        f.app.ui.clear();
+        QVERIFY(ensureSchedulerRunner(*f.app.ctx, cli));
+        QCOMPARE(f.app.ui.transcript(), QStringList());
+        QFile log(calls);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().endsWith("--user enable --now sendora-scheduler.timer\n"));
+
+        QFile rc(calls + ".rc");
+        QVERIFY(rc.open(QIODevice::WriteOnly));
+        rc.write("1");
+        rc.close();
+        QVERIFY(!ensureSchedulerRunner(*f.app.ctx, cli));
+        QCOMPARE(f.app.ui.shown.size(), 1);
+        QCOMPARE(f.app.ui.shown[0].icon, Icon::Exclamation);
+        qunsetenv("SENDORA_SYSTEMCTL");
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void campaignManagerOpensTheSchedulerOfTheSelectedMailing() {
