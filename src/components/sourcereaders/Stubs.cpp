@@ -1,0 +1,22 @@
+#include "Readers.h"
+
+namespace sendora::sourcereaders {
+
+// Readers still being written answer "Not Supported".
+std::unique_ptr<SourceReader> makeAccessReader() {
+    return makeUnsupportedReader(SourceKind::Access);
+}
+std::unique_ptr<SourceReader> makeDbfReader(SourceKind kind) {
+    return makeUnsupportedReader(kind);
+}
+std::unique_ptr<SourceReader> makeExcelReader() {
+    return makeUnsupportedReader(SourceKind::Excel5);
+}
+std::unique_ptr<SourceReader> makeParadoxReader(SourceKind kind) {
+    return makeUnsupportedReader(kind);
+}
+std::unique_ptr<SourceReader> makeTextReader() {
+    return makeUnsupportedReader(SourceKind::Text);
+}
+
+} // namespace sendora::sourcereaders
