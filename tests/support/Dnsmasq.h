@@ -45,6 +45,11 @@ public:
         m_records << QStringLiteral("--txt-record=%1,\"%2\"").arg(name, text);
         return *this;
     }
+    // Queries for domain go to another server ("127.0.0.1:port"), e.g. a SilentDns.
+    Dnsmasq& forward(const QString& domain, const QString& server) {
+        m_records << QStringLiteral("--server=/%1/%2").arg(domain, QString(server).replace(u':', u'#'));
+        return *this;
+    }
     // Zones answered only from the records above ("test" by default).
     Dnsmasq& localZones(const QStringList& zones) {
         m_zones = zones;
