@@ -17,6 +17,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 using sendora::test::SmtpSink;
 
@@ -249,6 +250,30 @@ private Q_SLOTS:
         QCOMPARE(f.run({"run-scheduled", "--now", kNow}), 0);
         QTRY_COMPARE(delivered(sink), held);
         QVERIFY(f.markedSent(waiting));
+    }
+
+    // SIGTERM to the runner stops the send after the message in flight; the mailing is not
+    // marked and stays due.
+    void stoppedRunnerLeavesTheMailingDue() {
+        REQUIRE_SINK();
+        SmtpSink sink;
+        QVERIFY(sink.start());
+        Folder f;
+        QVERIFY(f.prepare(sink.port()));
+        f.addList("Big", 1500);
+        const int id = f.addMailing("Big", "2026-03-01 08:00", true);
+        std::unique_ptr<QProcess> run(f.start({"run-scheduled", "--now", kNow}));
+        QVERIFY(run->waitForStarted());
+        QVERIFY(QTest::qWaitFor([&] { return sink.dumpCount() >= 20 || run->state() != QProcess::Running; },
+                                60000));
+        QVERIFY2(run->state() == QProcess::Running, "the run ended before the signal");
+        run->terminate();
+        QVERIFY(run->waitForFinished(30000));
+        QCOMPARE(run->exitCode(), 128 + SIGTERM);
+        QVERIFY(!f.markedSent(id));
+        QTest::qWait(200);
+        QVERIFY(sink.dumpCount() < 1500);
+        QCOMPARE(f.column(id, "SentCount").toInt(), sink.dumpCount());
     }
 
     // Unit files for a folder whose name holds quotes, % and $, enabled through systemctl
