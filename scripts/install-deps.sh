@@ -9,6 +9,7 @@ PACKAGES=(
   postfix dovecot-pop3d dnsmasq-base openssl
   xvfb xauth
   qt6-webengine-dev libqt6webenginecore6-bin qt6-qpa-plugins fonts-dejavu-core
+  unixodbc-dev odbc-postgresql libsqliteodbc postgresql
 )
 
 missing=()
