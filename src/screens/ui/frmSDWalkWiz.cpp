@@ -420,7 +420,7 @@ bool frmSDWalkWiz::finish() {
 void frmSDWalkWiz::runNewList(MailingWizard::NewList kind) {
     const CommandId id = kind == MailingWizard::NewList::Mailbox    ? CommandId::ToolsImportMailbox
                          : kind == MailingWizard::NewList::Contacts ? CommandId::ToolsImportContactDatabase
-                                                                    : CommandId::FileNewList;
+                                                                    : CommandId::CreateBlankList;
     const qsizetype before = m_main.openLists().size();
     HideSDWalkWiz();
     m_main.runCommand(id);
