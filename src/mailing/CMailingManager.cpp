@@ -9,6 +9,7 @@
 #include "mailing/relay/RelaySend.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLockFile>
 
@@ -145,6 +146,12 @@ bool CMailingManager::readMailing(qint64 mailingId) {
 }
 
 bool CMailingManager::claimFiles() {
+    if (!QFileInfo(m_listFile).isFile()) {
+        m_ctx.ui->message(QStringLiteral("Cannot find ") + m_listFile +
+                              QStringLiteral("\r\nPlease check that the file exists, or choose another list"),
+                          Buttons::OK, Icon::Information);
+        return false;
+    }
     // Two sends on one list would race for the same rows.
     m_lock = std::make_unique<QLockFile>(m_listFile + QStringLiteral(".sending"));
     m_lock->setStaleLockTime(0);

@@ -197,6 +197,15 @@ private Q_SLOTS:
         QCOMPARE(d.rows(), QStringList({"g@x.test=/"}));
     }
 
+    void missingListFile() {
+        Direct d({"a@x.test"});
+        QFile::remove(d.listFile("Members"));
+        CMailingManager m(*d.app.ctx);
+        QVERIFY(!d.init(m));
+        QVERIFY(!m.storageFailed());
+        QVERIFY(d.app.ui.shown.last().text.startsWith("Cannot find "));
+    }
+
     void undeliverablesMissingList() {
         Direct d({"a@x.test"});
         CUndeliverables u(*d.app.ctx);
