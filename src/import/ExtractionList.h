@@ -25,7 +25,7 @@ struct AppContext;
 
 class ExtractionList final : public ExtractionSink {
 public:
-    static constexpr int kRowsPerTransaction = 5000;
+    static constexpr int kRowsPerTransaction = 20000;
     static constexpr int kMaxValueLength = 254;
     static constexpr qsizetype kRecentLimit = 65536;
     static constexpr size_t kBatchRows = 512;
