@@ -162,6 +162,8 @@ void frmSDWalkWiz::LoadWizard() {
 }
 
 void frmSDWalkWiz::Restore() {
+    // Windows closing with the main window do not bring the wizard back.
+    if (!m_main.isVisible()) return;
     showPage();
     show();
     raise();
@@ -229,7 +231,8 @@ QWidget* frmSDWalkWiz::buildListPage() {
     connect(m_list, &QComboBox::currentTextChanged, this, &frmSDWalkWiz::updateState);
     connect(openList, &QPushButton::clicked, this, [this] {
         collect();
-        m_logic.openExisting(MailingWizard::List);
+        // Back with the list window's Save & Return or when it closes.
+        if (m_logic.openExisting(MailingWizard::List)) HideSDWalkWiz();
     });
     return page;
 }

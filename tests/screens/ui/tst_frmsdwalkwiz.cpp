@@ -3,6 +3,7 @@
 // delivery options to a mailing that Sendora Central shows, with every message of the
 // pages; and the exit question.
 
+#include "WhenModal.h"
 #include "authoring/ui/frmMessageEdit.h"
 #include "components/htmlcomposer/HtmlComposer.h"
 #include "components/jet/Jet.h"
@@ -28,6 +29,7 @@
 using namespace sendora;
 using sendora::test::msg;
 using sendora::test::TestApp;
+using sendora::test::whenModal;
 
 namespace {
 
@@ -159,7 +161,15 @@ private Q_SLOTS:
         m.click("cmdNext");
         QCOMPARE(m.step(), QStringLiteral("Finish - Step 9 of 9"));
         QVERIFY(m.w<QCheckBox>("chkShowCentral")->isChecked());
+        // Send now: the send screen comes up through Sendora Central's checks.
+        m.click("optSendNow");
+        QString sendScreen;
+        whenModal([&sendScreen](QDialog* d) {
+            sendScreen = d->objectName();
+            d->close();
+        });
         m.click("cmdFinish");
+        QCOMPARE(sendScreen, QStringLiteral("frmSendMail"));
 
         QCOMPARE(m.app.ui.transcript(),
                  (QStringList{info("Please select a Sendora or create a new Sendora"),
