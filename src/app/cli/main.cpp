@@ -2,6 +2,7 @@
 // run the same code the GUI runs; messages go to stderr, questions are answered by
 // --yes (the default) or --no.
 
+#include "ImportCommands.h"
 #include "ListCommands.h"
 #include "MailingCommands.h"
 #include "MessageCommands.h"
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
         (o.command.isEmpty() ? err : out)
             << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage << sendora::cli::kMessageUsage
             << sendora::cli::kPopUsage << sendora::cli::kUndeliverableUsage << sendora::cli::kVerifyUsage
-            << sendora::cli::kScheduleUsage;
+            << sendora::cli::kScheduleUsage << sendora::cli::kImportUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -129,6 +130,13 @@ int main(int argc, char** argv) {
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
         return sendora::cli::runList(ctx, o.args, out, err);
+    }
+    if (o.command == QLatin1String("import")) {
+        sendora::TerminalUserInterface ui(err, o.yes);
+        sendora::AppContext ctx(
+            sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
+            nullptr);
+        return sendora::cli::runImport(ctx, o.args, out, err);
     }
     if (o.command == QLatin1String("message")) {
         sendora::TerminalUserInterface ui(err, o.yes);

@@ -1,0 +1,384 @@
+#include "import/DatabaseImport.h"
+
+#include "components/jet/Jet.h"
+#include "core/AppContext.h"
+#include "core/ErrorLog.h"
+#include "core/ListActions.h"
+#include "import/AddressRules.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <sqlite3.h>
+
+namespace sendora {
+
+namespace sr = sourcereaders;
+
+namespace {
+
+const QString kModule = QStringLiteral("CreateAddressList in frmDBImportWiz");
+const QString kStagingTable = QStringLiteral("ImportSource");
+
+// The fixed columns of an imported list, in the order they are created.
+const QStringList& fixedColumns() {
+    static const QStringList columns = {"EAddress", "FirstName", "LastName", "Title",   "IDNumber",
+                                        "Sent",     "Date",      "Keyword1", "Keyword2"};
+    return columns;
+}
+
+QString jetType(sr::FieldType type) {
+    switch (type) {
+    case sr::FieldType::Integer:
+        return QStringLiteral("LONG");
+    case sr::FieldType::Double:
+    case sr::FieldType::Currency:
+        return QStringLiteral("DOUBLE");
+    case sr::FieldType::Boolean:
+        return QStringLiteral("YESNO");
+    case sr::FieldType::Date:
+    case sr::FieldType::DateTime:
+        return QStringLiteral("DATETIME");
+    case sr::FieldType::Text:
+        return QStringLiteral("TEXT(255)");
+    default:
+        return QStringLiteral("MEMO");
+    }
+}
+
+// The staged source rows that pass the filter, read back in the source's field order.
+class FilteredRows final : public sr::RowCursor {
+public:
+    FilteredRows(std::unique_ptr<jet::Recordset> rs, QList<sr::SourceField> fields)
+        : m_rs(std::move(rs)), m_fields(std::move(fields)) {}
+    bool next(sr::SourceRow& row) override {
+        if (m_rs->eof()) return false;
+        if (m_read > 0) {
+            m_rs->moveNext();
+            if (m_rs->eof()) return false;
+        }
+        row.resize(m_fields.size());
+        for (int i = 0; i < m_fields.size(); ++i)
+            row[i] = m_rs->value(i);
+        ++m_read;
+        return true;
+    }
+    QList<sr::SourceField> fields() const override { return m_fields; }
+    QString errorText() const override { return {}; }
+    qint64 position() const override { return m_read; }
+
+private:
+    std::unique_ptr<jet::Recordset> m_rs;
+    QList<sr::SourceField> m_fields;
+    qint64 m_read = 0;
+};
+
+} // namespace
+
+QString trayColumn(int tray) {
+    return tray >= 0 && tray < kTrayCount ? fixedColumns().at(tray) : QString();
+}
+
+QString cleanImportedAddress(QStringView address) {
+    QString clean;
+    clean.reserve(address.size());
+    for (QChar c : address)
+        if (c.unicode() >= 33) clean.append(c);
+    return clean;
+}
+
+QStringList extraListColumns(const ImportMapping& mapping) {
+    QStringList columns;
+    for (const QString& field : mapping.extraFields) {
+        if (fixedColumns().contains(field, Qt::CaseInsensitive) ||
+            field.compare(u"ID", Qt::CaseInsensitive) == 0 ||
+            field.compare(u"ERROR", Qt::CaseInsensitive) == 0 || columns.contains(field, Qt::CaseInsensitive))
+            continue;
+        columns << field;
+    }
+    return columns;
+}
+
+DatabaseImport::DatabaseImport(AppContext& ctx, QObject* parent) : QObject(parent), m_ctx(ctx) {}
+
+DatabaseImport::~DatabaseImport() {
+    if (m_building) {
+        m_cancel = true;
+        finish(true);
+    }
+}
+
+bool DatabaseImport::start(std::unique_ptr<sr::RowCursor> rows, const ImportMapping& mapping,
+                           const QString& filter, const QString& caption) {
+    m_result = {};
+    m_interrupt = m_cancel = false;
+    m_mapping = mapping;
+    m_filter = filter.trimmed();
+    m_caption = caption;
+    m_rows = std::move(rows);
+    if (!m_rows) {
+        m_result.error = QStringLiteral("Sendora cannot read the selected file.");
+        return false;
+    }
+    const QList<sr::SourceField> fields = m_rows->fields();
+    if (!openTarget(fields)) return false;
+    if (!m_filter.isEmpty() && !startStaging(fields)) return false;
+    m_phase = m_filter.isEmpty() ? Phase::Building : Phase::Staging;
+    m_building = true;
+    QTimer::singleShot(0, this, &DatabaseImport::turn);
+    return true;
+}
+
+bool DatabaseImport::openTarget(const QList<sr::SourceField>& fields) {
+    const auto indexOf = [&fields](const QString& name) {
+        if (name.isEmpty()) return -1;
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
+        return -1;
+    };
+    m_emailIndex = indexOf(m_mapping.trays[TrayEmail]);
+    if (m_emailIndex < 0) {
+        m_result.error =
+            QStringLiteral("You must select a field to represent E-Mail addresses before you can "
+                           "continue.");
+        return false;
+    }
+    // Bound columns: the nine fixed ones, then the checked fields of their own.
+    const QStringList extras = extraListColumns(m_mapping);
+    m_sources.assign(size_t(fixedColumns().size()), -1);
+    for (int t = 0; t < kTrayCount; ++t)
+        m_sources[size_t(t)] = indexOf(m_mapping.trays[size_t(t)]);
+    for (const QString& field : m_mapping.extraFields) {
+        qsizetype at = -1;
+        for (qsizetype i = 0; at < 0 && i < fixedColumns().size(); ++i)
+            if (fixedColumns()[i].compare(field, Qt::CaseInsensitive) == 0) at = i;
+        if (at >= 0 && m_sources[size_t(at)] < 0) m_sources[size_t(at)] = indexOf(field);
+    }
+    for (const QString& extra : extras)
+        m_sources.push_back(indexOf(extra));
+
+    try {
+        m_result.path = NewTempListPath(m_ctx);
+        jet::removeDatabase(m_result.path);
+        m_db = jet::Database::create(m_result.path, jet::Database::Durability::Scratch);
+        QStringList defs;
+        for (const QString& c : fixedColumns())
+            defs << jet::bracket(c) + QStringLiteral(" TEXT(255)");
+        for (const QString& c : extras)
+            defs << jet::bracket(c) + QStringLiteral(" TEXT(255)");
+        m_db->execute(QStringLiteral("CREATE TABLE AddressList (%1);").arg(defs.join(QStringLiteral(", "))),
+                      true);
+        for (const QString& c : fixedColumns() + extras)
+            m_db->setAllowZeroLength(QStringLiteral("AddressList"), c, true);
+        m_db->execute(
+            QStringLiteral("ALTER TABLE AddressList ADD CONSTRAINT MyPrKey PRIMARY KEY (EAddress);"), true);
+        // Addresses arrive in no order: a cache that holds the key's pages keeps inserts off the disk.
+        sqlite3_exec(m_db->handle(), "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
+        QStringList names, params;
+        for (const QString& c : fixedColumns() + extras) {
+            names << jet::bracket(c);
+            params << jet::param(int(params.size()) + 1);
+        }
+        m_insert = m_db->prepareStatement(QStringLiteral("INSERT INTO AddressList (%1) VALUES (%2)")
+                                              .arg(names.join(u','), params.join(u',')));
+        m_db->beginTransaction();
+        return true;
+    } catch (const std::exception& e) {
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        m_result.error = QString::fromUtf8(e.what());
+        m_insert.reset();
+        m_db.reset();
+        if (!m_result.path.isEmpty()) jet::removeDatabase(m_result.path);
+        m_result.path.clear();
+        return false;
+    }
+}
+
+// With a filter the source rows go into a work table first, so that the condition is read as the
+// engine reads it; the list is then built from the rows the condition selects.
+bool DatabaseImport::startStaging(const QList<sr::SourceField>& fields) {
+    try {
+        QStringList defs, names, params;
+        for (const sr::SourceField& f : fields) {
+            defs << jet::bracket(f.name) + u' ' + jetType(f.type);
+            names << jet::bracket(f.name);
+            params << jet::param(int(params.size()) + 1);
+        }
+        m_db->execute(
+            QStringLiteral("CREATE TABLE %1 (%2);").arg(kStagingTable, defs.join(QStringLiteral(", "))),
+            true);
+        m_stage = m_db->prepareStatement(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                             .arg(kStagingTable, names.join(u','), params.join(u',')));
+        m_stagedFields = int(fields.size());
+        return true;
+    } catch (const std::exception& e) {
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        failWith(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool DatabaseImport::startFilteredRead() {
+    try {
+        m_stage.reset();
+        m_db->commit();
+        m_db->beginTransaction();
+        const QList<sr::SourceField> fields = m_rows->fields();
+        auto rs =
+            m_db->openReadOnlyQuery(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(kStagingTable, m_filter));
+        m_rows = std::make_unique<FilteredRows>(std::move(rs), fields);
+        m_phase = Phase::Building;
+        return true;
+    } catch (const std::exception& e) {
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        failWith(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+void DatabaseImport::failWith(const QString& text) {
+    m_result.error = text;
+}
+
+void DatabaseImport::turn() {
+    if (!m_building) return;
+    QElapsedTimer clock;
+    clock.start();
+    sr::SourceRow row;
+    while (!m_cancel && !m_interrupt) {
+        if (!m_rows->next(row)) {
+            if (!m_rows->errorText().isEmpty()) failWith(m_rows->errorText());
+            if (m_phase == Phase::Staging && m_result.error.isEmpty()) {
+                if (!startFilteredRead()) break;
+                continue;
+            }
+            break;
+        }
+        if (m_phase == Phase::Staging) {
+            if (!stageRow(row)) break;
+            continue;
+        }
+        if (!storeRow(row)) break;
+        if (m_result.rowsRead % kCounterStep == 0) Q_EMIT progress(m_result.rowsRead);
+        if ((m_result.rowsRead & 63) == 0 && clock.elapsed() >= kTurnMs) {
+            QTimer::singleShot(0, this, &DatabaseImport::turn);
+            return;
+        }
+    }
+    finish(!m_result.error.isEmpty());
+}
+
+bool DatabaseImport::stageRow(const sr::SourceRow& row) {
+    try {
+        for (int i = 0; i < m_stagedFields; ++i)
+            m_stage->bind(i + 1, i < row.size() ? row[i] : QVariant());
+        m_stage->execute();
+        commitIfDue(++m_sinceCommit);
+        return true;
+    } catch (const std::exception& e) {
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        failWith(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool DatabaseImport::storeRow(const sr::SourceRow& row) {
+    const qint64 n = ++m_result.rowsRead;
+    try {
+        const auto text = [&row](int index) {
+            return index >= 0 && index < row.size() ? sr::valueText(row[index]).left(kValueLength)
+                                                    : QString();
+        };
+        QString address =
+            cleanImportedAddress(sr::valueText(m_emailIndex < row.size() ? row[m_emailIndex] : QVariant()))
+                .left(kValueLength);
+        const bool usable = IsValidEmailAddress(address);
+        if (!usable) address = QStringLiteral("Unknown%1").arg(n);
+        m_insert->bind(1, address);
+        for (size_t i = 1; i < m_sources.size(); ++i) {
+            QString value = text(m_sources[i]);
+            m_insert->bind(int(i) + 1, value.isNull() ? QStringLiteral("") : value);
+        }
+        if (m_insert->execute() == 0)
+            ++m_result.repeated;
+        else if (usable)
+            ++m_result.imported;
+        else
+            ++m_result.unusable;
+        commitIfDue(++m_sinceCommit);
+    } catch (const jet::Error& e) {
+        // A row the list refuses is left out; the next row is taken.
+        if (e.number() == jet::ErrDuplicateKey) {
+            ++m_result.repeated;
+            return true;
+        }
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        failWith(e.description());
+        return false;
+    } catch (const std::exception& e) {
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        failWith(QString::fromUtf8(e.what()));
+        return false;
+    }
+    return true;
+}
+
+void DatabaseImport::commitIfDue(qint64 count) {
+    if (count < kRowsPerTransaction) return;
+    m_db->commit();
+    m_db->beginTransaction();
+    m_sinceCommit = 0;
+}
+
+void DatabaseImport::cancel() {
+    m_cancel = true;
+    if (m_building) finish(true);
+}
+
+void DatabaseImport::finish(bool failed) {
+    if (!m_building) return;
+    m_building = false;
+    m_result.interrupted = m_interrupt && !m_cancel;
+    m_result.cancelled = m_cancel;
+    const QString path = m_result.path;
+    try {
+        m_insert.reset();
+        m_stage.reset();
+        m_rows.reset(); // the filtered read holds a statement on the list's connection
+        if (m_db) {
+            if (failed) {
+                m_db->rollback();
+            } else {
+                m_db->commit();
+                if (m_db->hasTable(kStagingTable))
+                    m_db->execute(QStringLiteral("DROP TABLE ") + kStagingTable, true);
+            }
+            m_db->close();
+        }
+    } catch (const std::exception& e) {
+        LogError(m_ctx, kModule, errorInfo(e), false);
+        if (!failed) failWith(QString::fromUtf8(e.what()));
+        failed = true;
+    }
+    m_db.reset();
+    if (failed || m_cancel) {
+        jet::removeDatabase(path);
+        m_result.path.clear();
+    } else {
+        const QString caption = m_caption.isEmpty() ? QStringLiteral("Untitled Mailing List") : m_caption;
+        m_result.companion = m_result.unusable > 0 ? SaveNullEntries(m_ctx, path, caption) : QString();
+        m_result.rowsLeft = m_result.imported;
+    }
+    Q_EMIT progress(m_result.rowsRead);
+    Q_EMIT finished();
+}
+
+DatabaseImport::Result DatabaseImport::run(std::unique_ptr<sr::RowCursor> rows, const ImportMapping& mapping,
+                                           const QString& filter, const QString& caption) {
+    QEventLoop loop;
+    const auto connection = connect(this, &DatabaseImport::finished, &loop, &QEventLoop::quit);
+    if (start(std::move(rows), mapping, filter, caption) && m_building) loop.exec();
+    disconnect(connection);
+    return m_result;
+}
+
+} // namespace sendora
