@@ -4,7 +4,9 @@
 #include "mailing/ui/frmDirectSend.h"
 #include "mailing/ui/frmFailures.h"
 #include "mailing/ui/frmUndeliverable.h"
+#include "support/Dnsmasq.h"
 #include "support/MailingFixture.h"
+#include "support/SinkPool.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,6 +40,45 @@ struct Windows : MailingFixture {
             .toLongLong();
     }
 };
+
+// A direct-send mailing of 30 addresses at one domain whose server takes its time per message.
+struct LiveMailing : MailingFixture {
+    test::Dnsmasq dns;
+    test::CaptureSmtp sink{test::SinkBehaviour::AcceptAll};
+    MailingRow row{1, "Spring", "Live", "Hello", "Default Delivery Options", {}, 0, 0, 0};
+
+    bool start() {
+        if (!sink.listen(QHostAddress("127.0.3.2"))) return false;
+        sink.dataDelayMs = 150;
+        dns.mx("live.test", "mx.live.test", 10).host("mx.live.test", "127.0.3.2");
+        if (!dns.start()) return false;
+        QStringList addresses;
+        for (int i = 0; i < 30; ++i)
+            addresses << QStringLiteral("p%1@live.test").arg(i, 2, 10, QChar(u'0'));
+        makeList("Live", addresses);
+        execute("INSERT INTO Message (MessageName, Subject, SendType, MessageText) "
+                "VALUES(\"Hello\",\"Hi\",0,\"Hello [[FirstName]]\")");
+        execute(
+            QStringLiteral("UPDATE Profile SET direct_send = -1, dns_server = %1, dns_timeout = 1, "
+                           "dns_retries = 0, mailer_timeout = 5, mail_retries = 0, concurrent_mailers = 2, "
+                           "[From] = \"news@sender.test\", bFlagSends = -1, SentFlag = \"SENT\"")
+                .arg(jet::quote(dns.server())));
+        execute("INSERT INTO Sendora VALUES(\"Spring\",\"\")");
+        execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) "
+                "VALUES(\"Spring\",\"Live\",\"Hello\",\"Default Delivery Options\")");
+        return true;
+    }
+    int scalar(const QString& file, const char* sql) {
+        auto db = jet::Database::open(file, jet::Database::OpenMode::ReadOnly);
+        return db->openRecordset(QLatin1String(sql))->value(0).toInt();
+    }
+};
+
+bool liveServersAvailable() {
+    if (test::Dnsmasq::available() && test::SinkPool::canBindPort25()) return true;
+    if (test::Dnsmasq::mustExist()) qFatal("dnsmasq and root (for port 25) are needed");
+    return false;
+}
 
 template <class T> T* child(QWidget* w, const char* name) {
     T* c = w->findChild<T*>(QLatin1String(name));
@@ -168,6 +209,71 @@ private Q_SLOTS:
         QCOMPARE(w.app.ui.shown.last().title, QStringLiteral("Address List"));
         QCOMPARE(enabled(), QStringLiteral("10011"));
         QCOMPARE(w.errorRows(), 0);
+    }
+
+    // Send, Pause, Resume and Stop on a running mailing: the buttons follow each state, the
+    // mailers stop after their messages in flight, and the figures reach the mailing's row.
+    void directSendPauseResumeStop() {
+        if (!liveServersAvailable()) QSKIP("needs dnsmasq and root (for port 25)");
+        LiveMailing m;
+        QVERIFY(m.start());
+        frmDirectSend s(*m.app.ctx, m.row);
+        QSignalSpy finished(&s, &frmDirectSend::mailingFinished);
+        auto press = [&s](const char* name) { child<QPushButton>(&s, name)->click(); };
+        press("cmdSend");
+        QTRY_COMPARE(s.state(), frmDirectSend::Sending);
+        QCOMPARE(child<QComboBox>(&s, "cboMailer")->count(), 2);
+        QTRY_VERIFY(s.manager()->sentCount() >= 2);
+        press("cmdPause");
+        QCOMPARE(s.state(), frmDirectSend::Paused);
+        QCOMPARE(child<QPushButton>(&s, "cmdPause")->text(), QStringLiteral("&Resume"));
+        QVERIFY(!child<QPushButton>(&s, "cmdSend")->isEnabled());
+        QTest::qWait(600); // the messages in flight end; nothing new starts
+        const qint64 paused = s.manager()->sentCount();
+        QTest::qWait(400);
+        QCOMPARE(s.manager()->sentCount(), paused);
+        press("cmdPause");
+        QCOMPARE(s.state(), frmDirectSend::Sending);
+        QTRY_VERIFY(s.manager()->sentCount() > paused);
+        press("cmdStop");
+        QCOMPARE(s.state(), frmDirectSend::Stopping);
+        QTRY_COMPARE_WITH_TIMEOUT(s.state(), frmDirectSend::Over, 10000);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toBool(), false);
+        const int flagged =
+            m.scalar(m.listFile("Live"), "SELECT Count(*) FROM AddressList WHERE Sent = \"SENT\"");
+        QVERIFY(flagged < 30);
+        QCOMPARE(flagged, int(s.manager()->sentCount()));
+        QCOMPARE(m.scalar(m.sdr(), "SELECT SentCount FROM MailEvent WHERE MailEventName = 1"), flagged);
+        QCOMPARE(child<QLabel>(&s, "lblSent")->text(), QString::number(flagged));
+    }
+
+    // A "Sent" flag that cannot be written stops every mailer with the mailer's error box,
+    // and the mailing ends as a storage failure.
+    void unwritableFlagStops() {
+        if (!liveServersAvailable()) QSKIP("needs dnsmasq and root (for port 25)");
+        LiveMailing m;
+        QVERIFY(m.start());
+        CMailingManager manager(*m.app.ctx);
+        QSignalSpy init(&manager, &CMailingManager::initFinished);
+        QSignalSpy ended(&manager, &CMailingManager::mailingEnded);
+        manager.init(1);
+        QTRY_COMPARE(init.size(), 1);
+        QVERIFY(init.first().first().toBool());
+        const QString list = m.listFile("Live");
+        jet::setWriteFaultForTesting(
+            [list](const QString& f) { return f == list ? 13 /* SQLITE_FULL */ : 0; });
+        QVERIFY(manager.start(manager.addressCount(), 2));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 15000);
+        jet::setWriteFaultForTesting({});
+        QVERIFY(manager.storageFailed());
+        QVERIFY(!manager.completed());
+        QCOMPARE(m.app.ui.shown.first().title, QStringLiteral("Mailer Error"));
+        QVERIFY(m.app.ui.shown.first().text.startsWith("Mailer # "));
+        QVERIFY(m.app.ui.shown.first().text.endsWith("\r\nPlease check your connection."));
+        QCOMPARE(m.scalar(list, "SELECT Count(*) FROM AddressList WHERE Sent = \"SENT\""), 0);
+        // At most the one message each mailer had in flight went out unrecorded.
+        QVERIFY(m.sink.messages.size() <= 2);
     }
 };
 
