@@ -8,6 +8,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3 libc-ares-dev
   postfix dovecot-pop3d dnsmasq-base openssl
   xvfb xauth
+  mdbtools-dev libshp-dev libfreexl-dev pxlib-dev python3-xlwt
   qt6-webengine-dev libqt6webenginecore6-bin qt6-qpa-plugins fonts-dejavu-core
   unixodbc-dev odbc-postgresql libsqliteodbc postgresql
 )

@@ -6,9 +6,6 @@ namespace sendora::sourcereaders {
 std::unique_ptr<SourceReader> makeAccessReader() {
     return makeUnsupportedReader(SourceKind::Access);
 }
-std::unique_ptr<SourceReader> makeDbfReader(SourceKind kind) {
-    return makeUnsupportedReader(kind);
-}
 std::unique_ptr<SourceReader> makeExcelReader() {
     return makeUnsupportedReader(SourceKind::Excel5);
 }

@@ -1,0 +1,165 @@
+// The file readers on files written here by the formats' own libraries (dBASE, Paradox,
+// Excel) and on a public Access test database.
+
+#include "components/sourcereaders/SourceReader.h"
+
+#include <QDate>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <shapefil.h>
+
+using namespace sendora::sourcereaders;
+
+namespace {
+
+QList<SourceRow> readAll(SourceReader& reader, const QString& table) {
+    QList<SourceRow> out;
+    auto cursor = reader.rows(table);
+    if (!cursor) return out;
+    SourceRow row;
+    while (cursor->next(row))
+        out.append(row);
+    return out;
+}
+
+QStringList names(const QList<SourceField>& fields) {
+    QStringList out;
+    for (const SourceField& f : fields)
+        out << f.name;
+    return out;
+}
+
+// A dBASE table with a text, number, date, logical field and optionally a memo field.
+void writeDbf(const QString& path, const char* codePage, bool withMemo) {
+    DBFHandle h = DBFCreateEx(QFile::encodeName(path).constData(), codePage);
+    QVERIFY(h);
+    DBFAddField(h, "EMAIL", FTString, 40, 0);
+    DBFAddField(h, "AMOUNT", FTDouble, 10, 2);
+    DBFAddField(h, "VISITS", FTInteger, 6, 0);
+    DBFAddNativeFieldType(h, "JOINED", 'D', 8, 0);
+    DBFAddField(h, "ACTIVE", FTLogical, 1, 0);
+    if (withMemo) DBFAddNativeFieldType(h, "NOTES", 'M', 10, 0);
+    DBFWriteStringAttribute(h, 0, 0, "caf\xE9@example.com");
+    DBFWriteDoubleAttribute(h, 0, 1, 12.5);
+    DBFWriteIntegerAttribute(h, 0, 2, 7);
+    DBFWriteAttributeDirectly(h, 0, 3, const_cast<char*>("20240229"));
+    DBFWriteLogicalAttribute(h, 0, 4, 'T');
+    DBFWriteStringAttribute(h, 1, 0, "gone@example.com");
+    DBFMarkRecordDeleted(h, 1, 1);
+    DBFWriteStringAttribute(h, 2, 0, "  ");
+    DBFWriteNULLAttribute(h, 2, 1);
+    DBFWriteIntegerAttribute(h, 2, 2, 0);
+    DBFWriteStringAttribute(h, 2, 3, "");
+    DBFWriteLogicalAttribute(h, 2, 4, 'F');
+    if (withMemo) {
+        DBFWriteStringAttribute(h, 0, 5, "1");
+        DBFWriteStringAttribute(h, 2, 5, "");
+    }
+    DBFClose(h);
+}
+
+} // namespace
+
+class TstSourceReaders : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void kindTable() {
+        QCOMPARE(kindInfo(kindFromIndex(3)).key, QStringLiteral("DBDBASE3"));
+        QCOMPARE(kindInfo(kindFromIndex(15)).filter, QStringLiteral("Text Files (*.txt,*.csv)|*.txt;*.csv"));
+        QCOMPARE(kindInfo(kindFromIndex(16)).key, QStringLiteral("UNKNOWN"));
+        QCOMPARE(kindFromKey(QStringLiteral("DBPARADOX4")), SourceKind::Paradox4);
+        QVERIFY(kindInfo(SourceKind::Goldmine).folderDatabase);
+        QVERIFY(!kindInfo(SourceKind::Excel5).folderDatabase);
+        for (SourceKind k : {SourceKind::Btrieve, SourceKind::Unknown, SourceKind::Odbc}) {
+            auto reader = createReader(k);
+            QVERIFY(!reader->open(QStringLiteral("/tmp/FILE.DDF")));
+            QCOMPARE(reader->errorText(), QStringLiteral("Not Supported"));
+        }
+    }
+
+    void dbaseFolderTypesAndCodePages() {
+        QTemporaryDir dir;
+        writeDbf(dir.filePath(QStringLiteral("contacts.dbf")), "LDID/87", false);
+        writeDbf(dir.filePath(QStringLiteral("russian.dbf")), "LDID/38", false);
+        {
+            // The Cyrillic table keeps CP866 bytes that would be wrong as Windows-1252.
+            DBFHandle h =
+                DBFOpen(QFile::encodeName(dir.filePath(QStringLiteral("russian.dbf"))).constData(), "rb+");
+            DBFWriteStringAttribute(h, 0, 0, "\x8C\xA8\xE0");
+            DBFClose(h);
+        }
+        auto reader = createReader(SourceKind::DBase3);
+        QVERIFY(reader->open(dir.filePath(QStringLiteral("contacts.dbf"))));
+        QCOMPARE(reader->chosenTable(), QStringLiteral("contacts"));
+        QCOMPARE(reader->tables(), QStringList({QStringLiteral("contacts"), QStringLiteral("russian")}));
+        const QList<SourceField> fields = reader->fields(QStringLiteral("contacts"));
+        QCOMPARE(names(fields), QStringList({"EMAIL", "AMOUNT", "VISITS", "JOINED", "ACTIVE"}));
+        QCOMPARE(fields[0].type, FieldType::Text);
+        QCOMPARE(fields[0].size, 40);
+        QCOMPARE(fields[1].type, FieldType::Double);
+        QCOMPARE(fields[2].type, FieldType::Integer);
+        QCOMPARE(fields[3].type, FieldType::Date);
+        QCOMPARE(fields[4].type, FieldType::Boolean);
+
+        const QList<SourceRow> rows = readAll(*reader, QStringLiteral("contacts"));
+        QCOMPARE(rows.size(), 2); // the deleted record is skipped
+        QCOMPARE(rows[0][0].toString(), QStringLiteral("caf\u00e9@example.com"));
+        QCOMPARE(rows[0][1].toDouble(), 12.5);
+        QCOMPARE(rows[0][2].toLongLong(), 7);
+        QCOMPARE(rows[0][3].toDate(), QDate(2024, 2, 29));
+        QCOMPARE(rows[0][4], QVariant(true));
+        QVERIFY(rows[1][0].isNull());
+        QVERIFY(rows[1][1].isNull());
+        QVERIFY(rows[1][3].isNull());
+        QCOMPARE(rows[1][4], QVariant(false));
+        QCOMPARE(valueText(rows[0][3]), QStringLiteral("2/29/2024"));
+
+        const QList<SourceRow> russian = readAll(*reader, QStringLiteral("russian"));
+        QCOMPARE(russian.value(0).value(0).toString(), QStringLiteral("\u041c\u0438\u0440"));
+
+        QVERIFY(reader->fields(QStringLiteral("missing")).isEmpty());
+        QVERIFY(reader->errorText().contains(QStringLiteral("missing")));
+    }
+
+    void dbaseMemoFields() {
+        QTemporaryDir dir;
+        const QString table = dir.filePath(QStringLiteral("notes.dbf"));
+        writeDbf(table, "LDID/87", true);
+        {
+            // Without its memo file the table is refused with the memo field named.
+            auto reader = createReader(SourceKind::DBase3);
+            QVERIFY(reader->open(table));
+            QVERIFY(!reader->rows(QStringLiteral("notes")));
+            QVERIFY(reader->errorText().contains(QStringLiteral("NOTES")));
+        }
+        QFile memo(dir.filePath(QStringLiteral("NOTES.DBT")));
+        QVERIFY(memo.open(QIODevice::WriteOnly));
+        QByteArray bytes(512, '\0');
+        bytes += QByteArray("Met at the fair\r\nsecond line\xE9\x1A\x1A");
+        memo.write(bytes);
+        memo.close();
+        auto reader = createReader(SourceKind::DBase3);
+        QVERIFY(reader->open(dir.path()));
+        QVERIFY(reader->chosenTable().isEmpty());
+        const QList<SourceRow> rows = readAll(*reader, QStringLiteral("notes"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][5].toString(), QStringLiteral("Met at the fair\r\nsecond line\u00e9"));
+        QVERIFY(rows[1][5].isNull());
+    }
+
+    void brokenFilesAreRefused() {
+        QTemporaryDir dir;
+        QFile junk(dir.filePath(QStringLiteral("junk.dbf")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a table");
+        junk.close();
+        auto reader = createReader(SourceKind::DBase5);
+        QVERIFY(!reader->open(junk.fileName()));
+        QVERIFY(reader->errorText().contains(QStringLiteral("junk.dbf")));
+        QVERIFY(!reader->open(dir.filePath(QStringLiteral("none.dbf"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSourceReaders)
+#include "tst_sourcereaders.moc"
