@@ -387,8 +387,14 @@ void frmSDWalkWiz::updateState() {
     m_groupDescription->setText(existingGroup ? m_logic.groupDescription(m_group->currentText()) : QString());
     const bool existingList = m_existingList->isChecked();
     m_list->setEnabled(existingList);
-    for (QRadioButton* r : {m_blankList, m_mailboxList, m_contactsList})
-        r->setEnabled(!existingList);
+    // An import this program does not offer cannot be chosen.
+    auto offered = [this](CommandId id) {
+        const QAction* a = m_main.action(id);
+        return a && a->isEnabled();
+    };
+    m_blankList->setEnabled(!existingList);
+    m_mailboxList->setEnabled(!existingList && offered(CommandId::ToolsImportMailbox));
+    m_contactsList->setEnabled(!existingList && offered(CommandId::ToolsImportContactDatabase));
     m_listDescription->setText(existingList ? m_logic.listDescription(m_list->currentText()) : QString());
     const bool existingMessage = m_existingMessage->isChecked();
     m_message->setEnabled(existingMessage);
