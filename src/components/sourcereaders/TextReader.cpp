@@ -1,0 +1,220 @@
+// Delimited text files. The folder of the chosen file is the database and its .txt, .csv
+// and .tab files are the tables, named with their extension. The encoding is decided once
+// per file: a UTF-8 byte order mark or bytes that are all valid UTF-8 mean UTF-8, anything
+// else is Windows-1252.
+
+#include "CodePage.h"
+#include "DelimitedText.h"
+#include "Readers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace sendora::sourcereaders {
+
+namespace {
+
+constexpr qint64 kChunk = 64 * 1024;
+
+bool isTextFile(const QString& name) {
+    const QString ext = QFileInfo(name).suffix().toLower();
+    return ext == u"txt" || ext == u"csv" || ext == u"tab";
+}
+
+// Reads a file's records a chunk at a time.
+class TextStream {
+public:
+    bool open(const QString& path, const SourceOptions& options, QString& error) {
+        file_.setFileName(path);
+        if (!file_.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("%1 cannot be read: %2")
+                        .arg(QDir::toNativeSeparators(path), file_.errorString());
+            return false;
+        }
+        const QByteArray head = file_.peek(kChunk);
+        qint64 start = 0;
+        bool utf8 = false;
+        if (head.startsWith("\xEF\xBB\xBF")) {
+            start = 3;
+            utf8 = true;
+        } else {
+            Utf8Check check;
+            while (!check.failed() && !file_.atEnd()) {
+                const QByteArray piece = file_.read(kChunk);
+                check.feed(piece.constData(), piece.size());
+            }
+            utf8 = check.valid();
+        }
+        file_.seek(start);
+        decoder_ = std::make_unique<TextDecoder>(utf8 ? kCodePageUtf8 : 1252);
+        const char delimiter =
+            options.delimiter.isNull() ? guessDelimiter(head.mid(start)) : char(options.delimiter.unicode());
+        parser_ = DelimitedTextParser(delimiter);
+        return true;
+    }
+
+    bool next(QStringList& out) {
+        while (queue_.size() <= taken_) {
+            queue_.clear();
+            taken_ = 0;
+            if (done_) return false;
+            const QByteArray piece = file_.read(kChunk);
+            if (piece.isEmpty()) {
+                parser_.finish(queue_);
+                done_ = true;
+            } else {
+                parser_.feed(piece.constData(), piece.size(), queue_);
+            }
+        }
+        const TextRecord& record = queue_[taken_++];
+        out.clear();
+        out.reserve(record.size());
+        for (const QByteArray& field : record)
+            out.append(decoder_->decode(field));
+        return true;
+    }
+
+    QString errorText() const { return file_.error() == QFile::NoError ? QString() : file_.errorString(); }
+
+private:
+    QFile file_;
+    std::unique_ptr<TextDecoder> decoder_;
+    DelimitedTextParser parser_;
+    QList<TextRecord> queue_;
+    qsizetype taken_ = 0;
+    bool done_ = false;
+};
+
+QList<SourceField> fieldsFrom(const QStringList& first, bool named) {
+    QList<SourceField> out;
+    for (int i = 0; i < first.size(); ++i) {
+        SourceField f;
+        f.name = named ? first[i].trimmed() : QString();
+        if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(i + 1);
+        out.append(f);
+    }
+    return out;
+}
+
+class TextCursor final : public RowCursor {
+public:
+    TextCursor(std::unique_ptr<TextStream> stream, QList<SourceField> fields, QStringList pending)
+        : stream_(std::move(stream)), fields_(std::move(fields)), pending_(std::move(pending)),
+          hasPending_(!pending_.isEmpty()) {}
+
+    bool next(SourceRow& row) override {
+        if (hasPending_) {
+            hasPending_ = false;
+            values_ = pending_;
+        } else if (!stream_->next(values_)) {
+            error_ = stream_->errorText();
+            return false;
+        }
+        row.resize(fields_.size());
+        for (int i = 0; i < fields_.size(); ++i)
+            row[i] = i < values_.size() && !values_[i].isEmpty() ? QVariant(values_[i]) : QVariant();
+        ++read_;
+        return true;
+    }
+    QList<SourceField> fields() const override { return fields_; }
+    QString errorText() const override { return error_; }
+    qint64 position() const override { return read_; }
+
+private:
+    std::unique_ptr<TextStream> stream_;
+    QList<SourceField> fields_;
+    QStringList pending_;
+    bool hasPending_;
+    QStringList values_;
+    qint64 read_ = 0;
+    QString error_;
+};
+
+class TextReader final : public SourceReader {
+public:
+    bool open(const QString& source, const SourceOptions& options) override {
+        close();
+        options_ = options;
+        const QFileInfo info(source);
+        if (info.isDir()) {
+            folder_ = info.absoluteFilePath();
+        } else if (info.isFile()) {
+            QFile f(source);
+            if (!f.open(QIODevice::ReadOnly)) {
+                error_ = QStringLiteral("%1 cannot be read: %2")
+                             .arg(QDir::toNativeSeparators(source), f.errorString());
+                return false;
+            }
+            folder_ = info.absolutePath();
+            chosen_ = info.fileName();
+        } else {
+            error_ = QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source));
+            return false;
+        }
+        open_ = true;
+        error_.clear();
+        return true;
+    }
+    void close() override {
+        open_ = false;
+        folder_.clear();
+        chosen_.clear();
+    }
+    bool isOpen() const override { return open_; }
+
+    QStringList tables() override {
+        QStringList out;
+        if (!open_) return out;
+        for (const QString& f : QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+            if (isTextFile(f)) out.append(f);
+        }
+        return out;
+    }
+    QString chosenTable() const override { return chosen_; }
+
+    QList<SourceField> fields(const QString& table) override {
+        auto cursor = rows(table);
+        return cursor ? cursor->fields() : QList<SourceField>();
+    }
+
+    std::unique_ptr<RowCursor> rows(const QString& table) override {
+        if (!open_) {
+            error_ = QStringLiteral("No source is open.");
+            return nullptr;
+        }
+        const QString path = QDir(folder_).filePath(table);
+        if (table.contains(u'/') || !QFileInfo(path).isFile()) {
+            error_ = QStringLiteral("The table %1 does not exist.").arg(table);
+            return nullptr;
+        }
+        auto stream = std::make_unique<TextStream>();
+        if (!stream->open(path, options_, error_)) return nullptr;
+        QStringList first;
+        if (!stream->next(first)) {
+            error_ = QStringLiteral("%1 is empty.").arg(table);
+            return nullptr;
+        }
+        QList<SourceField> fields = fieldsFrom(first, options_.firstRowHasNames);
+        if (options_.firstRowHasNames) first.clear();
+        return std::make_unique<TextCursor>(std::move(stream), std::move(fields), std::move(first));
+    }
+
+    QString errorText() const override { return error_; }
+    SourceKind kind() const override { return SourceKind::Text; }
+
+private:
+    SourceOptions options_;
+    bool open_ = false;
+    QString folder_;
+    QString chosen_;
+    QString error_;
+};
+
+} // namespace
+
+std::unique_ptr<SourceReader> makeTextReader() {
+    return std::make_unique<TextReader>();
+}
+
+} // namespace sendora::sourcereaders
