@@ -21,7 +21,13 @@ QString oneLine(const QString& reply) {
 // --- ListStore -------------------------------------------------------------------------
 
 ListStore::ListStore() = default;
-ListStore::~ListStore() = default;
+ListStore::~ListStore() {
+    // Deliveries whose outcome is still queued are recorded all the same.
+    Outcomes all;
+    for (const Queued& q : std::as_const(m_queued))
+        all += q.outcomes;
+    if (!all.isEmpty()) commit(all, nullptr);
+}
 
 bool ListStore::open(const QString& path, const QString& sentFlag, bool flagSends, QString* failure) {
     m_path = path;
@@ -34,14 +40,18 @@ bool ListStore::open(const QString& path, const QString& sentFlag, bool flagSend
                 throw jet::Error(
                     jet::ErrItemNotInCollection,
                     QStringLiteral("The AddressList table has no %1 column.").arg(QLatin1String(column)));
-        m_flag = m_db->prepareStatement(QStringLiteral("UPDATE AddressList SET [SENT] = %1 WHERE [id] = %2")
-                                            .arg(jet::param(1), jet::param(2)));
-        m_error = m_db->prepareStatement(QStringLiteral("UPDATE AddressList SET [error] = %1 WHERE [id] = %2")
-                                             .arg(jet::param(1), jet::param(2)));
-        m_share = m_db->prepareStatement(
-            QStringLiteral(
-                "SELECT [id], [EAddress] FROM AddressList WHERE [id] >= %1 AND [id] <= %2 ORDER BY [id]")
+        // A bare value carries the text collation, which keeps the id index out; the
+        // sub-select drops it.
+        m_flag = m_db->prepareStatement(
+            QStringLiteral("UPDATE AddressList SET [SENT] = %1 WHERE [id] = (SELECT %2)")
                 .arg(jet::param(1), jet::param(2)));
+        m_error = m_db->prepareStatement(
+            QStringLiteral("UPDATE AddressList SET [error] = %1 WHERE [id] = (SELECT %2)")
+                .arg(jet::param(1), jet::param(2)));
+        m_share =
+            m_db->prepareStatement(QStringLiteral("SELECT [id], [EAddress] FROM AddressList WHERE [id] >= "
+                                                  "(SELECT %1) AND [id] <= (SELECT %2) ORDER BY [id]")
+                                       .arg(jet::param(1), jet::param(2)));
         return true;
     } catch (const std::exception& e) {
         if (failure) *failure = QStringLiteral("%1: %2").arg(path, QString::fromUtf8(e.what()));
@@ -63,7 +73,24 @@ QList<Rcpt> ListStore::share(const IdShare& ids, QString* failure) {
     return out;
 }
 
-bool ListStore::commit(const QList<QPair<qint64, QString>>& outcomes, QString* failure) {
+void ListStore::commitSoon(const Outcomes& outcomes, std::function<void(bool, const QString&)> done) {
+    if (m_queued.isEmpty()) QTimer::singleShot(0, [this] { flushQueued(); });
+    m_queued.append(Queued{outcomes, std::move(done)});
+}
+
+void ListStore::flushQueued() {
+    const QList<Queued> batch = std::exchange(m_queued, {});
+    if (batch.isEmpty()) return;
+    Outcomes all;
+    for (const Queued& q : batch)
+        all += q.outcomes;
+    QString failure;
+    const bool ok = commit(all, &failure);
+    for (const Queued& q : batch)
+        q.done(ok, failure);
+}
+
+bool ListStore::commit(const Outcomes& outcomes, QString* failure) {
     if (!m_db) return false;
     try {
         m_db->beginTransaction();
@@ -131,6 +158,10 @@ Mailer::Mailer(int number, RunContext& run, const QList<Rcpt>& recipients, QObje
                 say(QStringLiteral("Going on without TLS after a failed handshake"));
         }
         m_stage = Stage::Ready;
+        if (m_committing) {
+            m_readyWaiting = true; // the next message waits for this one's record
+            return;
+        }
         sendBatch();
     });
     connect(&m_socket, &mail::MailSocket::SENDFrom, this, [this] { m_socket.SetFrom(m_run.job.sender); });
@@ -187,6 +218,10 @@ void Mailer::finish() {
 
 void Mailer::next() {
     if (m_done || m_stage != Stage::Idle) return;
+    if (m_committing) {
+        m_nextWaiting = true;
+        return;
+    }
     if (m_run.aborted || m_run.stopping || m_queue.empty()) {
         finish();
         return;
@@ -331,7 +366,27 @@ void Mailer::onSentBlock(const mail::RecipientList& list) {
     }
     if (delivered) m_run.bytes(m_batchBytes);
     m_batch.clear();
-    record(outcomes);
+    if (outcomes.isEmpty()) return;
+    m_committing = true;
+    m_run.store.commitSoon(outcomes, [this, outcomes](bool ok, const QString& failure) {
+        m_committing = false;
+        if (!ok) {
+            m_run.critical(m_number, failure);
+            return;
+        }
+        announce(outcomes);
+        if (std::exchange(m_readyWaiting, false) && m_stage == Stage::Ready) sendBatch();
+        if (std::exchange(m_nextWaiting, false)) next();
+    });
+}
+
+void Mailer::announce(const QList<QPair<qint64, QString>>& outcomes) {
+    for (const auto& [id, text] : outcomes) {
+        if (text.isEmpty())
+            m_run.sent(m_number, id);
+        else
+            m_run.failed(m_number, id, text);
+    }
 }
 
 bool Mailer::record(const QList<QPair<qint64, QString>>& outcomes) {
@@ -341,12 +396,7 @@ bool Mailer::record(const QList<QPair<qint64, QString>>& outcomes) {
         m_run.critical(m_number, failure);
         return false;
     }
-    for (const auto& [id, text] : outcomes) {
-        if (text.isEmpty())
-            m_run.sent(m_number, id);
-        else
-            m_run.failed(m_number, id, text);
-    }
+    announce(outcomes);
     return true;
 }
 

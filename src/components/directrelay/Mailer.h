@@ -32,8 +32,12 @@ public:
     ListStore();
     bool open(const QString& path, const QString& sentFlag, bool flagSends, QString* failure);
     QList<Rcpt> share(const IdShare& ids, QString* failure);
+    using Outcomes = QList<QPair<qint64, QString>>;
     // Writes the outcomes (an empty text: delivered) and commits; false with *failure.
-    bool commit(const QList<QPair<qint64, QString>>& outcomes, QString* failure);
+    bool commit(const Outcomes& outcomes, QString* failure);
+    // The same, committed together with what other mailers hand in during this turn of
+    // the event loop (one commit for several messages); done follows the commit.
+    void commitSoon(const Outcomes& outcomes, std::function<void(bool ok, const QString& failure)> done);
     QString path() const { return m_path; }
     ~ListStore();
 
@@ -42,6 +46,12 @@ private:
     std::unique_ptr<jet::Statement> m_flag, m_error, m_share;
     QString m_path, m_sentFlag;
     bool m_flagSends = false;
+    struct Queued {
+        Outcomes outcomes;
+        std::function<void(bool, const QString&)> done;
+    };
+    QList<Queued> m_queued;
+    void flushQueued();
 };
 
 // What the mailers of a run share.
@@ -105,6 +115,7 @@ private:
     void endDomain();
     void failAll(QList<Rcpt>& list, const QString& text);
     bool record(const QList<QPair<qint64, QString>>& outcomes);
+    void announce(const QList<QPair<qint64, QString>>& outcomes);
     void finish();
     void say(const QString& line);
 
@@ -127,6 +138,9 @@ private:
 
     QList<Rcpt> m_batch;
     bool m_batchOpen = false;
+    bool m_committing = false;   // a message's outcomes are on their way to the list
+    bool m_readyWaiting = false; // the connection is ready for the next message meanwhile
+    bool m_nextWaiting = false;  // next() was asked for meanwhile
     qint64 m_batchBytes = 0;
     QList<Rcpt> m_unsettled; // refused with no reply: the connection went away
     QByteArray m_body;
