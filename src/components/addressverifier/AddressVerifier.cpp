@@ -18,7 +18,7 @@ QString replyText(const mail::SmtpReply& r) {
     QString t = QString::fromLatin1(r.firstLine()).left(200);
     for (QChar& c : t)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f) c = u' ';
-    return QString::number(r.code) + u' ' + t.trimmed();
+    return t.trimmed();
 }
 
 QString randomLocalPart() {
@@ -49,6 +49,12 @@ public:
                 [this] { lostConnection(m_socket.errorString()); });
         connect(&m_socket, &QTcpSocket::disconnected, this,
                 [this] { lostConnection(QStringLiteral("the server closed the connection")); });
+    }
+
+    ~DomainSession() override {
+        // The socket outlives nothing of ours: no signal of its own teardown reaches us.
+        m_socket.disconnect(this);
+        m_socket.abort();
     }
 
     bool takesMore() const { return m_state != State::Quit && m_state != State::Ended; }
@@ -93,9 +99,8 @@ private:
         case dns::Status::NoData:
         case dns::Status::NullMx:
             failAll(kNotInDns,
-                    QStringLiteral("DNS: %1 %2%3")
-                        .arg(m_domain, dns::statusText(r.status),
-                             r.detail.isEmpty() ? QString() : QStringLiteral(" (") + r.detail + u')'));
+                    QStringLiteral("DNS: ") +
+                        (r.detail.isEmpty() ? m_domain + u' ' + dns::statusText(r.status) : r.detail));
             return;
         default:
             failAll(kUnknown, QStringLiteral("DNS: %1 lookup failed: %2 %3")

@@ -116,6 +116,12 @@ private Q_SLOTS:
         QTRY_COMPARE(e->busySessions(), 0);
         QVERIFY(!called);
         QCOMPARE(m_net.good->sessions.size(), before + 2);
+
+        // An engine that goes away with a connection still waiting takes it down cleanly.
+        e->settings.replyTimeoutMs = 10000;
+        e->submit(QStringLiteral("a@stall.test"), [](const QString&, const QString&) {});
+        QTRY_COMPARE(m_net.servers.back()->sessions.size(), qsizetype(2));
+        e.reset();
     }
 };
 
