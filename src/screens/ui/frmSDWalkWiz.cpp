@@ -157,8 +157,15 @@ void frmSDWalkWiz::LoadWizard() {
     m_sendLater->setChecked(true);
     m_showCentral->setChecked(true);
     m_filling = false;
+    showSaveAndReturn(true);
     showPage();
     show();
+}
+
+void frmSDWalkWiz::showSaveAndReturn(bool shown) {
+    // List windows opened before the wizard started, or still open after it.
+    for (QPushButton* b : m_main.findChildren<QPushButton*>(QStringLiteral("cmdSaveReturn")))
+        b->setVisible(shown);
 }
 
 void frmSDWalkWiz::Restore() {
@@ -462,6 +469,7 @@ void frmSDWalkWiz::closeEvent(QCloseEvent* event) {
         return;
     }
     m_logic.end();
+    showSaveAndReturn(false);
     event->accept();
 }
 

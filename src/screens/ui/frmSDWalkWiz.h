@@ -57,6 +57,7 @@ private:
     void showPage();    // the current page, filled afresh
     void updateState(); // enabled widgets and descriptions
     void runNewList(MailingWizard::NewList kind);
+    void showSaveAndReturn(bool shown);
     int prepare(const QString& group, const QString& list, const QString& message, const QString& options);
 
     AppContext& m_ctx;

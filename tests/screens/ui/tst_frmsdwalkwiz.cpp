@@ -92,15 +92,16 @@ private Q_SLOTS:
     void walksFromAnEmptyCatalogueToAPreparedMailing() {
         Main m;
         QVERIFY(m.scalar("SELECT Count(*) FROM MailEvent").toInt() == 0);
-        // No wizard, no Save & Return.
+        // Save & Return only while the wizard runs, also on a list window opened before it.
         m.window->runCommand(CommandId::CreateBlankList);
         frmList* before = m.child<frmList>();
         QVERIFY(before);
         QVERIFY(before->findChild<QPushButton*>("cmdSaveReturn")->isHidden());
-        before->saveDialog = [](frmList&, bool) { return SaveResult::NotSaved; };
-        before->parentWidget()->close();
 
         QCOMPARE(m.window->runCommand(CommandId::SDWiz), CommandResult::Ran);
+        QVERIFY(!before->findChild<QPushButton*>("cmdSaveReturn")->isHidden());
+        before->saveDialog = [](frmList&, bool) { return SaveResult::NotSaved; };
+        before->parentWidget()->close();
         QVERIFY(m.wizard() && m.wizard()->isVisible());
         QVERIFY(mailingWizardState().running);
         QCOMPARE(m.wizard()->windowTitle(), QStringLiteral("Create a Sendora Mailing"));
@@ -192,6 +193,10 @@ private Q_SLOTS:
         QCOMPARE(centre->outline().rowInfo(centre->selectedRow()).name, QStringLiteral("Hello"));
 
         // Afterwards, lists and messages are ordinary again.
+        const auto saveReturns = m.window->findChildren<QPushButton*>("cmdSaveReturn"); // the saved list
+        QVERIFY(!saveReturns.isEmpty());
+        for (QPushButton* b : saveReturns)
+            QVERIFY(b->isHidden());
         m.window->runCommand(CommandId::FileNewMessage);
         QVERIFY(m.child<frmMessageEdit>()->findChild<QLineEdit*>("txtSubject")->text().isEmpty());
     }
