@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 using namespace sendora::test;
 
@@ -198,6 +199,56 @@ private Q_SLOTS:
             cli({"--data-dir", m_dir.path(), "undeliverable", "Direct", "--remove", "everything"}).exitCode,
             2);
         QCOMPARE(cli({"--data-dir", m_dir.path(), "undeliverable", "Nope"}).exitCode, 2);
+    }
+
+    // SIGTERM mid-send: the mailers finish their messages in flight and stop; every address
+    // the server took is flagged, no other is, and the figures are stored.
+    void stoppedBySignal() {
+        QVERIFY(QFile::exists(sdr())); // made by the test before
+        const QString slow = m_dir.filePath("AddressLists/Slow.mdb");
+        {
+            auto l = jet::Database::create(slow);
+            l->execute(
+                "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
+                "FirstName TEXT(255), Sent TEXT(255))",
+                true);
+            l->beginTransaction();
+            for (int i = 0; i < 200; ++i)
+                l->execute(
+                    QStringLiteral("INSERT INTO AddressList (EAddress) VALUES(\"s%1@d03.test\")").arg(i));
+            l->commit();
+            auto db = jet::Database::open(sdr());
+            db->execute("INSERT INTO List([listname],[listpath],[listdescription]) "
+                        "values(\"Slow\",\"Slow.mdb\",\"\")");
+            db->execute("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) "
+                        "VALUES(\"G\",\"Slow\",\"M\",\"Default Delivery Options\")");
+        }
+        m_sinks[0]->messages.clear();
+        m_sinks[0]->dataDelayMs = 50;
+        QProcess p;
+        p.start(SENDORA_CLI, {"--data-dir", m_dir.path(), "send", "2"});
+        QVERIFY(p.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_sinks[0]->messages.size() >= 10, 30000);
+        ::kill(pid_t(p.processId()), SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
+        m_sinks[0]->dataDelayMs = 0;
+        QCOMPARE(p.exitCode(), 128 + SIGTERM);
+        auto db = jet::Database::open(slow, jet::Database::OpenMode::ReadOnly);
+        QStringList flagged;
+        for (auto rs = db->openRecordset("SELECT EAddress FROM AddressList WHERE Sent = \"SENT\"");
+             !rs->eof(); rs->moveNext())
+            flagged << rs->value(0).toString();
+        QStringList got;
+        for (const CapturedMessage& m : std::as_const(m_sinks[0]->messages))
+            got += m.recipients;
+        got.sort();
+        flagged.sort();
+        QCOMPARE(got, flagged);
+        QVERIFY(flagged.size() < 200);
+        auto sys = jet::Database::open(sdr(), jet::Database::OpenMode::ReadOnly);
+        QCOMPARE(
+            sys->openRecordset("SELECT SentCount FROM MailEvent WHERE MailEventName = 2")->value(0).toInt(),
+            int(flagged.size()));
     }
 };
 
