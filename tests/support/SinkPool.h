@@ -9,6 +9,9 @@
 #include <QHostAddress>
 #include <QList>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -35,6 +38,11 @@ struct CapturedMessage {
 
 class CaptureSmtp : public QObject {
 public:
+    // With a certificate, STARTTLS is offered before TLS and taken with it.
+    QSslCertificate certificate;
+    QSslKey key;
+    int tlsSessions = 0;
+
     explicit CaptureSmtp(SinkBehaviour behaviour) : m_behaviour(behaviour) {
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection())
@@ -100,8 +108,19 @@ private:
             const QByteArray line = st.buffer.left(eol);
             st.buffer.remove(0, eol + 2);
             const QByteArray verb = line.left(4).toUpper();
+            auto* tls = qobject_cast<QSslSocket*>(s);
             if (verb == "EHLO") {
-                s->write("250-capture.test\r\n250-PIPELINING\r\n250-8BITMIME\r\n250 SIZE 10240000\r\n");
+                const bool offerTls = !certificate.isNull() && tls && !tls->isEncrypted();
+                s->write("250-capture.test\r\n250-PIPELINING\r\n250-8BITMIME\r\n" +
+                         QByteArray(offerTls ? "250-STARTTLS\r\n" : "") + "250 SIZE 10240000\r\n");
+            } else if (line.toUpper() == "STARTTLS" && tls && !certificate.isNull()) {
+                s->write("220 2.0.0 Ready to start TLS\r\n");
+                st.buffer.clear();
+                tls->setLocalCertificate(certificate);
+                tls->setPrivateKey(key);
+                QObject::connect(tls, &QSslSocket::encrypted, this, [this] { ++tlsSessions; });
+                tls->startServerEncryption();
+                return;
             } else if (verb == "HELO" || verb == "NOOP") {
                 s->write("250 Ok\r\n");
             } else if (verb == "MAIL") {
@@ -145,8 +164,18 @@ private:
         return open < 0 || close < 0 ? QString() : QString::fromUtf8(line.mid(open + 1, close - open - 1));
     }
 
+    // Hands out QSslSocket, so a session can turn to TLS.
+    class Server : public QTcpServer {
+    protected:
+        void incomingConnection(qintptr descriptor) override {
+            auto* s = new QSslSocket(this);
+            s->setSocketDescriptor(descriptor);
+            addPendingConnection(s);
+        }
+    };
+
     SinkBehaviour m_behaviour;
-    QTcpServer m_server;
+    Server m_server;
 };
 
 class SinkPool {

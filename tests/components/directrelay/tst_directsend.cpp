@@ -57,12 +57,14 @@ private Q_SLOTS:
             QSKIP("needs dnsmasq and root (for port 25)");
         }
         // Sinks: 0, 1 accept; 2 refuses "unknown..."; 3 defers; 4 stalls; 5 drops in DATA;
-        // the seventh address has no server at all.
+        // 6 accepts and offers STARTTLS; the eighth address has no server at all.
         QVERIFY(m_pool.start({SinkBehaviour::AcceptAll, SinkBehaviour::AcceptAll, SinkBehaviour::RefuseSome,
-                              SinkBehaviour::TempFail, SinkBehaviour::Stall, SinkBehaviour::CloseInData}));
-        for (int i = 0; i < 6; ++i)
+                              SinkBehaviour::TempFail, SinkBehaviour::Stall, SinkBehaviour::CloseInData,
+                              SinkBehaviour::AcceptAll}));
+        for (int i = 0; i < 7; ++i)
             m_dns.host(QStringLiteral("mx%1.sinks.test").arg(i), SinkPool::addressOf(i));
-        m_dns.host(QStringLiteral("dead.sinks.test"), SinkPool::addressOf(6));
+        m_dns.host(QStringLiteral("dead.sinks.test"), SinkPool::addressOf(7));
+        m_dns.mx(QStringLiteral("tls.test"), QStringLiteral("mx6.sinks.test"), 10);
         for (int d = 0; d < 10; ++d) {
             m_dns.mx(QStringLiteral("d%1.test").arg(d, 2, 10, QChar(u'0')),
                      QStringLiteral("mx%1.sinks.test").arg(d % 2), 10);
@@ -154,6 +156,41 @@ private Q_SLOTS:
         QCOMPARE(m_pool.sink(4).connections, 2 * 4);
         QCOMPARE(m_pool.sink(5).connections, 2 * 4);
         QVERIFY(engine.bytesSentTotal() > 0);
+    }
+
+    // A server offering STARTTLS with a self-signed certificate gets the mail over TLS;
+    // the mailer's log says so.
+    void opportunisticTls() {
+        if (!QSslSocket::supportsSsl()) QSKIP("no TLS backend");
+        const QString cert = m_dir.filePath(QStringLiteral("cert.pem")),
+                      key = m_dir.filePath(QStringLiteral("key.pem"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
+                       "2", "-subj", "/CN=mx6.sinks.test"});
+        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        QFile c(cert), k(key);
+        QVERIFY(c.open(QIODevice::ReadOnly) && k.open(QIODevice::ReadOnly));
+        CaptureSmtp& sink = m_pool.sink(6);
+        sink.certificate = QSslCertificate(&c, QSsl::Pem);
+        sink.key = QSslKey(&k, QSsl::Rsa, QSsl::Pem);
+        m_pool.clearMessages();
+
+        const QStringList addresses{QStringLiteral("a@tls.test"), QStringLiteral("b@tls.test")};
+        const QString list = m_dir.filePath(QStringLiteral("tls.db"));
+        createDirectList(list, addresses);
+        PlainComposer composer;
+        DirectSend engine(job(list, addresses.size(), 1), composer);
+        QSignalSpy log(&engine, &DirectSend::log);
+        QVERIFY(run(engine, 20000));
+        QCOMPARE(engine.sentCount(), 2);
+        QCOMPARE(sink.tlsSessions, 1);
+        QCOMPARE(sink.messages.size(), 1);
+        QCOMPARE(sink.messages[0].recipients, addresses);
+        bool logged = false;
+        for (const QList<QVariant>& line : std::as_const(log))
+            logged = logged || line[1].toString().contains(QLatin1String("TLS started"));
+        QVERIFY(logged);
     }
 
     // A run killed with SIGKILL loses no flag and, once resumed, repeats at most the one
