@@ -12,8 +12,5 @@ std::unique_ptr<SourceReader> makeExcelReader() {
 std::unique_ptr<SourceReader> makeParadoxReader(SourceKind kind) {
     return makeUnsupportedReader(kind);
 }
-std::unique_ptr<SourceReader> makeTextReader() {
-    return makeUnsupportedReader(SourceKind::Text);
-}
 
 } // namespace sendora::sourcereaders
