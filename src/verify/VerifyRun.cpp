@@ -7,7 +7,6 @@
 #include "core/ListActions.h"
 #include "import/AddressRules.h"
 
-#include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
 #include <algorithm>
@@ -194,8 +193,7 @@ void VerifyRun::finish() {
     if (m_newList) {
         m_newList->close();
         m_newList.reset();
-        if (openNewList)
-            m_ctx.windows().openListWindow(QFileInfo(m_newListPath).completeBaseName(), m_newListPath);
+        if (showNewList) showNewList(m_newListPath);
     }
     if (showSummary) {
         QStringList lines;

@@ -61,7 +61,8 @@ public:
 
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     bool showSummary = true;
-    bool openNewList = true; // hand the new list to a list window at the end
+    // New-list mode: shows the finished list (a list window); unset, the list stays where it is.
+    std::function<void(const QString& file)> showNewList;
     void setTickInterval(int ms) { m_timer.setInterval(ms); }
     void tick();
 

@@ -39,7 +39,6 @@ int runVerify(AppContext& ctx, const QStringList& args, QTextStream& out, QTextS
     QObject owner;
     verify::VerifyRun run(ctx, verify::networkChecks(&owner));
     run.showSummary = false;
-    run.openNewList = false;
     QEventLoop loop;
     bool ended = false;
     QObject::connect(&run, &verify::VerifyRun::finished, &loop, [&] {

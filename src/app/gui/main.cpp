@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     window.setCommandHandler(sendora::CommandId::ImportPOPAccount, popWizard(3));
     window.provideFeatures(unsigned(sendora::Feature::PopTools));
     window.setCommandHandler(sendora::CommandId::ToolsVerifyList, [&ctx, &window] {
-        sendora::frmVerifyLIst::LoadVERIFYWizard(ctx, sendora::frmVerifyLIst::kListVerification, &window);
+        sendora::frmVerifyLIst::LoadVERIFYWizard(ctx, sendora::frmVerifyLIst::kListVerification, &window,
+                                                 [&window](const QString& file) { window.showList(file); });
     });
     window.provideFeatures(unsigned(sendora::Feature::Verification));
     window.setCommandHandler(sendora::CommandId::Options, [&ctx, &window] {

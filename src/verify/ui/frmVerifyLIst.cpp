@@ -173,12 +173,14 @@ frmVerifyLIst::frmVerifyLIst(AppContext& ctx, CheckFactory factory, QWidget* par
 
 frmVerifyLIst::~frmVerifyLIst() = default;
 
-void frmVerifyLIst::LoadVERIFYWizard(AppContext& ctx, const QString& mode, QWidget* parent) {
+void frmVerifyLIst::LoadVERIFYWizard(AppContext& ctx, const QString& mode, QWidget* parent,
+                                     std::function<void(const QString& file)> showList) {
     if (mode != kListVerification) {
         ctx.ui->message(QStringLiteral("Unknown VERIFY Wizard Format"), Buttons::OK, Icon::Exclamation);
         return;
     }
     frmVerifyLIst w(ctx, {}, parent);
+    w.showList = std::move(showList);
     w.exec();
 }
 
@@ -223,6 +225,7 @@ void frmVerifyLIst::configure() {
 void frmVerifyLIst::verifyList() {
     if (!lstLists->currentItem() || m_run->running()) return;
     lblRecordsVerified->setText(QStringLiteral("0"));
+    m_run->showNewList = showList;
     const auto r = m_run->start(lstLists->currentItem()->text(),
                                 optUpdate->isChecked() ? VerifyMode::UpdateList : VerifyMode::NewList);
     if (r == VerifyRun::Start::Started) ListAndButtonValues(false);

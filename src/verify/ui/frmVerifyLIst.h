@@ -47,7 +47,9 @@ public:
     ~frmVerifyLIst() override;
 
     // Shows the wizard modal for a known mode; "Unknown VERIFY Wizard Format" otherwise.
-    static void LoadVERIFYWizard(AppContext& ctx, const QString& mode, QWidget* parent);
+    // showList opens the new list in a list window.
+    static void LoadVERIFYWizard(AppContext& ctx, const QString& mode, QWidget* parent,
+                                 std::function<void(const QString& file)> showList = {});
 
     int page() const { return m_page; } // 1 to 3
     void next();
@@ -55,6 +57,8 @@ public:
     void verifyList();
     void configure();
     verify::VerifyRun& run() { return *m_run; }
+    // Shows the list a new-list run built.
+    std::function<void(const QString& file)> showList;
     // Hook for tests: shows the configuration dialog (modal when unset).
     std::function<void(frmVerifyConfig&)> showConfig;
 

@@ -71,6 +71,8 @@ private Q_SLOTS:
 
         app.ui.clear();
         w.run().setTickInterval(1);
+        QStringList shownLists;
+        w.showList = [&](const QString& file) { shownLists << file; };
         w.cmdVerify->click();
         QVERIFY(w.run().running());
         QVERIFY(!w.cmdVerify->isEnabled() && !w.cmdBack->isEnabled() && !w.cmdConfig->isEnabled());
@@ -78,6 +80,7 @@ private Q_SLOTS:
         QVERIFY(w.cmdVerify->isEnabled() && w.cmdBack->isEnabled());
         QCOMPARE(w.lblRecordsVerified->text(), QStringLiteral("2"));
         QCOMPARE(app.ui.shown.last().title, QStringLiteral("Verified Addresses Summary"));
+        QCOMPARE(shownLists, QStringList{w.run().newListPath()});
         QCOMPARE(rowsOf(w.run().newListPath(), QStringLiteral("Verify")),
                  (QStringList{"a@x.test|Exist", "b@x.test|Not in DNS"}));
     }
