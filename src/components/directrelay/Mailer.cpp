@@ -143,16 +143,23 @@ Mailer::Mailer(int number, RunContext& run, const QList<Rcpt>& recipients, QObje
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &Mailer::next);
 
-    m_socket.setVerifyPeer(false);
-    connect(&m_socket, &mail::MailSocket::Connected, this, [this] {
+    newSocket();
+}
+
+Mailer::~Mailer() = default;
+
+void Mailer::newSocket() {
+    m_socket = std::make_unique<mail::MailSocket>();
+    m_socket->setVerifyPeer(false);
+    connect(m_socket.get(), &mail::MailSocket::Connected, this, [this] {
         const QString helo =
             m_run.job.heloDomain.isEmpty() ? m_run.job.sender.section(u'@', -1) : m_run.job.heloDomain;
-        m_socket.Hello(helo);
+        m_socket->Hello(helo);
     });
-    connect(&m_socket, &mail::MailSocket::Ready, this, [this] {
+    connect(m_socket.get(), &mail::MailSocket::Ready, this, [this] {
         if (!m_sessionReady) {
             m_sessionReady = true;
-            if (m_socket.isEncrypted())
+            if (m_socket->isEncrypted())
                 say(QStringLiteral("TLS started (opportunistic; the certificate is not checked)"));
             else if (m_plain)
                 say(QStringLiteral("Going on without TLS after a failed handshake"));
@@ -164,27 +171,37 @@ Mailer::Mailer(int number, RunContext& run, const QList<Rcpt>& recipients, QObje
         }
         sendBatch();
     });
-    connect(&m_socket, &mail::MailSocket::SENDFrom, this, [this] { m_socket.SetFrom(m_run.job.sender); });
-    connect(&m_socket, &mail::MailSocket::SENDToArray, this, [this] {
+    connect(m_socket.get(), &mail::MailSocket::SENDFrom, this,
+            [this] { m_socket->SetFrom(m_run.job.sender); });
+    connect(m_socket.get(), &mail::MailSocket::SENDToArray, this, [this] {
         mail::RecipientList list;
         for (const Rcpt& r : std::as_const(m_batch))
             list.append(mail::Recipient{r.address, false});
-        m_socket.SetToArray(list);
+        m_socket->SetToArray(list);
     });
-    connect(&m_socket, &mail::MailSocket::SENDBody, this,
-            [this] { m_socket.SetBodyData(std::exchange(m_body, {})); });
-    connect(&m_socket, &mail::MailSocket::SENTBlock, this, &Mailer::onSentBlock);
-    connect(&m_socket, &mail::MailSocket::DataRecieved, this, &Mailer::onReply);
-    connect(&m_socket, &mail::MailSocket::RecipientRefused, this,
+    connect(m_socket.get(), &mail::MailSocket::SENDBody, this,
+            [this] { m_socket->SetBodyData(std::exchange(m_body, {})); });
+    connect(m_socket.get(), &mail::MailSocket::SENTBlock, this, &Mailer::onSentBlock);
+    connect(m_socket.get(), &mail::MailSocket::DataRecieved, this, &Mailer::onReply);
+    connect(m_socket.get(), &mail::MailSocket::RecipientRefused, this,
             [this](const QString& address, const QString& text) {
                 m_rcptReplies.insert(QString::fromUtf8(mail::smtp::recipientPath(address)), Reply{550, text});
             });
-    connect(&m_socket, &mail::MailSocket::Failure, this, &Mailer::onFailure);
-    connect(&m_socket, &mail::MailSocket::Timeout, this, &Mailer::onTimeout);
-    connect(&m_socket, &mail::MailSocket::Disconnected, this, &Mailer::onDisconnected);
+    connect(m_socket.get(), &mail::MailSocket::Failure, this, &Mailer::onFailure);
+    connect(m_socket.get(), &mail::MailSocket::Timeout, this, &Mailer::onTimeout);
+    connect(m_socket.get(), &mail::MailSocket::Disconnected, this, &Mailer::onDisconnected);
 }
 
-Mailer::~Mailer() = default;
+// The domain is done: QUIT goes out and the connection closes on its own while this
+// mailer moves on to its next domain with a new one.
+void Mailer::retireSocket() {
+    mail::MailSocket* old = m_socket.release();
+    old->disconnect(this);
+    old->setParent(this); // gone with the mailer at the latest
+    connect(old, &mail::MailSocket::Disconnected, old, &QObject::deleteLater);
+    old->Quit();
+    newSocket();
+}
 
 void Mailer::say(const QString& line) {
     if (m_run.log) m_run.log(m_number, line);
@@ -203,7 +220,7 @@ void Mailer::abort() {
     m_wait.stop();
     if (m_stage != Stage::Idle) {
         m_stage = Stage::Idle;
-        m_socket.Disconnect();
+        m_socket->Disconnect();
     }
     finish();
 }
@@ -286,11 +303,11 @@ void Mailer::connectHost() {
     m_timedOut = false;
     m_stage = Stage::Connecting;
     say(QStringLiteral("%1: connecting to %2 [%3]").arg(m_domain.name, host.name, address.toString()));
-    m_socket.setHost(address.toString());
-    m_socket.setPort(QString::number(kSmtpPort));
-    m_socket.setTimeout(std::max(1, m_run.job.mailerTimeout));
-    m_socket.setTlsMode(m_plain ? mail::TlsMode::None : mail::TlsMode::StartTlsIfOffered);
-    m_socket.Connect();
+    m_socket->setHost(address.toString());
+    m_socket->setPort(QString::number(kSmtpPort));
+    m_socket->setTimeout(std::max(1, m_run.job.mailerTimeout));
+    m_socket->setTlsMode(m_plain ? mail::TlsMode::None : mail::TlsMode::StartTlsIfOffered);
+    m_socket->Connect();
 }
 
 void Mailer::sendBatch() {
@@ -312,11 +329,11 @@ void Mailer::sendBatch() {
         m_rcptReplies.clear();
         m_batchOpen = true;
         m_stage = Stage::Sending;
-        m_socket.SendMessageToArray();
+        m_socket->SendMessageToArray();
         return;
     }
-    m_stage = Stage::Quitting;
-    m_socket.Quit();
+    retireSocket();
+    endDomain();
 }
 
 void Mailer::onReply(const QString& command, const QString& reply, int code) {
@@ -417,7 +434,7 @@ void Mailer::onFailure(int code, const QString& text) {
 void Mailer::onTimeout(int seconds) {
     m_timedOut = true;
     say(QStringLiteral("%1: no answer for %2 seconds").arg(m_domain.name).arg(seconds));
-    m_socket.Disconnect();
+    m_socket->Disconnect();
 }
 
 void Mailer::onDisconnected() {

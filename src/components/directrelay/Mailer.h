@@ -96,6 +96,8 @@ private:
     };
     enum class Stage { Idle, Resolving, Connecting, Ready, Sending, Quitting };
 
+    void newSocket();
+    void retireSocket();
     void next();
     void prefetch();
     void onRoute(const dns::MailRoute& route);
@@ -147,7 +149,7 @@ private:
     Reply m_mailReply, m_dataReply, m_endReply;
     QHash<QString, Reply> m_rcptReplies; // by the path written in RCPT TO
 
-    mail::MailSocket m_socket;
+    std::unique_ptr<mail::MailSocket> m_socket;
     QTimer m_wait;
     QElapsedTimer m_clock;
 };
