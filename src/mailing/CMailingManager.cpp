@@ -84,11 +84,19 @@ CMailingManager::CMailingManager(AppContext& ctx, QObject* parent) : QObject(par
 }
 
 CMailingManager::~CMailingManager() {
-    if (m_engine) {
-        m_engine->disconnect(this);
-        m_engine->abort();
-    }
-    m_engine.reset();
+    if (!m_engine) return;
+    // No listener is asked anything while this object goes; the figures are still stored.
+    disconnect(this, nullptr, nullptr, nullptr);
+    abandon();
+}
+
+void CMailingManager::abandon() {
+    if (!m_engine) return;
+    m_engine->disconnect(this);
+    m_engine->abort();
+    m_completion.stop();
+    m_state = State::Stopping;
+    finishMailing();
 }
 
 int CMailingManager::mailerCount() const {

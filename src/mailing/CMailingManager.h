@@ -67,6 +67,9 @@ public:
     void endPause();
     void stopMailing();
     State getState() const { return m_state; }
+    // Ends a running mailing now: connections are dropped and the figures so far are stored
+    // (mailingEnded follows before it returns). Also what destruction mid-send does.
+    void abandon();
 
     // What init read and selected.
     QString selectionStatement() const { return m_selection; }

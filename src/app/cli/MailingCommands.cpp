@@ -75,10 +75,18 @@ int runDirectSend(AppContext& ctx, const MailingRow& row, QTextStream& err) {
         over = true;
         qApp->quit();
     });
+    // A second signal, or servers that keep their messages too long, end the send at once.
+    QTimer grace;
+    grace.setSingleShot(true);
+    QObject::connect(&grace, &QTimer::timeout, [&] { manager.abandon(); });
     StopSignals stopSignals;
     if (stopSignals.isOpen())
         QObject::connect(&stopSignals, &StopSignals::received, [&](int sig) {
-            if (stopSignal) return;
+            if (stopSignal) {
+                manager.abandon();
+                return;
+            }
+            grace.start(kStopGraceMs);
             stopSignal = sig;
             err << "\nsendora-cli: stopping; the messages in flight are finished first\n";
             err.flush();

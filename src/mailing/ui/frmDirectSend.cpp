@@ -263,6 +263,7 @@ void frmDirectSend::done(int result) {
         connect(m_manager.get(), &CMailingManager::mailingEnded, &wait, &QEventLoop::quit);
         QTimer::singleShot(closeWaitMs, &wait, &QEventLoop::quit);
         if (m_state != Over) wait.exec();
+        if (m_state != Over) m_manager->abandon(); // a server that keeps its message too long
     }
     QDialog::done(result);
 }

@@ -248,6 +248,28 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(&s, "lblSent")->text(), QString::number(flagged));
     }
 
+    // Closing the screen while a server holds a message: after the wait the send is
+    // abandoned, and what went out before is still stored with the mailing.
+    void closingMidSendStoresFigures() {
+        if (!liveServersAvailable()) QSKIP("needs dnsmasq and root (for port 25)");
+        LiveMailing m;
+        QVERIFY(m.start());
+        frmDirectSend s(*m.app.ctx, m.row);
+        s.closeWaitMs = 300;
+        QSignalSpy finished(&s, &frmDirectSend::mailingFinished);
+        child<QPushButton>(&s, "cmdSend")->click();
+        QTRY_VERIFY(s.manager() && s.manager()->sentCount() >= 2);
+        m.sink.dataDelayMs = 60000; // the next messages are held
+        QTest::qWait(400);
+        const qint64 sent = s.manager()->sentCount();
+        s.reject();
+        QCOMPARE(s.state(), frmDirectSend::Over);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(m.scalar(m.sdr(), "SELECT SentCount FROM MailEvent WHERE MailEventName = 1"), int(sent));
+        QCOMPARE(m.scalar(m.listFile("Live"), "SELECT Count(*) FROM AddressList WHERE Sent = \"SENT\""),
+                 int(sent));
+    }
+
     // A "Sent" flag that cannot be written stops every mailer with the mailer's error box,
     // and the mailing ends as a storage failure.
     void unwritableFlagStops() {
