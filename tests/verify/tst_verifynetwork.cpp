@@ -74,6 +74,16 @@ private Q_SLOTS:
         QVERIFY(text.contains("Forced Timeout - Check exceeded 20 seconds"));
         QVERIFY(text.contains("accepts every address"));
         QVERIFY(text.contains("*** Total Forced Timeout: 1\r\n"));
+
+        // The next run of the same window asks the DNS server configured now, not the answers
+        // of the last run: a server that never answers leaves the check to the clock.
+        SilentDns silent;
+        app.ctx->settingsFile.write(kAppDefaults, QStringLiteral("LVPrimaryDNS"), silent.server());
+        const QString second = makeVerifyList(app, QStringLiteral("Second"), {"known@good.test"});
+        QCOMPARE(run.start(QStringLiteral("Second"), VerifyMode::UpdateList), VerifyRun::Start::Started);
+        QTRY_VERIFY_WITH_TIMEOUT(!run.running(), 20000);
+        QCOMPARE(rowsOf(second, QStringLiteral("Keyword2")), QStringList{"known@good.test|Forced Timeout"});
+        QVERIFY(silent.received() > 0);
     }
 
     void cliBuildsAndSavesTheNewList() {

@@ -69,6 +69,8 @@ public:
 
     void start() {
         m_state = State::Resolving;
+        // The resolver bounds its own wait; this bounds ours should it go away first.
+        m_timer.start(m_engine.resolveBudgetMs());
         m_engine.resolver().lookup(m_domain, this, [this](const dns::MailRoute& r) { routed(r); });
     }
 
@@ -81,6 +83,7 @@ private:
 
     void routed(const dns::MailRoute& r) {
         if (m_state != State::Resolving) return;
+        m_timer.stop();
         QStringList hosts;
         for (const dns::MailHost& h : r.hosts) {
             hosts << QStringLiteral("%1 (%2)").arg(h.name).arg(h.preference);
@@ -123,6 +126,11 @@ private:
         ++m_engine.m_connections;
         armTimer();
         m_socket.connectToHost(m_endpoints[m_at].second, m_engine.settings.port);
+    }
+
+    // New addresses for this domain now open a session of their own.
+    void release() {
+        if (m_engine.m_open.value(m_domain) == this) m_engine.m_open.remove(m_domain);
     }
 
     void armTimer() { m_timer.start(m_engine.settings.replyTimeoutMs); }
@@ -219,8 +227,7 @@ private:
     }
 
     void quit() {
-        // New addresses for this domain now open a session of their own.
-        m_engine.m_open.remove(m_domain);
+        release();
         send(State::Quit, QStringLiteral("QUIT"));
     }
 
@@ -235,6 +242,8 @@ private:
             return end();
         case State::Idle:
             return quit();
+        case State::Resolving:
+            return failAll(kUnknown, QStringLiteral("DNS: no answer for %1").arg(m_domain));
         default:
             failAll(kUnknown, QStringLiteral("no answer from %1 within %2 ms%3")
                                   .arg(m_endpoints.value(m_at).first)
@@ -249,7 +258,7 @@ private:
         if (m_state == State::Connecting) return connectNext(why);
         if (m_state == State::Quit || (m_state == State::Idle && m_queue.isEmpty())) {
             m_state = State::Ended;
-            m_engine.m_open.remove(m_domain);
+            release();
             return end();
         }
         failAll(kUnknown,
@@ -260,7 +269,7 @@ private:
     void failAll(const QString& verdict, const QString& why) {
         m_timer.stop();
         m_state = State::Ended;
-        m_engine.m_open.remove(m_domain);
+        release();
         const QString text = (m_log + m_trail + QStringList{why}).join(QStringLiteral("; "));
         if (m_current.ticket && m_engine.m_tickets.contains(m_current.ticket))
             m_engine.complete(m_current.ticket, verdict, text);
@@ -302,7 +311,11 @@ public:
     explicit EngineCheck(VerifierEngine* engine) : m_engine(engine) {}
     ~EngineCheck() override { abandon(); }
 
-    void setEnabled(bool on) override { m_enabled = on; }
+    void setEnabled(bool on) override {
+        // Settings come first, so the slot's configuration starts a run.
+        if (m_engine && on) m_engine->newRun();
+        m_enabled = on;
+    }
     void setOption(int) override {}
     void setMailFrom(const QString& a) override {
         if (m_engine) m_engine->settings.mailFrom = a;
@@ -413,6 +426,19 @@ void VerifierEngine::sessionEnded(DomainSession* s) {
     for (auto it = m_open.begin(); it != m_open.end();)
         it = it.value() == s ? m_open.erase(it) : std::next(it);
     delete s;
+}
+
+int VerifierEngine::resolveBudgetMs() const {
+    return (settings.dnsTimeoutSeconds * (settings.dnsRetries + 1) * 2 + 5) * 1000;
+}
+
+void VerifierEngine::newRun() {
+    settings.mailFrom.clear();
+    settings.primaryDns.clear();
+    settings.secondaryDns.clear();
+    settings.domainName.clear();
+    m_resolver.reset();
+    m_open.clear();
 }
 
 std::unique_ptr<AddressCheck> VerifierEngine::createCheck() {

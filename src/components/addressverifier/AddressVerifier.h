@@ -55,6 +55,9 @@ public:
 
     // A pool slot working through this engine.
     std::unique_ptr<AddressCheck> createCheck();
+    // A new run: the settings its slots do not set are empty again, and domains are asked
+    // afresh (with the servers set now).
+    void newRun();
 
     int connectionsOpened() const { return m_connections; }
     // Connections and lookups still at work.
@@ -65,6 +68,7 @@ private:
     void complete(quint64 ticket, const QString& verdict, const QString& logText);
     void sessionEnded(DomainSession* s);
     dns::MailResolver& resolver();
+    int resolveBudgetMs() const;
 
     SyntaxCheck m_syntax;
     std::unique_ptr<dns::MailResolver> m_resolver;
