@@ -11,10 +11,12 @@ namespace {
 constexpr quint16 kSmtpPort = 25;
 constexpr int kPrefetch = 8; // domains resolved ahead of the one being sent
 
+// A server's reply as one line; control characters written out, so a hostile reply
+// cannot forge log lines.
 QString oneLine(const QString& reply) {
     QString s = reply;
     s.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    return s.simplified();
+    return mail::smtp::printable(s.simplified());
 }
 } // namespace
 
