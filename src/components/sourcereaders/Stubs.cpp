@@ -3,9 +3,6 @@
 namespace sendora::sourcereaders {
 
 // Readers still being written answer "Not Supported".
-std::unique_ptr<SourceReader> makeAccessReader() {
-    return makeUnsupportedReader(SourceKind::Access);
-}
 std::unique_ptr<SourceReader> makeExcelReader() {
     return makeUnsupportedReader(SourceKind::Excel5);
 }

@@ -148,6 +148,33 @@ private Q_SLOTS:
         QVERIFY(rows[1][5].isNull());
     }
 
+    void accessTablesFieldsAndDates() {
+        const QString path = QStringLiteral(QT_TESTCASE_SOURCEDIR "/data/access/DateTestDatabase.mdb");
+        auto reader = createReader(kindFromPath(path));
+        QCOMPARE(reader->kind(), SourceKind::Access);
+        QVERIFY2(reader->open(path), qPrintable(reader->errorText()));
+        QCOMPARE(reader->tables(), QStringList{QStringLiteral("DateTest")});
+        const QList<SourceField> fields = reader->fields(QStringLiteral("DateTest"));
+        QCOMPARE(names(fields),
+                 QStringList({"IDCol", "DateTimeCol", "DateCol", "TimeCol", "LongTextCol", "ShortTextCol"}));
+        QCOMPARE(fields[0].type, FieldType::Integer);
+        QCOMPARE(fields[1].type, FieldType::DateTime);
+        QCOMPARE(fields[4].type, FieldType::Memo);
+        QCOMPARE(fields[5].type, FieldType::Text);
+        QCOMPARE(fields[5].size, 255);
+        const QList<SourceRow> rows = readAll(*reader, QStringLiteral("DateTest"));
+        QCOMPARE(rows.size(), 6);
+        QCOMPARE(rows[0][0].toLongLong(), 1);
+        QCOMPARE(rows[0][4].toString(), QStringLiteral("Hello"));
+        // Dates outside what struct tm holds come through whole.
+        QCOMPARE(rows[1][1].toDateTime().date(), QDate(9999, 1, 1));
+        QCOMPARE(rows[2][1].toDateTime().date(), QDate(1898, 1, 1));
+        QCOMPARE(rows[3][3].toDateTime().date(), QDate(634, 1, 1));
+        QCOMPARE(rows[5][4].toString(), QStringLiteral("New line\nin field"));
+        QVERIFY(!reader->rows(QStringLiteral("MSysObjects")));
+        QVERIFY(reader->errorText().contains(QStringLiteral("MSysObjects")));
+    }
+
     void brokenFilesAreRefused() {
         QTemporaryDir dir;
         QFile junk(dir.filePath(QStringLiteral("junk.dbf")));
@@ -158,6 +185,15 @@ private Q_SLOTS:
         QVERIFY(!reader->open(junk.fileName()));
         QVERIFY(reader->errorText().contains(QStringLiteral("junk.dbf")));
         QVERIFY(!reader->open(dir.filePath(QStringLiteral("none.dbf"))));
+        for (SourceKind k :
+             {SourceKind::Access, SourceKind::Excel5, SourceKind::Paradox5, SourceKind::Text}) {
+            auto other = createReader(k);
+            QVERIFY(!other->open(dir.filePath(QStringLiteral("none.file"))));
+            QVERIFY(!other->errorText().isEmpty());
+        }
+        auto access = createReader(SourceKind::Access);
+        QVERIFY(!access->open(junk.fileName()));
+        QVERIFY(access->errorText().contains(QStringLiteral("junk.dbf")));
     }
 };
 
