@@ -8,6 +8,7 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace sendora {
@@ -79,6 +80,8 @@ QString trayColumn(int tray) {
 }
 
 QString cleanImportedAddress(QStringView address) {
+    if (std::none_of(address.begin(), address.end(), [](QChar c) { return c.unicode() < 33; }))
+        return address.toString();
     QString clean;
     clean.reserve(address.size());
     for (QChar c : address)
@@ -156,31 +159,10 @@ bool DatabaseImport::openTarget(const QList<sr::SourceField>& fields) {
     for (const QString& extra : extras)
         m_sources.push_back(indexOf(extra));
 
+    m_columns = fixedColumns() + extras;
     try {
         m_result.path = NewTempListPath(m_ctx);
-        jet::removeDatabase(m_result.path);
-        m_db = jet::Database::create(m_result.path, jet::Database::Durability::Scratch);
-        QStringList defs;
-        for (const QString& c : fixedColumns())
-            defs << jet::bracket(c) + QStringLiteral(" TEXT(255)");
-        for (const QString& c : extras)
-            defs << jet::bracket(c) + QStringLiteral(" TEXT(255)");
-        m_db->execute(QStringLiteral("CREATE TABLE AddressList (%1);").arg(defs.join(QStringLiteral(", "))),
-                      true);
-        for (const QString& c : fixedColumns() + extras)
-            m_db->setAllowZeroLength(QStringLiteral("AddressList"), c, true);
-        m_db->execute(
-            QStringLiteral("ALTER TABLE AddressList ADD CONSTRAINT MyPrKey PRIMARY KEY (EAddress);"), true);
-        // Addresses arrive in no order: a cache that holds the key's pages keeps inserts off the disk.
-        sqlite3_exec(m_db->handle(), "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
-        QStringList names, params;
-        for (const QString& c : fixedColumns() + extras) {
-            names << jet::bracket(c);
-            params << jet::param(int(params.size()) + 1);
-        }
-        m_insert = m_db->prepareStatement(QStringLiteral("INSERT INTO AddressList (%1) VALUES (%2)")
-                                              .arg(names.join(u','), params.join(u',')));
-        m_db->beginTransaction();
+        m_db = createList(m_result.path, m_insert);
         return true;
     } catch (const std::exception& e) {
         LogError(m_ctx, kModule, errorInfo(e), false);
@@ -191,6 +173,46 @@ bool DatabaseImport::openTarget(const QList<sr::SourceField>& fields) {
         m_result.path.clear();
         return false;
     }
+}
+
+// A new list file holding AddressList with the columns of this import and its key, and the
+// statement that adds a row to it; written in bounded transactions, the first one open.
+std::unique_ptr<jet::Database> DatabaseImport::createList(const QString& path,
+                                                          std::unique_ptr<jet::Statement>& insert) {
+    jet::removeDatabase(path);
+    auto db = jet::Database::create(path, jet::Database::Durability::Scratch);
+    QStringList defs, names, params;
+    int slots = 0;
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        defs << jet::bracket(m_columns[i]) + QStringLiteral(" TEXT(255)");
+        names << jet::bracket(m_columns[i]);
+        // Columns no field fills are empty text in the statement itself, not bound per row.
+        const bool bound = i == 0 || m_sources[size_t(i)] >= 0;
+        params << (bound ? jet::param(int(++slots)) : QStringLiteral("\"\""));
+    }
+    db->execute(QStringLiteral("CREATE TABLE AddressList (%1);").arg(defs.join(QStringLiteral(", "))), true);
+    for (const QString& c : m_columns)
+        db->setAllowZeroLength(QStringLiteral("AddressList"), c, true);
+    db->execute(QStringLiteral("ALTER TABLE AddressList ADD CONSTRAINT MyPrKey PRIMARY KEY (EAddress);"),
+                true);
+    // Addresses arrive in no order: a cache that holds the key's pages keeps inserts off the disk.
+    sqlite3_exec(db->handle(), "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
+    insert = db->prepareStatement(
+        QStringLiteral("INSERT INTO AddressList (%1) VALUES (%2)").arg(names.join(u','), params.join(u',')));
+    db->beginTransaction();
+    return db;
+}
+
+// The rows without a usable address go straight into the companion list rather than through the
+// new list and out again, which would read the whole list twice.
+jet::Statement& DatabaseImport::noAddressInsert() {
+    if (!m_noAddressDb) {
+        QString companion = m_result.path;
+        companion.insert(companion.size() - 4, QStringLiteral("(No Addresses)"));
+        m_noAddressDb = createList(companion, m_noAddressInsert);
+        m_result.companion = companion;
+    }
+    return *m_noAddressInsert;
 }
 
 // With a filter the source rows go into a work table first, so that the condition is read as the
@@ -293,12 +315,15 @@ bool DatabaseImport::storeRow(const sr::SourceRow& row) {
                 .left(kValueLength);
         const bool usable = IsValidEmailAddress(address);
         if (!usable) address = QStringLiteral("Unknown%1").arg(n);
-        m_insert->bind(1, address);
+        jet::Statement& insert = usable ? *m_insert : noAddressInsert();
+        insert.bind(1, address);
+        int slot = 1;
         for (size_t i = 1; i < m_sources.size(); ++i) {
+            if (m_sources[i] < 0) continue;
             QString value = text(m_sources[i]);
-            m_insert->bind(int(i) + 1, value.isNull() ? QStringLiteral("") : value);
+            insert.bind(++slot, value.isNull() ? QStringLiteral("") : value);
         }
-        if (m_insert->execute() == 0)
+        if (insert.execute() == 0)
             ++m_result.repeated;
         else if (usable)
             ++m_result.imported;
@@ -326,6 +351,10 @@ void DatabaseImport::commitIfDue(qint64 count) {
     if (count < kRowsPerTransaction) return;
     m_db->commit();
     m_db->beginTransaction();
+    if (m_noAddressDb) {
+        m_noAddressDb->commit();
+        m_noAddressDb->beginTransaction();
+    }
     m_sinceCommit = 0;
 }
 
@@ -340,19 +369,22 @@ void DatabaseImport::finish(bool failed) {
     m_result.interrupted = m_interrupt && !m_cancel;
     m_result.cancelled = m_cancel;
     const QString path = m_result.path;
+    const QString companion = m_result.companion;
     try {
         m_insert.reset();
         m_stage.reset();
+        m_noAddressInsert.reset();
         m_rows.reset(); // the filtered read holds a statement on the list's connection
-        if (m_db) {
+        for (jet::Database* db : {m_db.get(), m_noAddressDb.get()}) {
+            if (!db) continue;
             if (failed) {
-                m_db->rollback();
+                db->rollback();
             } else {
-                m_db->commit();
-                if (m_db->hasTable(kStagingTable))
-                    m_db->execute(QStringLiteral("DROP TABLE ") + kStagingTable, true);
+                db->commit();
+                if (db->hasTable(kStagingTable))
+                    db->execute(QStringLiteral("DROP TABLE ") + kStagingTable, true);
             }
-            m_db->close();
+            db->close();
         }
     } catch (const std::exception& e) {
         LogError(m_ctx, kModule, errorInfo(e), false);
@@ -360,14 +392,18 @@ void DatabaseImport::finish(bool failed) {
         failed = true;
     }
     m_db.reset();
+    m_noAddressDb.reset();
     if (failed || m_cancel) {
         jet::removeDatabase(path);
+        if (!companion.isEmpty()) jet::removeDatabase(companion);
         m_result.path.clear();
-    } else {
-        const QString caption = m_caption.isEmpty() ? QStringLiteral("Untitled Mailing List") : m_caption;
-        m_result.companion = m_result.unusable > 0 ? SaveNullEntries(m_ctx, path, caption) : QString();
-        m_result.rowsLeft = m_result.imported;
+        m_result.companion.clear();
+    } else if (!companion.isEmpty()) {
+        QString caption = m_caption.isEmpty() ? QStringLiteral("Untitled Mailing List") : m_caption;
+        if (!caption.contains(QLatin1String("(No Addresses)"))) caption += QStringLiteral(" (No Addresses)");
+        m_ctx.windows().openListWindow(caption, companion);
     }
+    m_result.rowsLeft = m_result.path.isEmpty() ? 0 : m_result.imported;
     Q_EMIT progress(m_result.rowsRead);
     Q_EMIT finished();
 }
