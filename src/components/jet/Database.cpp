@@ -132,6 +132,7 @@ std::shared_ptr<const Plan> DatabaseCore::plan(const QString& jetSql) const {
 
 void DatabaseCore::attach(const QStringList& aliases) {
     for (const QString& alias : aliases) {
+        if (alias == QLatin1String("temp")) continue; // external tables live in the connection itself
         int& refs = attachRefs[alias];
         if (refs++ > 0) continue;
         const QString file = aliasFile.value(alias);
@@ -574,10 +575,14 @@ void Database::unlinkTable(const QString& localName) {
     const auto it = d->links.find(localName.toLower());
     if (it == d->links.end()) return;
     const QString alias = it->first;
+    const QString copy = it->second;
     d->links.erase(it);
     d->linkNames.remove(localName.toLower());
     d->clearCaches();
-    d->release({alias});
+    if (alias == QLatin1String("temp"))
+        d->exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + sqlIdent(copy));
+    else
+        d->release({alias});
 }
 
 void Database::beginTransaction() {

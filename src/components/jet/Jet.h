@@ -157,6 +157,14 @@ public:
     // Another file's table known here under a local name (Jet's linked table).
     void linkTable(const QString& localName, const QString& file, const QString& remoteTable);
     void unlinkTable(const QString& localName);
+    // A table of another kind of database, named by a connect text such as
+    // "dBASE 5.0; DATABASE=<folder>", known here under a local name. Its rows are read once,
+    // through the opener the application registered (setExternalTableOpener), into a table of
+    // this connection's temporary schema, so statements join it like any other table. Dropping
+    // or unlinking it discards the copy; the source is never written.
+    void linkExternalTable(const QString& localName, const QString& connect, const QString& sourceTable);
+    // Renames a column, keeping its properties.
+    void renameField(const QString& table, const QString& from, const QString& to);
 
     // Asked now and then while a statement runs (every few thousand engine steps); returning
     // false interrupts the statement with ErrCanceled and it changes nothing. An empty
@@ -263,6 +271,22 @@ private:
     std::unique_ptr<Impl> d;
     friend class Database;
 };
+
+// Rows of an external table, handed out by the registered opener.
+class ExternalRows {
+public:
+    virtual ~ExternalRows() = default;
+    virtual std::vector<FieldDef> fields() const = 0;
+    // The next row, one value per field; false at the end or on a read error.
+    virtual bool next(QVariantList& row) = 0;
+    // Why the rows stopped early; empty after a clean end.
+    virtual QString errorText() const = 0;
+};
+// Opens a source table for a connect text; null with error set when it cannot.
+using ExternalTableOpener = std::function<std::unique_ptr<ExternalRows>(
+    const QString& connect, const QString& sourceTable, QString& error)>;
+// Installed by the layer that owns the readers; an empty function removes it.
+void setExternalTableOpener(ExternalTableOpener opener);
 
 // How long every connection waits for another process's lock before a statement fails
 // with ErrLocked. Applies to connections opened afterwards.

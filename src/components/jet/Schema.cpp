@@ -445,10 +445,14 @@ void DatabaseCore::dropTable(const Plan& plan) {
     if (link != links.end()) {
         // dropping a linked table removes the link only
         const QString alias = link->first;
+        const QString copy = link->second;
         links.erase(link);
         linkNames.remove(plan.table.toLower());
         clearCaches();
-        release({alias});
+        if (alias == QLatin1String("temp"))
+            exec(QStringLiteral("DROP TABLE IF EXISTS temp.") + sqlIdent(copy));
+        else
+            release({alias});
         return;
     }
     if (!tableExists(QStringLiteral("main"), plan.table))
@@ -606,6 +610,35 @@ void Database::renameTable(const QString& from, const QString& to) {
         d->exec(QStringLiteral("UPDATE %1 SET tbl = %2 WHERE tbl = %3")
                     .arg(sqlIdent(kProps), sqlString(to), sqlString(from)));
     d->refreshTriggers(main, to);
+    sp.release();
+    d->clearCaches();
+}
+
+void Database::renameField(const QString& table, const QString& from, const QString& to) {
+    d->ensureOpen();
+    const QString main = QStringLiteral("main");
+    if (!d->tableExists(main, table)) throw tableMissing(table);
+    const DatabaseCore::TableModel m = d->model(main, table);
+    bool found = false;
+    for (const ColumnDef& c : m.columns) {
+        if (c.name.compare(to, Qt::CaseInsensitive) == 0 && from.compare(to, Qt::CaseInsensitive) != 0)
+            throw Error(ErrFieldExists,
+                        QStringLiteral("Field '%1' already exists in table '%2'.").arg(to, m.name));
+        found = found || c.name.compare(from, Qt::CaseInsensitive) == 0;
+    }
+    if (!found) throw fieldMissing(m.name, from);
+    Savepoint sp(*d);
+    for (const QString& t : d->queryStrings(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type='trigger' AND tbl_name = %1 "
+                            "COLLATE NOCASE AND substr(name,1,6) = '__jet_'")
+                 .arg(sqlString(m.name))))
+        d->exec(QStringLiteral("DROP TRIGGER ") + sqlIdent(t));
+    d->exec(QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
+                .arg(sqlIdent(m.name), sqlIdent(from), sqlIdent(to)));
+    if (d->tableExists(main, kProps))
+        d->exec(QStringLiteral("UPDATE %1 SET fld = %2 WHERE tbl = %3 AND fld = %4")
+                    .arg(sqlIdent(kProps), sqlString(to), sqlString(m.name), sqlString(from)));
+    d->refreshTriggers(main, m.name);
     sp.release();
     d->clearCaches();
 }

@@ -66,6 +66,35 @@ qint64 count(Database& db, const QString& sql) {
     return rs->value(0).toLongLong();
 }
 
+// Rows handed out from memory, optionally failing after the first one.
+class MemoryRows : public ExternalRows {
+public:
+    MemoryRows(QStringList names, QList<QVariantList> rows, bool failAfterFirst = false)
+        : m_names(std::move(names)), m_rows(std::move(rows)), m_fail(failAfterFirst) {}
+    std::vector<FieldDef> fields() const override {
+        std::vector<FieldDef> out;
+        for (const QString& n : m_names) {
+            FieldDef f;
+            f.name = n;
+            f.size = 40;
+            out.push_back(f);
+        }
+        return out;
+    }
+    bool next(QVariantList& row) override {
+        if (m_at >= m_rows.size() || (m_fail && m_at == 1)) return false;
+        row = m_rows[m_at++];
+        return true;
+    }
+    QString errorText() const override { return m_fail ? QStringLiteral("bad record") : QString(); }
+
+private:
+    QStringList m_names;
+    QList<QVariantList> m_rows;
+    bool m_fail;
+    qsizetype m_at = 0;
+};
+
 } // namespace
 
 class TstJetSchema : public QObject {
@@ -331,6 +360,78 @@ private Q_SLOTS:
         } catch (const Error& e) {
             QCOMPARE(e.number(), int(ErrDuplicateKey));
         }
+    }
+
+    void externalTablesJoinThroughStatements() {
+        QStringList asked;
+        setExternalTableOpener([&asked](const QString& connect, const QString& table,
+                                        QString& error) -> std::unique_ptr<ExternalRows> {
+            asked << connect + QLatin1Char('|') + table;
+            if (table == u"Contact1")
+                return std::make_unique<MemoryRows>(
+                    QStringList{QStringLiteral("ACCOUNTNO"), QStringLiteral("CONTACT")},
+                    QList<QVariantList>{{QStringLiteral("A1"), QStringLiteral("Ann")},
+                                        {QStringLiteral("B2"), QStringLiteral("Bob")}});
+            if (table == u"ContSupp")
+                return std::make_unique<MemoryRows>(
+                    QStringList{QStringLiteral("ACCOUNTNO"), QStringLiteral("CONTACT"),
+                                QStringLiteral("CONTSUPREF")},
+                    QList<QVariantList>{
+                        {QStringLiteral("A1"), QStringLiteral("E-mail Address"), QStringLiteral("a@x.com")},
+                        {QStringLiteral("A1"), QStringLiteral("Phone"), QStringLiteral("555")},
+                        {QStringLiteral("B2"), QStringLiteral("E-mail Address"), QStringLiteral("b@x.com")}});
+            if (table == u"Broken")
+                return std::make_unique<MemoryRows>(QStringList{QStringLiteral("X")},
+                                                    QList<QVariantList>{{1}, {2}}, true);
+            error = QStringLiteral("no table ") + table;
+            return nullptr;
+        });
+        auto db = Database::create(file(QStringLiteral("external.mdb")));
+        const QString connect = QStringLiteral("dBASE 5.0; DATABASE=/some/folder");
+        db->linkExternalTable(QStringLiteral("STSL_Contact1"), connect, QStringLiteral("Contact1"));
+        db->linkExternalTable(QStringLiteral("STSL_ContSupp"), connect, QStringLiteral("ContSupp"));
+        QCOMPARE(asked.first(), connect + QStringLiteral("|Contact1"));
+        QVERIFY(db->hasTable(QStringLiteral("stsl_contact1")));
+        db->execute(QStringLiteral(
+            "SELECT STSL_ContSupp.CONTSUPREF,STSL_Contact1.* INTO AddressList FROM STSL_ContSupp INNER JOIN  "
+            "STSL_Contact1 ON STSL_Contact1.ACCOUNTNO = STSL_ContSupp.ACCOUNTNO WHERE STSL_ContSupp.Contact "
+            "= "
+            "\"E-mail Address\";"));
+        QCOMPARE(db->recordsAffected(), 2);
+        db->execute(QStringLiteral("DROP TABLE STSL_Contact1"));
+        db->execute(QStringLiteral("DROP TABLE STSL_ContSupp"));
+        QCOMPARE(db->tableNames(), QStringList{QStringLiteral("AddressList")});
+        // the copies are gone from the connection, not just hidden
+        QCOMPARE(count(*db, QStringLiteral("SELECT Count(*) FROM AddressList")), 2);
+        QVERIFY_THROWS_EXCEPTION(Error, db->openRecordset(QStringLiteral("SELECT * FROM STSL_ContSupp")));
+
+        db->setAllowZeroLength(QStringLiteral("AddressList"), QStringLiteral("CONTSUPREF"), true);
+        db->renameField(QStringLiteral("Addresslist"), QStringLiteral("CONTSUPREF"),
+                        QStringLiteral("EAddress"));
+        const auto f = db->fields(QStringLiteral("AddressList"));
+        QCOMPARE(f.front().name, QStringLiteral("EAddress"));
+        QVERIFY(f.front().allowZeroLength);
+        QCOMPARE(f[1].name, QStringLiteral("ACCOUNTNO"));
+        QCOMPARE(count(*db, QStringLiteral("SELECT Count(*) FROM AddressList WHERE EAddress = \"A@X.COM\"")),
+                 1);
+        QVERIFY_THROWS_EXCEPTION(Error,
+                                 db->renameField(QStringLiteral("AddressList"), QStringLiteral("CONTACT"),
+                                                 QStringLiteral("eaddress")));
+
+        // a reader that fails part-way, or a table the reader does not have, leaves no link
+        for (const char* table : {"Broken", "Missing"}) {
+            try {
+                db->linkExternalTable(QStringLiteral("STSL_X"), connect, QString::fromLatin1(table));
+                QFAIL("the link must fail");
+            } catch (const Error& e) {
+                QVERIFY(e.description().contains(table == std::string_view("Broken") ? u"bad record"
+                                                                                     : u"no table Missing"));
+            }
+            QVERIFY(!db->hasTable(QStringLiteral("STSL_X")));
+        }
+        setExternalTableOpener({});
+        QVERIFY_THROWS_EXCEPTION(Error, db->linkExternalTable(QStringLiteral("STSL_Contact1"), connect,
+                                                              QStringLiteral("Contact1")));
     }
 };
 
