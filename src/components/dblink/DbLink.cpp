@@ -105,10 +105,9 @@ bool readText(SQLHSTMT stmt, SQLUSMALLINT col, QVariant& out) {
 
 class OdbcCursor final : public sr::RowCursor {
 public:
-    OdbcCursor(SQLHSTMT stmt, std::function<void(qint64)> rowAdded,
+    OdbcCursor(SQLHSTMT stmt, const std::function<void(qint64)>* rowAdded,
                std::vector<std::vector<SQLWCHAR>> buffers = {}, std::vector<SQLLEN> lengths = {})
-        : m_stmt(stmt), m_rowAdded(std::move(rowAdded)), m_buffers(std::move(buffers)),
-          m_lengths(std::move(lengths)) {
+        : m_stmt(stmt), m_rowAdded(rowAdded), m_buffers(std::move(buffers)), m_lengths(std::move(lengths)) {
         SQLSMALLINT count = 0;
         SQLNumResultCols(m_stmt, &count);
         for (SQLUSMALLINT i = 1; i <= count; ++i) {
@@ -140,7 +139,7 @@ public:
             row << v;
         }
         ++m_position;
-        if (m_rowAdded) m_rowAdded(m_position);
+        if (*m_rowAdded) (*m_rowAdded)(m_position);
         return true;
     }
     QList<sr::SourceField> fields() const override { return m_fields; }
@@ -213,8 +212,8 @@ private:
     }
 
     SQLHSTMT m_stmt;
-    std::function<void(qint64)> m_rowAdded;
-    std::vector<std::vector<SQLWCHAR>> m_buffers; // procedure parameters, alive until the cursor goes
+    const std::function<void(qint64)>* m_rowAdded; // the link's, which the cursor may not outlive
+    std::vector<std::vector<SQLWCHAR>> m_buffers;  // procedure parameters, alive until the cursor goes
     std::vector<SQLLEN> m_lengths;
     QList<sr::SourceField> m_fields;
     QList<SQLSMALLINT> m_sqlTypes;
@@ -566,7 +565,7 @@ std::unique_ptr<sr::RowCursor> DbLink::openTable(const QString& table) {
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);
         return nullptr;
     }
-    return std::make_unique<OdbcCursor>(stmt, rowAdded);
+    return std::make_unique<OdbcCursor>(stmt, &rowAdded);
 }
 
 std::unique_ptr<sr::RowCursor> DbLink::openProcedure(const QString& procedure,
@@ -602,7 +601,7 @@ std::unique_ptr<sr::RowCursor> DbLink::openProcedure(const QString& procedure,
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);
         return nullptr;
     }
-    return std::make_unique<OdbcCursor>(stmt, rowAdded, std::move(buffers), std::move(lengths));
+    return std::make_unique<OdbcCursor>(stmt, &rowAdded, std::move(buffers), std::move(lengths));
 }
 
 } // namespace sendora::dblink
