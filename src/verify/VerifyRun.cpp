@@ -100,14 +100,16 @@ VerifyRun::Start VerifyRun::start(const QString& listName, VerifyMode mode) {
             logLine(QStringLiteral("P: Starting List Verification for Updating Existing List..."));
             m_list = std::move(opened.db);
         }
+        createPool(cfg);
     } catch (const std::exception& e) {
         m_queue.clear();
         closeAll();
+        if (!m_newListPath.isEmpty()) jet::removeDatabase(m_newListPath);
+        m_newListPath.clear();
         LogError(m_ctx, QStringLiteral("frmVerifyList in cmdVerify_Click()-- ") + errorInfo(e).description,
                  errorInfo(e), true);
         return Start::Failed;
     }
-    createPool(cfg);
     m_timer.start();
     return Start::Started;
 }
@@ -117,7 +119,8 @@ void VerifyRun::createPool(const VerifyConfigValues& cfg) {
     m_pool.resize(size_t(cfg.numberEmails));
     // Every slot gets the settings: a slot left unconfigured would check with empty values.
     for (Slot& s : m_pool) {
-        s.check = m_factory();
+        s.check = m_factory ? m_factory() : nullptr;
+        if (!s.check) throw std::runtime_error("No address verifier could be created.");
         s.check->setEnabled(true);
         s.check->setOption(0);
         if (!cfg.mailFrom.isEmpty()) s.check->setMailFrom(cfg.mailFrom);
