@@ -170,7 +170,7 @@ private Q_SLOTS:
         QCOMPARE(rows[1][1].toDateTime().date(), QDate(9999, 1, 1));
         QCOMPARE(rows[2][1].toDateTime().date(), QDate(1898, 1, 1));
         QCOMPARE(rows[3][3].toDateTime().date(), QDate(634, 1, 1));
-        QCOMPARE(rows[5][4].toString(), QStringLiteral("New line\nin field"));
+        QCOMPARE(rows[5][4].toString(), QStringLiteral("New line\r\nin field"));
         QVERIFY(!reader->rows(QStringLiteral("MSysObjects")));
         QVERIFY(reader->errorText().contains(QStringLiteral("MSysObjects")));
     }
