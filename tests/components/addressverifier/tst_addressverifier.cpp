@@ -58,13 +58,14 @@ private Q_SLOTS:
         auto e = engine();
         const auto got = verify(*e, {"known@good.test", "nobody@good.test", "Known@aonly.test",
                                      "not an address", "a@missing.test", "a@nomail.test", "a@soft.test",
-                                     "a@down.test", "anyone@all.test", "a@stall.test"});
+                                     "a@down.test", "anyone@all.test", "a@stall.test", "known@old.test"});
         const QHash<QString, QString> expected{
             {"known@good.test", kExist},      {"nobody@good.test", kNotInSmtp},
             {"Known@aonly.test", kNotInSmtp}, {"not an address", kBadSyntax},
             {"a@missing.test", kNotInDns},    {"a@nomail.test", kNotInDns},
             {"a@soft.test", kUnknown},        {"a@down.test", kUnknown},
-            {"anyone@all.test", kExist},      {"a@stall.test", kUnknown}};
+            {"anyone@all.test", kExist},      {"a@stall.test", kUnknown},
+            {"known@old.test", kExist}};
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QVERIFY2(
                 got.value(it.key()).verdict == it.value(),
@@ -81,7 +82,7 @@ private Q_SLOTS:
         QVERIFY(got.value("anyone@all.test").log.contains(QLatin1String("accepts every address")));
         QVERIFY(!goodLog.contains(QLatin1String("accepts every address")));
 
-        // good.test and aonly.test share 127.0.0.2 but not a connection; each connection
+        // good.test and aonly.test share 127.0.1.2 but not a connection; each connection
         // probes once, then one MAIL/RCPT/RSET per address, and never sends DATA.
         QTRY_COMPARE(e->busySessions(), 0);
         QStringList goodSession;
@@ -98,6 +99,9 @@ private Q_SLOTS:
                          "MAIL FROM:<probe@verifier.test>", "RCPT TO:<nobody@good.test>", "RSET", "QUIT"}));
         for (const QStringList& s : std::as_const(m_net.good->sessions))
             QVERIFY(!s.contains(QStringLiteral("DATA")));
+        // A server without EHLO is greeted again with HELO.
+        QCOMPARE(m_net.servers.back()->sessions.value(0).mid(0, 2),
+                 (QStringList{"EHLO verifier.test", "HELO verifier.test"}));
     }
 
     // A domain that comes back after its connection closed gets a new one; a check cancelled
@@ -120,7 +124,7 @@ private Q_SLOTS:
         // An engine that goes away with a connection still waiting takes it down cleanly.
         e->settings.replyTimeoutMs = 10000;
         e->submit(QStringLiteral("a@stall.test"), [](const QString&, const QString&) {});
-        QTRY_COMPARE(m_net.servers.back()->sessions.size(), qsizetype(2));
+        QTRY_COMPARE(m_net.stall->sessions.size(), qsizetype(2));
         e.reset();
     }
 };
