@@ -207,7 +207,9 @@ int main(int argc, char** argv) {
         wait.start();
         while (!listening(sinkAddress(s)) && wait.elapsed() < 10000)
             QThread::msleep(50);
-        if (!listening(sinkAddress(s))) {
+        sinkProcesses[s]->waitForFinished(300);
+        // A sink that could not bind exits; a server of someone else's may hold the address.
+        if (!listening(sinkAddress(s)) || sinkProcesses[s]->state() != QProcess::Running) {
             std::fprintf(stderr, "smtp-sink on %s did not start (address taken?)\n",
                          qPrintable(sinkAddress(s)));
             return 1;
