@@ -4,8 +4,12 @@
 #include "components/sourcereaders/SourceReader.h"
 
 #include <QDate>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+extern "C" { // the header declares no C linkage itself
+#include <paradox.h>
+}
 #include <shapefil.h>
 
 using namespace sendora::sourcereaders;
@@ -173,6 +177,92 @@ private Q_SLOTS:
         QCOMPARE(rows[5][4].toString(), QStringLiteral("New line\r\nin field"));
         QVERIFY(!reader->rows(QStringLiteral("MSysObjects")));
         QVERIFY(reader->errorText().contains(QStringLiteral("MSysObjects")));
+    }
+
+    void paradoxTable() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Clients.db"));
+        {
+            pxdoc_t* px = PX_new();
+            auto* f = static_cast<pxfield_t*>(px->malloc(px, 4 * sizeof(pxfield_t), "fields"));
+            const char* fieldNames[] = {"Email", "Visits", "Joined", "Paid"};
+            const char types[] = {pxfAlpha, pxfLong, pxfDate, pxfLogical};
+            const int lengths[] = {40, 4, 4, 1};
+            for (int i = 0; i < 4; ++i) {
+                f[i].px_fname = static_cast<char*>(px->malloc(px, 16, "name"));
+                qstrcpy(f[i].px_fname, fieldNames[i]);
+                f[i].px_ftype = types[i];
+                f[i].px_flen = lengths[i];
+                f[i].px_fdc = 0;
+            }
+            QCOMPARE(PX_create_file(px, f, 4, QFile::encodeName(path).constData(), pxfFileTypNonIndexDB), 0);
+            PX_set_parameter(px, "codepage", "1252");
+            QByteArray rec(PX_get_recordsize(px), '\0');
+            PX_put_data_alpha(px, rec.data(), 40, const_cast<char*>("ren\xE9@example.com"));
+            PX_put_data_long(px, rec.data() + 40, 4, 12);
+            PX_put_data_long(px, rec.data() + 44, 4, int(QDate(2020, 5, 17).toJulianDay() - 1721425));
+            PX_put_data_byte(px, rec.data() + 48, 1, 1);
+            PX_put_record(px, rec.data());
+            rec.fill('\0');
+            PX_put_data_alpha(px, rec.data(), 40, const_cast<char*>("second@example.com"));
+            PX_put_record(px, rec.data());
+            PX_close(px);
+            PX_delete(px);
+        }
+        auto reader = createReader(kindFromIndex(14));
+        QVERIFY2(reader->open(path), qPrintable(reader->errorText()));
+        QCOMPARE(reader->tables(), QStringList{QStringLiteral("Clients")});
+        QCOMPARE(reader->chosenTable(), QStringLiteral("Clients"));
+        const QList<SourceField> fields = reader->fields(QStringLiteral("Clients"));
+        QCOMPARE(names(fields), QStringList({"Email", "Visits", "Joined", "Paid"}));
+        QCOMPARE(fields[1].type, FieldType::Integer);
+        QCOMPARE(fields[2].type, FieldType::Date);
+        const QList<SourceRow> rows = readAll(*reader, QStringLiteral("Clients"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][0].toString(), QStringLiteral("ren\u00e9@example.com"));
+        QCOMPARE(rows[0][1].toLongLong(), 12);
+        QCOMPARE(rows[0][2].toDate(), QDate(2020, 5, 17));
+        QCOMPARE(rows[0][3], QVariant(true));
+        QCOMPARE(rows[1][0].toString(), QStringLiteral("second@example.com"));
+        QVERIFY(rows[1][1].isNull());
+        QVERIFY(rows[1][2].isNull());
+    }
+
+    void excelSheets() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.xls"));
+        // The system's Python has Debian's xlwt even when another python3 comes first in PATH.
+        const QString script = QStringLiteral(QT_TESTCASE_SOURCEDIR "/components/sourcereaders/make_xls.py");
+        int made = -1;
+        for (const QString& python : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+            if ((made = QProcess::execute(python, {script, path})) == 0) break;
+        }
+        if (made != 0) {
+            if (qEnvironmentVariableIsSet("CI")) QFAIL("python3-xlwt is needed to write the test workbook");
+            QSKIP("python3-xlwt is not installed");
+        }
+        auto reader = createReader(SourceKind::Excel5);
+        QVERIFY2(reader->open(path), qPrintable(reader->errorText()));
+        QCOMPARE(reader->tables(), QStringList({"People$", "Empty$"}));
+        const QList<SourceField> fields = reader->fields(QStringLiteral("People$"));
+        QCOMPARE(names(fields), QStringList({"Email", "Name", "Visits", "Joined"}));
+        QCOMPARE(fields[3].type, FieldType::Date);
+        const QList<SourceRow> rows = readAll(*reader, QStringLiteral("People$"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Ren\u00e9e"));
+        QCOMPARE(valueText(rows[0][2]), QStringLiteral("7"));
+        QCOMPARE(rows[0][3].toDate(), QDate(2021, 12, 2));
+        QVERIFY(rows[1][1].isNull());
+        QCOMPARE(rows[1][2].toDouble(), 2.5);
+        QVERIFY(!reader->rows(QStringLiteral("Empty$")));
+        QVERIFY(!reader->rows(QStringLiteral("People")));
+
+        QFile xlsx(dir.filePath(QStringLiteral("new.xlsx")));
+        QVERIFY(xlsx.open(QIODevice::WriteOnly));
+        xlsx.write("PK");
+        xlsx.close();
+        QVERIFY(!reader->open(xlsx.fileName()));
+        QVERIFY(reader->errorText().contains(QStringLiteral(".xls")));
     }
 
     void brokenFilesAreRefused() {
