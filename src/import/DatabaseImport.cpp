@@ -79,9 +79,9 @@ QString trayColumn(int tray) {
     return tray >= 0 && tray < kTrayCount ? fixedColumns().at(tray) : QString();
 }
 
-QString cleanImportedAddress(QStringView address) {
+QString cleanImportedAddress(const QString& address) {
     if (std::none_of(address.begin(), address.end(), [](QChar c) { return c.unicode() < 33; }))
-        return address.toString();
+        return address; // shared, not copied
     QString clean;
     clean.reserve(address.size());
     for (QChar c : address)

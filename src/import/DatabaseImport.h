@@ -35,7 +35,7 @@ struct ImportMapping {
 };
 
 // The address as the list stores it: every character below 33 removed.
-QString cleanImportedAddress(QStringView address);
+QString cleanImportedAddress(const QString& address);
 
 // The columns of the new list after the nine fixed ones: one per checked field. A checked field
 // named like a fixed column fills that column instead (when no tray does), and "ID" and "ERROR",

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -420,6 +421,82 @@ private Q_SLOTS:
         QCOMPARE(scan({"--mode", "msg"}).code, 2);
         QCOMPARE(scan({"--type", "text", "--mode", "lines"}).code, 2);
         QCOMPARE(scan({"--save", "bad:name"}).code, 2);
+    }
+
+    // import on a CSV file and a dBASE III file written here byte by byte.
+    void importCommands() {
+        QTemporaryDir dir;
+        QCOMPARE(run({"--data-dir", dir.path(), "init"}).code, 0);
+        QFile csv(dir.filePath("people.csv"));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("Email,First,Last,City\r\n ann@x.test ,Ann,Lee,Oslo\r\nnot mail,Bo,Ray,Rome\r\n"
+                  "ANN@x.test,Twin,Lee,Oslo\r\n\"cy @x.test\",Cy,\"Doe, Jr\",Nice\r\n");
+        csv.close();
+        Run r = run({"--data-dir", dir.path(), "import", "tables", csv.fileName()});
+        if (r.err.contains("Not Supported")) QSKIP("the text reader is not built in");
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, "people.csv\n\tEmail\tText\n\tFirst\tText\n\tLast\tText\n\tCity\tText\n");
+        r = run({"--data-dir", dir.path(), "import", "run", csv.fileName(), "--table", "people.csv", "--map",
+                 "EAddress=Email,lastname=Last", "--extra", "City"});
+        QCOMPARE(r.code, 0);
+        const QString temp = dir.filePath("temp/NewMailingList0.mdb");
+        QCOMPARE(r.out, "imported\t2\nrefused\t1\tnot a valid e-mail address; kept as Unknown<n> in " +
+                            dir.filePath("temp/NewMailingList0(No Addresses).mdb") +
+                            "\nrefused\t1\trepeats an earlier address\nlist\t" + temp + "\n");
+        QCOMPARE(
+            sendora::test::scalar(temp, "SELECT LastName FROM AddressList WHERE EAddress = \"cy@x.test\""),
+            QVariant("Doe, Jr"));
+        QCOMPARE(sendora::test::scalar(temp, "SELECT City FROM AddressList WHERE EAddress = \"ann@x.test\""),
+                 QVariant("Oslo"));
+        r = run({"--data-dir", dir.path(), "import", "run", csv.fileName(), "--table", "people.csv", "--map",
+                 "EAddress=Email", "--where", "City = \"Oslo\"", "--save", "Oslo"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("imported\t1\nrefused\t1\trepeats"), qPrintable(r.out));
+        QVERIFY(r.out.endsWith("list\t" + dir.filePath("AddressLists/Oslo.mdb") + "\n"));
+        QCOMPARE(run({"--data-dir", dir.path(), "list", "show", "Oslo"}).out.count('\n'), 2);
+
+        // dBASE III: two character fields, three records, the last one deleted.
+        QByteArray dbf(32, '\0');
+        dbf[0] = 0x03;
+        dbf[4] = 3;
+        dbf[8] = char(32 + 2 * 32 + 1);
+        dbf[10] = char(1 + 30 + 10);
+        for (const auto& [name, size] : {std::pair{"EMAIL", 30}, std::pair{"NAME", 10}}) {
+            QByteArray field(32, '\0');
+            field.replace(0, int(qstrlen(name)), name);
+            field[11] = 'C';
+            field[16] = char(size);
+            dbf += field;
+        }
+        dbf += '\r';
+        for (const auto& [deleted, mail, name] :
+             {std::tuple{' ', "dee@x.test", "Dee"}, std::tuple{' ', "nobody", "Ed"},
+              std::tuple{'*', "gone@x.test", "Gone"}})
+            dbf +=
+                deleted + QByteArray(mail).leftJustified(30, ' ') + QByteArray(name).leftJustified(10, ' ');
+        dbf += '\x1a';
+        QFile dbase(dir.filePath("contacts.dbf"));
+        QVERIFY(dbase.open(QIODevice::WriteOnly));
+        dbase.write(dbf);
+        dbase.close();
+        r = run({"--data-dir", dir.path(), "import", "run", dbase.fileName(), "--kind", "dbase", "--table",
+                 "contacts", "--map", "EAddress=EMAIL,FirstName=NAME"});
+        if (r.err.contains("Not Supported")) QSKIP("the dBASE reader is not built in");
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("imported\t1\nrefused\t1\tnot a valid"), qPrintable(r.out));
+        // Bad arguments are usage errors; a missing table is a failure.
+        QCOMPARE(
+            run({"--data-dir", dir.path(), "import", "run", csv.fileName(), "--table", "people.csv"}).code,
+            2);
+        QCOMPARE(run({"--data-dir", dir.path(), "import", "run", csv.fileName(), "--table", "people.csv",
+                      "--map", "Surname=Last"})
+                     .code,
+                 2);
+        QCOMPARE(run({"--data-dir", dir.path(), "import", "tables", dir.filePath("x.unknown")}).code, 2);
+        QCOMPARE(run({"--data-dir", dir.path(), "import", "run", csv.fileName(), "--table", "nothere",
+                      "--map", "EAddress=Email"})
+                     .code,
+                 1);
     }
 
     void badUsage() {

@@ -9,6 +9,7 @@
 #include "core/ui/QtUserInterface.h"
 #include "import/AddrManager.h"
 #include "import/ui/frmEmailWizard.h"
+#include "import/ui/frmImportWizard.h"
 #include "lists/ui/ListTools.h"
 #include "lists/ui/frmList.h"
 #include "lists/ui/frmSelectionBuilder.h"
@@ -58,12 +59,23 @@ int main(int argc, char** argv) {
         editor.closeCancelled = [&window] { window.setCloseCancelled(); };
     });
     window.setChildWindowMakers(makers);
-    // Mailbox and text scanning; the other imports are not part of this program yet.
+    // Mailbox and text scanning.
     sendora::AddrManager addrManager(ctx);
     sendora::frmEmailWizard::install(ctx, addrManager, &window);
     addrManager.statusText = [&window](const QString& text) { window.setStatusText(text); };
     window.setCommandHandler(sendora::CommandId::ToolsImportMailbox, [&ctx, &addrManager, &window] {
         sendora::ImportMailbox(ctx, addrManager, [&window](const QString& file) { window.showList(file); });
+    });
+    // Desktop database files and the contact managers' files: the database import wizard.
+    window.setCommandHandler(sendora::CommandId::ToolsImportContactDatabase, [&ctx, &window] {
+        sendora::frmImportWizard::LoadImportWizard(
+            ctx, &window, [&window](const QString& file) { window.showList(file); },
+            [&ctx, &window](sendora::frmImportWizard& wizard) {
+                wizard.statusText = [&window](const QString& text) { window.setStatusText(text); };
+                wizard.filterBuilder = [&ctx, &wizard](const QStringList& names, const QStringList& types) {
+                    return sendora::buildListFilter(*ctx.ui, &wizard, names, types);
+                };
+            });
     });
     // Mailbox processing: the POP wizard in its three modes.
     const auto popWizard = [&ctx, &window](int mode) {
