@@ -2,6 +2,7 @@
 // run the same code the GUI runs; messages go to stderr, questions are answered by
 // --yes (the default) or --no.
 
+#include "ContactImportCommands.h"
 #include "ImportCommands.h"
 #include "ListCommands.h"
 #include "MailingCommands.h"
@@ -112,7 +113,8 @@ int main(int argc, char** argv) {
         (o.command.isEmpty() ? err : out)
             << kUsage << sendora::cli::kListUsage << sendora::cli::kScanUsage << sendora::cli::kMessageUsage
             << sendora::cli::kPopUsage << sendora::cli::kUndeliverableUsage << sendora::cli::kVerifyUsage
-            << sendora::cli::kScheduleUsage << sendora::cli::kImportUsage;
+            << sendora::cli::kScheduleUsage << sendora::cli::kImportUsage
+            << sendora::cli::kContactImportUsage;
         return o.command.isEmpty() ? 2 : 0;
     }
     if (o.command == QLatin1String("init")) return runInit(o, err);
@@ -136,6 +138,8 @@ int main(int argc, char** argv) {
         sendora::AppContext ctx(
             sendora::resolveApplicationFolder(o.dataDir, QCoreApplication::applicationDirPath()), &ui,
             nullptr);
+        if (sendora::cli::isContactImport(o.args))
+            return sendora::cli::runContactImport(ctx, o.args, out, err);
         return sendora::cli::runImport(ctx, o.args, out, err);
     }
     if (o.command == QLatin1String("message")) {
