@@ -265,6 +265,70 @@ private Q_SLOTS:
         QVERIFY(reader->errorText().contains(QStringLiteral(".xls")));
     }
 
+    void visualFoxProBinaryFieldsAndFptMemo() {
+        // Written byte by byte: shapelib writes no FoxPro types.
+        struct Field {
+            const char* name;
+            char type;
+            quint8 width;
+        };
+        const Field fields[] = {
+            {"EMAIL", 'C', 20}, {"N", 'I', 4}, {"PAID", 'Y', 8}, {"SEEN", 'T', 8}, {"NOTE", 'M', 4}};
+        const int recordLength = 1 + 20 + 4 + 8 + 8 + 4;
+        const int headerLength = 32 + 5 * 32 + 1 + 263;
+        QByteArray dbf(32, '\0');
+        dbf[0] = 0x30;
+        dbf[4] = 1; // one record
+        qToLittleEndian<quint16>(headerLength, dbf.data() + 8);
+        qToLittleEndian<quint16>(recordLength, dbf.data() + 10);
+        dbf[29] = 0x03; // Windows ANSI
+        int offset = 1;
+        for (const Field& f : fields) {
+            QByteArray d(32, '\0');
+            d.replace(0, qstrlen(f.name), f.name);
+            d[11] = f.type;
+            qToLittleEndian<quint32>(offset, d.data() + 12);
+            d[16] = char(f.width);
+            dbf += d;
+            offset += f.width;
+        }
+        dbf += '\r' + QByteArray(263, '\0');
+        QByteArray rec = " a@b.com" + QByteArray(13, ' ');
+        rec.append(QByteArray(4 + 8 + 8 + 4, '\0'));
+        qToLittleEndian<qint32>(-42, rec.data() + 21);
+        qToLittleEndian<qint64>(123456, rec.data() + 25); // 12.3456
+        qToLittleEndian<qint32>(qint32(QDate(2023, 3, 4).toJulianDay()), rec.data() + 33);
+        qToLittleEndian<qint32>((13 * 3600 + 30 * 60) * 1000, rec.data() + 37);
+        qToLittleEndian<quint32>(8, rec.data() + 41); // memo block 8 of 64 bytes
+        dbf += rec + '\x1A';
+        QByteArray fpt(512, '\0');
+        qToBigEndian<quint16>(64, fpt.data() + 6);
+        QByteArray memo(8, '\0');
+        qToBigEndian<quint32>(1, memo.data());
+        qToBigEndian<quint32>(6, memo.data() + 4);
+        fpt += memo + "Na\xEFve";
+        QTemporaryDir dir;
+        for (const auto& [name, bytes] :
+             {std::pair{QStringLiteral("fox.dbf"), dbf}, {QStringLiteral("fox.fpt"), fpt}}) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        auto reader = createReader(SourceKind::FoxPro30);
+        QVERIFY2(reader->open(dir.filePath(QStringLiteral("fox.dbf"))), qPrintable(reader->errorText()));
+        const QList<SourceField> f = reader->fields(QStringLiteral("fox"));
+        QCOMPARE(names(f), QStringList({"EMAIL", "N", "PAID", "SEEN", "NOTE"}));
+        QCOMPARE(f[2].type, FieldType::Currency);
+        QCOMPARE(f[3].type, FieldType::DateTime);
+        const QList<SourceRow> rows = readAll(*reader, QStringLiteral("fox"));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][0].toString(), QStringLiteral("a@b.com"));
+        QCOMPARE(rows[0][1].toLongLong(), -42);
+        QCOMPARE(rows[0][2].toDouble(), 12.3456);
+        QCOMPARE(rows[0][3].toDateTime(), QDateTime(QDate(2023, 3, 4), QTime(13, 30)));
+        QCOMPARE(rows[0][4].toString(), QStringLiteral("Na\u00efve"));
+    }
+
     void brokenFilesAreRefused() {
         QTemporaryDir dir;
         QFile junk(dir.filePath(QStringLiteral("junk.dbf")));
