@@ -375,9 +375,16 @@ bool DbLink::connectString(const QString& connection) {
                       0);
     SQLSetConnectAttr(m_h->dbc, SQL_ATTR_CONNECTION_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+    // psqlODBC reads a whole result into memory unless it fetches through a cursor in blocks.
+    QString effective = connection.trimmed();
+    if (effective.contains(u"PostgreSQL", Qt::CaseInsensitive) &&
+        !effective.contains(u"UseDeclareFetch", Qt::CaseInsensitive)) {
+        if (!effective.endsWith(u';')) effective += u';';
+        effective += QStringLiteral("UseDeclareFetch=1;Fetch=1000;");
+    }
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    const SQLRETURN rc = SQLDriverConnectW(m_h->dbc, nullptr, w(connection), SQL_NTS, out,
+    const SQLRETURN rc = SQLDriverConnectW(m_h->dbc, nullptr, w(effective), SQL_NTS, out,
                                            SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
         m_error = diagnostics(SQL_HANDLE_DBC, m_h->dbc);
