@@ -444,4 +444,13 @@ QString ActImport(AppContext& ctx, const QString& file, const ActImportOptions& 
     }
 }
 
+QString runContactManagerImport(AppContext& ctx, sr::SourceKind kind, const QString& file,
+                                const ActImportOptions& options) {
+    const QFileInfo info(file);
+    if (kind == sr::SourceKind::Goldmine)
+        return gGoldmineImport(ctx, info.isDir() ? info.absoluteFilePath() : info.absolutePath());
+    if (kind == sr::SourceKind::Act4) return ActImport(ctx, info.absoluteFilePath(), options);
+    return {};
+}
+
 } // namespace sendora

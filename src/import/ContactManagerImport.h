@@ -4,6 +4,8 @@
 // walks contacts and their e-mail rows. Each builds a temporary list file and returns its path,
 // or an empty text on failure (the error is logged or shown on the way).
 
+#include "components/sourcereaders/SourceReader.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -69,5 +71,10 @@ inline const QString kActLoginFailedMessage =
     QStringLiteral("ACT Login has failed.\r\n\r\nPlease verify your UserName and Password and try again.");
 
 QString ActImport(AppContext& ctx, const QString& file, const ActImportOptions& options = {});
+
+// The import wizard's contact manager step for the file it was given: Goldmine reads the file's
+// folder, ACT! the file. Empty for other kinds and on failure.
+QString runContactManagerImport(AppContext& ctx, sourcereaders::SourceKind kind, const QString& file,
+                                const ActImportOptions& options = {});
 
 } // namespace sendora

@@ -71,7 +71,9 @@ private Q_SLOTS:
                   {"A1", "Phone", "555 0100"},
                   {"B2", "E-mail Address", "shared@x.test"},
                   {"C3", "E-mail Address", "SHARED@x.test"}}); // same address in other case
-        const QString list = gGoldmineImport(*t.ctx, folder);
+        // the wizard hands over the chosen file; its folder is read
+        const QString list = runContactManagerImport(*t.ctx, sourcereaders::SourceKind::Goldmine,
+                                                     folder + QStringLiteral("/CONTACT1.DBF"));
         QVERIFY(!list.isEmpty());
         const QStringList fields = fieldNames(list);
         QCOMPARE(fields.mid(0, 2), (QStringList{"EAddress", "ACCOUNTNO"}));
