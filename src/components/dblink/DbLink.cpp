@@ -121,7 +121,6 @@ public:
             f.type = fieldType(type, scale);
             f.size = f.type == sr::FieldType::Text ? int(qMin<SQLULEN>(size, 65535)) : 0;
             m_fields << f;
-            m_sqlTypes << type;
         }
     }
     ~OdbcCursor() override { SQLFreeHandle(SQL_HANDLE_STMT, m_stmt); }
@@ -216,7 +215,6 @@ private:
     std::vector<std::vector<SQLWCHAR>> m_buffers;  // procedure parameters, alive until the cursor goes
     std::vector<SQLLEN> m_lengths;
     QList<sr::SourceField> m_fields;
-    QList<SQLSMALLINT> m_sqlTypes;
     QString m_error;
     qint64 m_position = 0;
     bool m_done = false;

@@ -265,6 +265,8 @@ void frmDBServerImport::showPage() {
     m_back->setEnabled(page > ServerImport::KindPage);
     m_next->setEnabled(page < ServerImport::BuildPage);
     m_finish->setEnabled(page == ServerImport::BuildPage && !m_list.isEmpty());
+    // A build takes the opened rows; another needs the source opened again.
+    m_buildButton->setEnabled(!m_build.building() && !m_model.fields().isEmpty());
 }
 
 // What the shown page's widgets hold goes into the model before its check.
