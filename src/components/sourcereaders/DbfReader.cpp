@@ -160,6 +160,8 @@ DbfTable describe(DBFHandle h, const QString& path) {
             d.field.type = FieldType::Text;
             d.field.size = d.width;
         }
+        // A damaged header may place a field past the record: it is left out, not read.
+        if (d.offset < 1 || d.width < 0 || d.offset + d.width > h->nRecordLength) continue;
         t.fields.append(d);
     }
     return t;

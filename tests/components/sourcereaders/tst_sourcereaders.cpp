@@ -345,6 +345,17 @@ private Q_SLOTS:
             QVERIFY(!other->open(dir.filePath(QStringLiteral("none.file"))));
             QVERIFY(!other->errorText().isEmpty());
         }
+        // A header whose record is shorter than its fields is refused, not read past.
+        const QString damaged = dir.filePath(QStringLiteral("damaged.dbf"));
+        writeDbf(damaged, "LDID/87", false);
+        QFile patch(damaged);
+        QVERIFY(patch.open(QIODevice::ReadWrite));
+        patch.seek(10);
+        patch.write(QByteArray("\x2A\x00", 2)); // 42 bytes: flag, EMAIL and one byte of AMOUNT
+        patch.close();
+        QVERIFY(!reader->open(damaged));
+        QVERIFY(reader->errorText().contains(QStringLiteral("damaged.dbf")));
+
         auto access = createReader(SourceKind::Access);
         QVERIFY(!access->open(junk.fileName()));
         QVERIFY(access->errorText().contains(QStringLiteral("junk.dbf")));
