@@ -75,6 +75,35 @@ private:
 
 } // namespace
 
+// The insert of the build, run straight on the engine: values go in as UTF-8 and a row whose
+// address is already there is skipped, as the key of the list wants it.
+class RowInsert {
+public:
+    RowInsert(jet::Database& db, const QString& sql) : m_db(db.handle()) {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
+            throw jet::Error(jet::ErrGeneric, QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+    ~RowInsert() { sqlite3_finalize(m_stmt); }
+    void bind(int n, const QString& value) {
+        const QByteArray utf8 = value.toUtf8();
+        sqlite3_bind_text(m_stmt, n, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    // Rows added: 0 when the address was there already.
+    qint64 execute() {
+        const int rc = sqlite3_step(m_stmt);
+        sqlite3_reset(m_stmt);
+        if (rc != SQLITE_DONE)
+            throw jet::Error(rc == SQLITE_FULL ? jet::ErrDiskFull : jet::ErrGeneric,
+                             QString::fromUtf8(sqlite3_errstr(rc)));
+        return sqlite3_changes64(m_db);
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
 QString trayColumn(int tray) {
     return tray >= 0 && tray < kTrayCount ? fixedColumns().at(tray) : QString();
 }
@@ -178,17 +207,17 @@ bool DatabaseImport::openTarget(const QList<sr::SourceField>& fields) {
 // A new list file holding AddressList with the columns of this import and its key, and the
 // statement that adds a row to it; written in bounded transactions, the first one open.
 std::unique_ptr<jet::Database> DatabaseImport::createList(const QString& path,
-                                                          std::unique_ptr<jet::Statement>& insert) {
+                                                          std::unique_ptr<RowInsert>& insert) {
     jet::removeDatabase(path);
     auto db = jet::Database::create(path, jet::Database::Durability::Scratch);
     QStringList defs, names, params;
     int slots = 0;
     for (qsizetype i = 0; i < m_columns.size(); ++i) {
         defs << jet::bracket(m_columns[i]) + QStringLiteral(" TEXT(255)");
-        names << jet::bracket(m_columns[i]);
+        names << u'"' + QString(m_columns[i]).replace(u'"', QStringLiteral("\"\"")) + u'"';
         // Columns no field fills are empty text in the statement itself, not bound per row.
         const bool bound = i == 0 || m_sources[size_t(i)] >= 0;
-        params << (bound ? jet::param(int(++slots)) : QStringLiteral("\"\""));
+        params << (bound ? QStringLiteral("?%1").arg(++slots) : QStringLiteral("''"));
     }
     db->execute(QStringLiteral("CREATE TABLE AddressList (%1);").arg(defs.join(QStringLiteral(", "))), true);
     for (const QString& c : m_columns)
@@ -197,15 +226,16 @@ std::unique_ptr<jet::Database> DatabaseImport::createList(const QString& path,
                 true);
     // Addresses arrive in no order: a cache that holds the key's pages keeps inserts off the disk.
     sqlite3_exec(db->handle(), "PRAGMA cache_size=-32768", nullptr, nullptr, nullptr);
-    insert = db->prepareStatement(
-        QStringLiteral("INSERT INTO AddressList (%1) VALUES (%2)").arg(names.join(u','), params.join(u',')));
+    insert =
+        std::make_unique<RowInsert>(*db, QStringLiteral("INSERT OR IGNORE INTO AddressList (%1) VALUES (%2)")
+                                             .arg(names.join(u','), params.join(u',')));
     db->beginTransaction();
     return db;
 }
 
 // The rows without a usable address go straight into the companion list rather than through the
 // new list and out again, which would read the whole list twice.
-jet::Statement& DatabaseImport::noAddressInsert() {
+RowInsert& DatabaseImport::noAddressInsert() {
     if (!m_noAddressDb) {
         QString companion = m_result.path;
         companion.insert(companion.size() - 4, QStringLiteral("(No Addresses)"));
@@ -315,7 +345,7 @@ bool DatabaseImport::storeRow(const sr::SourceRow& row) {
                 .left(kValueLength);
         const bool usable = IsValidEmailAddress(address);
         if (!usable) address = QStringLiteral("Unknown%1").arg(n);
-        jet::Statement& insert = usable ? *m_insert : noAddressInsert();
+        RowInsert& insert = usable ? *m_insert : noAddressInsert();
         insert.bind(1, address);
         int slot = 1;
         for (size_t i = 1; i < m_sources.size(); ++i) {

@@ -24,6 +24,7 @@ class Statement;
 namespace sendora {
 
 struct AppContext;
+class RowInsert;
 
 // The trays in their fixed order and the list columns they fill.
 enum Tray { TrayEmail = 0, TrayFirstName, TrayLastName, TrayTitle, TrayID, kTrayCount };
@@ -89,8 +90,8 @@ Q_SIGNALS:
 private:
     enum class Phase { Staging, Building };
     bool openTarget(const QList<sourcereaders::SourceField>& fields);
-    std::unique_ptr<jet::Database> createList(const QString& path, std::unique_ptr<jet::Statement>& insert);
-    jet::Statement& noAddressInsert();
+    std::unique_ptr<jet::Database> createList(const QString& path, std::unique_ptr<RowInsert>& insert);
+    RowInsert& noAddressInsert();
     bool startStaging(const QList<sourcereaders::SourceField>& fields);
     bool startFilteredRead();
     void turn();
@@ -103,11 +104,11 @@ private:
     AppContext& m_ctx;
     std::unique_ptr<sourcereaders::RowCursor> m_rows;
     std::unique_ptr<jet::Database> m_db;
-    std::unique_ptr<jet::Statement> m_insert;
+    std::unique_ptr<RowInsert> m_insert;
     std::unique_ptr<jet::Statement> m_stage;
     // The "(No Addresses)" companion, made when the first unusable address comes.
     std::unique_ptr<jet::Database> m_noAddressDb;
-    std::unique_ptr<jet::Statement> m_noAddressInsert;
+    std::unique_ptr<RowInsert> m_noAddressInsert;
     QStringList m_columns; // every column of the new list, in order
     ImportMapping m_mapping;
     std::vector<int> m_sources; // source field index per bound column, -1 for empty text
