@@ -1,6 +1,8 @@
 #include "import/ui/frmImportWizard.h"
 
 #include "core/AppContext.h"
+#include "import/ContactManagerImport.h"
+#include "import/ui/frmActLogin.h"
 #include "import/ui/frmTableView.h"
 
 #include <QCheckBox>
@@ -126,6 +128,8 @@ frmImportWizard::frmImportWizard(AppContext& ctx, QWidget* parent)
     l2->addWidget(lstFolders, 2, 0);
     l2->addWidget(lstFiles, 2, 1);
     l2->addWidget(chkFirstRowNames, 3, 0, 1, 2);
+    lblFileCount = named(new QLabel(p2), "lblFileCount");
+    l2->addWidget(lblFileCount, 4, 0, 1, 2);
     connect(txtFolder, &QLineEdit::editingFinished, this, [this] { setFolder(txtFolder->text()); });
     connect(lstFolders, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         setFolder(QDir::cleanPath(QDir(m_folder).filePath(item->text())));
@@ -255,6 +259,14 @@ frmImportWizard::frmImportWizard(AppContext& ctx, QWidget* parent)
     layout->addWidget(m_pages, 1);
     layout->addLayout(nav);
     resize(620, 420);
+    // ACT! and Goldmine files are read by the contact-manager import right after the file page.
+    m_model.contactImport = [this](sr::SourceKind kind, const QString& file) {
+        ActImportOptions options;
+        options.login = actLoginDialog(this);
+        options.progress = [this](const QString& text) { lblFileCount->setText(text); };
+        options.caption = windowTitle();
+        return runContactManagerImport(m_ctx, kind, file, options);
+    };
     lstKinds->setCurrentRow(0);
     showPage(1);
 }

@@ -90,6 +90,7 @@ private:
     QListWidget* lstFolders;
     QListWidget* lstFiles;
     QCheckBox* chkFirstRowNames;
+    QLabel* lblFileCount; // the contact-manager import's counter
     QListWidget* lstTables;
     QListWidget* lstFields;
     QPlainTextEdit* txtSample;
