@@ -1,5 +1,6 @@
 #include "import/DatabaseImportWizard.h"
 
+#include "components/jet/Jet.h"
 #include "core/AppContext.h"
 #include "core/ErrorLog.h"
 #include "core/Settings.h"
@@ -191,6 +192,21 @@ QString DatabaseImportWizard::runContactImport() {
     const QString path = contactImport ? contactImport(kind(), m_file) : QString();
     if (path.isEmpty()) showMessage(QStringLiteral("Unable to import the data"));
     return path;
+}
+
+QString DatabaseImportWizard::resultToShow(const QString& listFile) {
+    qint64 rows = 0;
+    try {
+        auto db = jet::Database::open(listFile, jet::Database::OpenMode::ReadOnly);
+        rows =
+            db->openRecordset(QStringLiteral("SELECT Count(*) AS n FROM AddressList"))->value(0).toLongLong();
+    } catch (const std::exception& e) {
+        LogError(m_ctx, QStringLiteral("ImportContactDatabase in MDIMain"), errorInfo(e), false);
+    }
+    if (rows > 0) return listFile;
+    m_ctx.ui->message(QStringLiteral("There were no records satisfying your selection parameters"),
+                      Buttons::OK, Icon::Information, QStringLiteral("Contact Database Import Summary"));
+    return {};
 }
 
 bool DatabaseImportWizard::confirmExit() {

@@ -80,6 +80,10 @@ public:
     std::function<std::unique_ptr<sourcereaders::SourceReader>(sourcereaders::SourceKind)> readerFactory =
         sourcereaders::createReader;
 
+    // The list to show after Finish; when it holds no rows, the main window's summary
+    // ("Contact Database Import Summary") instead and an empty text.
+    QString resultToShow(const QString& listFile);
+
     // Leaving by the close box: true when the user confirms.
     bool confirmExit();
 

@@ -355,6 +355,12 @@ void TestDatabaseImport::pageChecks() {
     QVERIFY(w.startBuild(build, "Contacts"));
     loop.exec();
     QCOMPARE(listRows(build.result().path, {"IDNumber"}).value("c@d.com"), QStringList({"2"}));
+    t.ui.clear();
+    QCOMPARE(w.resultToShow(build.result().path), build.result().path);
+    jet::Database::open(build.result().path)->execute("DELETE * FROM AddressList");
+    QVERIFY(w.resultToShow(build.result().path).isEmpty());
+    QCOMPARE(t.ui.transcript(), QStringList({msg("There were no records satisfying your selection parameters",
+                                                 "information", "OK", "Contact Database Import Summary")}));
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseImport)

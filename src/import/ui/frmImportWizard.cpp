@@ -420,9 +420,9 @@ void frmImportWizard::buildFinished() {
 void frmImportWizard::finish() {
     if (m_builtPath.isEmpty()) return;
     m_done = true;
-    const QString path = m_builtPath;
+    const QString path = m_model.resultToShow(m_builtPath);
     accept();
-    if (showList) showList(path);
+    if (showList && !path.isEmpty()) showList(path);
 }
 
 void frmImportWizard::closeEvent(QCloseEvent* event) {
