@@ -296,7 +296,12 @@ void DatabaseImport::turn() {
     QElapsedTimer clock;
     clock.start();
     sr::SourceRow row;
-    while (!m_cancel && !m_interrupt) {
+    for (qint64 taken = 1; !m_cancel && !m_interrupt; ++taken) {
+        // Staging a filtered source gives the event loop back as often as the build does.
+        if ((taken & 63) == 0 && clock.elapsed() >= kTurnMs) {
+            QTimer::singleShot(0, this, &DatabaseImport::turn);
+            return;
+        }
         if (!m_rows->next(row)) {
             if (!m_rows->errorText().isEmpty()) failWith(m_rows->errorText());
             if (m_phase == Phase::Staging && m_result.error.isEmpty()) {
@@ -311,10 +316,6 @@ void DatabaseImport::turn() {
         }
         if (!storeRow(row)) break;
         if (m_result.rowsRead % kCounterStep == 0) Q_EMIT progress(m_result.rowsRead);
-        if ((m_result.rowsRead & 63) == 0 && clock.elapsed() >= kTurnMs) {
-            QTimer::singleShot(0, this, &DatabaseImport::turn);
-            return;
-        }
     }
     finish(!m_result.error.isEmpty());
 }
