@@ -497,6 +497,22 @@ private Q_SLOTS:
                       "--map", "EAddress=Email"})
                      .code,
                  1);
+
+        // A connection string through ODBC, here the SQLite driver on a file made for it.
+        const QString driver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+        if (!QFileInfo::exists(driver)) QSKIP("the SQLite ODBC driver is not installed");
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(qPrintable(dir.filePath("odbc.db")), &db), SQLITE_OK);
+        sqlite3_exec(db,
+                     "CREATE TABLE people(Email TEXT, Name TEXT); INSERT INTO people VALUES (' eve@x.test', "
+                     "'Eve'), ('eve@x.test', 'Twin')",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        r = run({"--data-dir", dir.path(), "import", "run",
+                 "Driver=" + driver + ";Database=" + dir.filePath("odbc.db"), "--kind", "odbc", "--table",
+                 "people", "--map", "EAddress=Email,FirstName=Name"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("imported\t1\nrefused\t1\trepeats"), qPrintable(r.out));
     }
 
     void badUsage() {

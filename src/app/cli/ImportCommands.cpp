@@ -1,6 +1,7 @@
 #include "ImportCommands.h"
 
 #include "MailingCommands.h"
+#include "components/dblink/DbLink.h"
 #include "components/jet/Jet.h"
 #include "components/sourcereaders/SourceReader.h"
 #include "core/AppContext.h"
@@ -118,7 +119,7 @@ int runImport(AppContext& ctx, const QStringList& args, QTextStream& out, QTextS
             << " with --kind access|dbase|excel|paradox|text|odbc\n";
         return kUsageError;
     }
-    std::unique_ptr<sr::SourceReader> reader = sr::createReader(kind);
+    std::unique_ptr<sr::SourceReader> reader = dblink::createSourceReader(kind); // odbc too
     sr::SourceOptions options;
     options.firstRowHasNames = a.names;
     const QString source = kind == sr::SourceKind::Odbc ? a.source : QFileInfo(a.source).absoluteFilePath();
