@@ -236,6 +236,13 @@ void TestDatabaseImport::interruptAndCancel() {
         QVERIFY(r.cancelled);
         QVERIFY(r.path.isEmpty());
         QCOMPARE(QDir(t.ctx->paths.temp).entryList({"NewMailingList1*"}), QStringList());
+        // A filtered build is cancelled while the source is still being staged.
+        DatabaseImport filtered(*t.ctx);
+        QTimer::singleShot(0, &filtered, [&filtered] { filtered.cancel(); });
+        const auto f = filtered.run(std::make_unique<FakeCursor>(src), mailFirstLast(), "City IS NULL");
+        QVERIFY(f.cancelled);
+        QCOMPARE(f.rowsRead, 0);
+        QCOMPARE(QDir(t.ctx->paths.temp).entryList({"NewMailingList*"}), QStringList());
         auto sys = jet::Database::open(t.ctx->paths.systemDatabase());
         QCOMPARE(sys->openRecordset("SELECT Count(*) AS n FROM List WHERE ListPath LIKE \"NewMailing*\"")
                      ->value("n")
