@@ -21,7 +21,7 @@ Answer TerminalUserInterface::automaticAnswer(Buttons buttons, bool yes) {
 
 void TerminalUserInterface::print(Icon icon, const QString& title, const QString& text) {
     QString body = text;
-    body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    body.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     m_err << '[' << iconName(icon) << "] " << title << ": " << body << '\n';
     m_err.flush();
 }

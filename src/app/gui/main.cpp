@@ -8,6 +8,7 @@
 #include "core/Startup.h"
 #include "core/ui/QtUserInterface.h"
 #include "import/AddrManager.h"
+#include "import/ui/frmDBServerImport.h"
 #include "import/ui/frmEmailWizard.h"
 #include "import/ui/frmImportWizard.h"
 #include "lists/ui/ListTools.h"
@@ -76,6 +77,11 @@ int main(int argc, char** argv) {
                     return sendora::buildListFilter(*ctx.ui, &wizard, names, types);
                 };
             });
+    });
+    // Tables on a database server, through ODBC.
+    window.setCommandHandler(sendora::CommandId::ImportDatabaseServer, [&ctx, &window] {
+        sendora::frmDBServerImport::load(ctx, &window,
+                                         [&window](const QString& file) { window.showList(file); });
     });
     // Mailbox processing: the POP wizard in its three modes.
     const auto popWizard = [&ctx, &window](int mode) {

@@ -71,8 +71,10 @@ QString filterText(const QList<FileFilter>& filters) {
     return parts.join(QStringLiteral(";;"));
 }
 
+// Messages break lines with CR LF, and some with a lone CR; a message box wants LF.
 QString plainLines(QString text) {
-    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
 } // namespace
