@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/UserInterface.h"
+#include "core/ui/WizardFrame.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -22,6 +23,8 @@
 #include <QVBoxLayout>
 
 namespace sendora {
+
+using wizard::wrapped;
 
 namespace {
 
@@ -64,20 +67,12 @@ protected:
     }
 };
 
-QLabel* wrapped(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    return label;
-}
-
 } // namespace
 
 frmDBServerImport::frmDBServerImport(AppContext& ctx, std::unique_ptr<dblink::DbLink> link, QWidget* parent)
     : QDialog(parent), m_ctx(ctx), m_model(ctx, std::move(link)), m_build(ctx) {
     setObjectName(QStringLiteral("frmDBServerImport"));
-    auto* top = new QVBoxLayout(this);
     m_pages = new QStackedWidget(this);
-    top->addWidget(m_pages);
 
     // 1 Kind.
     auto* kind = new QWidget;
@@ -238,19 +233,11 @@ frmDBServerImport::frmDBServerImport(AppContext& ctx, std::unique_ptr<dblink::Db
     });
     m_pages->addWidget(bld);
 
-    auto* buttons = new QHBoxLayout;
-    m_back = new QPushButton(QStringLiteral("&Back"), this);
-    m_next = new QPushButton(QStringLiteral("&Next"), this);
-    m_finish = new QPushButton(QStringLiteral("&Finish"), this);
-    m_exit = new QPushButton(QStringLiteral("E&xit"), this);
-    buttons->addStretch();
-    for (QPushButton* b : {m_back, m_next, m_finish, m_exit})
-        buttons->addWidget(b);
-    top->addLayout(buttons);
-    connect(m_back, &QPushButton::clicked, this, &frmDBServerImport::back);
-    connect(m_next, &QPushButton::clicked, this, &frmDBServerImport::next);
-    connect(m_finish, &QPushButton::clicked, this, &frmDBServerImport::finish);
-    connect(m_exit, &QPushButton::clicked, this, &QDialog::reject);
+    m_back = wizard::navButton(this, QStringLiteral("&Back"), nullptr, &frmDBServerImport::back);
+    m_next = wizard::navButton(this, QStringLiteral("&Next"), nullptr, &frmDBServerImport::next);
+    m_finish = wizard::navButton(this, QStringLiteral("&Finish"), nullptr, &frmDBServerImport::finish);
+    m_exit = wizard::navButton(this, QStringLiteral("E&xit"), nullptr, &QDialog::reject);
+    wizard::frame(this, nullptr, m_pages, wizard::navRow({m_back, m_next, m_finish, m_exit}), 0);
     showPage();
 }
 

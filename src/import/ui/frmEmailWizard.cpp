@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/Settings.h"
+#include "core/ui/WizardFrame.h"
 #include "import/AddrManager.h"
 #include "import/FileObject.h"
 #include "import/ui/frmQueryUserReName.h"
@@ -21,23 +22,15 @@
 
 namespace sendora {
 
+using wizard::named;
+using wizard::wrapped;
+
 namespace {
 
 const char* const kTitles[] = {"Import Addresses from Mailbox or Text Files",
                                "Select File(s) to Scan for Addresses", "Extract Personal Names",
                                "Extract Addresses and Build Mailing List"};
 constexpr qint64 kViewBytes = 256 * 1024;
-
-template <class W> W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-QLabel* wrapped(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setWordWrap(true);
-    return l;
-}
 
 } // namespace
 
@@ -140,23 +133,11 @@ frmEmailWizard::frmEmailWizard(AppContext& ctx, AddrManager& manager, QWidget* p
 
     for (QWidget* p : {p1, p2, p3, p4})
         m_pages->addWidget(p);
-    cmdBack = named(new QPushButton(QStringLiteral("< Back"), this), "cmdBack");
-    cmdNext = named(new QPushButton(QStringLiteral("Next >"), this), "cmdNext");
-    cmdFinish = named(new QPushButton(QStringLiteral("Finish"), this), "cmdFinish");
-    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-    connect(cmdBack, &QPushButton::clicked, this, &frmEmailWizard::back);
-    connect(cmdNext, &QPushButton::clicked, this, &frmEmailWizard::next);
-    connect(cmdFinish, &QPushButton::clicked, this, &frmEmailWizard::finish);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmEmailWizard::reject);
-    auto* nav = new QHBoxLayout;
-    nav->addStretch();
-    for (QPushButton* b : {cmdBack, cmdNext, cmdFinish, cmdCancel}) {
-        b->setAutoDefault(false);
-        nav->addWidget(b);
-    }
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_pages, 1);
-    layout->addLayout(nav);
+    cmdBack = wizard::navButton(this, QStringLiteral("< Back"), "cmdBack", &frmEmailWizard::back);
+    cmdNext = wizard::navButton(this, QStringLiteral("Next >"), "cmdNext", &frmEmailWizard::next);
+    cmdFinish = wizard::navButton(this, QStringLiteral("Finish"), "cmdFinish", &frmEmailWizard::finish);
+    cmdCancel = wizard::navButton(this, QStringLiteral("Cancel"), "cmdCancel", &frmEmailWizard::reject);
+    wizard::frame(this, nullptr, m_pages, wizard::navRow({cmdBack, cmdNext, cmdFinish, cmdCancel}, false));
     resize(560, 380);
     m_manager.setNameQuestion(m_question);
     showPage(1);

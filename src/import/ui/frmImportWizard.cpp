@@ -1,6 +1,7 @@
 #include "import/ui/frmImportWizard.h"
 
 #include "core/AppContext.h"
+#include "core/ui/WizardFrame.h"
 #include "import/ContactManagerImport.h"
 #include "import/ui/frmActLogin.h"
 #include "import/ui/frmTableView.h"
@@ -23,19 +24,10 @@
 namespace sendora {
 
 namespace sr = sourcereaders;
+using wizard::named;
+using wizard::wrapped;
 
 namespace {
-
-template <class W> W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-QLabel* wrapped(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setWordWrap(true);
-    return l;
-}
 
 // Dragged field names travel as plain text.
 class FieldList : public QListWidget {
@@ -240,24 +232,12 @@ frmImportWizard::frmImportWizard(AppContext& ctx, QWidget* parent)
         m_pages->addWidget(p);
     auto* cmdHelp = named(new QPushButton(QStringLiteral("&Help"), this), "cmdHelp");
     cmdHelp->setEnabled(false); // the manual is not shipped with this program
-    cmdExit = named(new QPushButton(QStringLiteral("E&xit"), this), "cmdExit");
-    cmdBack = named(new QPushButton(QStringLiteral("&Back"), this), "cmdBack");
-    cmdNext = named(new QPushButton(QStringLiteral("&Next"), this), "cmdNext");
-    cmdFinish = named(new QPushButton(QStringLiteral("&Finish"), this), "cmdFinish");
-    connect(cmdExit, &QPushButton::clicked, this, &frmImportWizard::reject);
-    connect(cmdBack, &QPushButton::clicked, this, &frmImportWizard::back);
-    connect(cmdNext, &QPushButton::clicked, this, &frmImportWizard::next);
-    connect(cmdFinish, &QPushButton::clicked, this, &frmImportWizard::finish);
-    auto* nav = new QHBoxLayout;
-    nav->addWidget(cmdHelp);
-    nav->addStretch();
-    for (QPushButton* b : {cmdExit, cmdBack, cmdNext, cmdFinish}) {
-        b->setAutoDefault(false);
-        nav->addWidget(b);
-    }
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_pages, 1);
-    layout->addLayout(nav);
+    cmdExit = wizard::navButton(this, QStringLiteral("E&xit"), "cmdExit", &frmImportWizard::reject);
+    cmdBack = wizard::navButton(this, QStringLiteral("&Back"), "cmdBack", &frmImportWizard::back);
+    cmdNext = wizard::navButton(this, QStringLiteral("&Next"), "cmdNext", &frmImportWizard::next);
+    cmdFinish = wizard::navButton(this, QStringLiteral("&Finish"), "cmdFinish", &frmImportWizard::finish);
+    wizard::frame(this, nullptr, m_pages,
+                  wizard::navRow({cmdExit, cmdBack, cmdNext, cmdFinish}, false, cmdHelp));
     resize(620, 420);
     // ACT! and Goldmine files are read by the contact-manager import right after the file page.
     m_model.contactImport = [this](sr::SourceKind kind, const QString& file) {
