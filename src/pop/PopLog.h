@@ -3,8 +3,9 @@
 // an end block with the totals. The size is tested when the file is opened and before every
 // line; a file over 3,000,000 bytes is moved aside as POPlog.log.1 and a new one started.
 
+#include "core/BlockLog.h"
+
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -42,20 +43,13 @@ public:
     PopLogFacts facts;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // False after a write that did not reach the file (also logged to Errors.log).
-    bool healthy() const { return m_healthy; }
+    bool healthy() const { return m_log.healthy(); }
 
-    static QString starLine() { return QString(59, u'*'); }
     QStringList startBlock() const;
     QStringList endBlock() const;
 
 private:
-    void open();
-    void restartWhenFull();
-    void write(const QString& line);
-
-    AppContext& m_ctx;
-    QFile m_file;
-    bool m_healthy = true;
+    BlockLog m_log;
 };
 
 } // namespace sendora::pop

@@ -3,8 +3,9 @@
 // step, an end block with the totals per verdict. A file over 3,000,000 bytes is moved aside
 // as VerifyLog.log.1 and a new one started.
 
+#include "core/BlockLog.h"
+
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -52,20 +53,13 @@ public:
 
     VerifyLogFacts facts;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    bool healthy() const { return m_healthy; }
+    bool healthy() const { return m_log.healthy(); }
 
-    static QString starLine() { return QString(59, u'*'); }
     QStringList startBlock() const;
     QStringList endBlock() const;
 
 private:
-    void open();
-    void restartWhenFull();
-    void write(const QString& line);
-
-    AppContext& m_ctx;
-    QFile m_file;
-    bool m_healthy = true;
+    BlockLog m_log;
 };
 
 } // namespace sendora::verify
