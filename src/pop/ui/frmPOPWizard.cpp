@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/Catalogue.h"
 #include "core/SystemDatabase.h"
+#include "core/ui/WizardFrame.h"
 #include "pop/PopAccounts.h"
 #include "pop/PopRun.h"
 #include "pop/PopWizard.h"
@@ -29,19 +30,10 @@
 namespace sendora {
 
 using namespace sendora::pop;
+using wizard::named;
+using wizard::wrapped;
 
 namespace {
-
-template <class W> W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-QLabel* wrapped(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setWordWrap(true);
-    return l;
-}
 
 constexpr int kPhraseRole = Qt::UserRole + 1; // true on phrase rows, false on category rows
 
@@ -51,30 +43,15 @@ frmPOPWizard::frmPOPWizard(AppContext& ctx, int mode, QWidget* parent)
     : QDialog(parent), m_ctx(ctx), m_mode(mode < 1 || mode > 3 ? 3 : mode) {
     setObjectName(QStringLiteral("frmPOPWizard"));
     setWindowTitle(kPopWizardCaption);
-    lblTitle = named(new QLabel(this), "lblTitle");
-    QFont big = lblTitle->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.25);
-    lblTitle->setFont(big);
+    lblTitle = wizard::titleLabel(this, 1.25);
     m_pages = new QStackedWidget(this);
     buildPages();
 
-    cmdBack = named(new QPushButton(QStringLiteral("< &Back"), this), "cmdBack");
-    cmdNext = named(new QPushButton(QStringLiteral("&Next >"), this), "cmdNext");
-    cmdFinish = named(new QPushButton(QStringLiteral("&Finish"), this), "cmdFinish");
-    cmdExit = named(new QPushButton(QStringLiteral("E&xit"), this), "cmdExit");
-    connect(cmdBack, &QPushButton::clicked, this, &frmPOPWizard::back);
-    connect(cmdNext, &QPushButton::clicked, this, &frmPOPWizard::next);
-    connect(cmdFinish, &QPushButton::clicked, this, &frmPOPWizard::finish);
-    connect(cmdExit, &QPushButton::clicked, this, &frmPOPWizard::reject);
-    auto* nav = new QHBoxLayout;
-    nav->addStretch();
-    for (QPushButton* b : {cmdBack, cmdNext, cmdFinish, cmdExit})
-        nav->addWidget(b);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitle);
-    layout->addWidget(m_pages, 1);
-    layout->addLayout(nav);
+    cmdBack = wizard::navButton(this, QStringLiteral("< &Back"), "cmdBack", &frmPOPWizard::back);
+    cmdNext = wizard::navButton(this, QStringLiteral("&Next >"), "cmdNext", &frmPOPWizard::next);
+    cmdFinish = wizard::navButton(this, QStringLiteral("&Finish"), "cmdFinish", &frmPOPWizard::finish);
+    cmdExit = wizard::navButton(this, QStringLiteral("E&xit"), "cmdExit", &frmPOPWizard::reject);
+    wizard::frame(this, lblTitle, m_pages, wizard::navRow({cmdBack, cmdNext, cmdFinish, cmdExit}));
 
     fillAccounts(kNewAccountEntry);
     showPage(1);

@@ -1,6 +1,7 @@
 #include "verify/ui/frmVerifyLIst.h"
 
 #include "core/AppContext.h"
+#include "core/ui/WizardFrame.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -17,19 +18,10 @@
 namespace sendora {
 
 using namespace sendora::verify;
+using wizard::named;
+using wizard::wrapped;
 
 namespace {
-
-template <class W> W* named(W* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-QLabel* wrapped(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setWordWrap(true);
-    return l;
-}
 
 QSpinBox* spin(QWidget* parent, const char* name) {
     auto* s = named(new QSpinBox(parent), name);
@@ -98,10 +90,7 @@ frmVerifyLIst::frmVerifyLIst(AppContext& ctx, CheckFactory factory, QWidget* par
     setObjectName(QStringLiteral("frmVerifyLIst"));
     setWindowTitle(QStringLiteral("Verify List"));
     m_run = new VerifyRun(ctx, factory ? std::move(factory) : networkChecks(this), this);
-    lblTitle = named(new QLabel(this), "lblTitle");
-    QFont big = lblTitle->font();
-    big.setBold(true);
-    lblTitle->setFont(big);
+    lblTitle = wizard::titleLabel(this);
     m_pages = new QStackedWidget(this);
 
     auto* p1 = new QWidget(m_pages);
@@ -147,22 +136,11 @@ frmVerifyLIst::frmVerifyLIst(AppContext& ctx, CheckFactory factory, QWidget* par
     m_pages->addWidget(p2);
     m_pages->addWidget(p3);
 
-    cmdBack = named(new QPushButton(QStringLiteral("< Back"), this), "cmdBack");
-    cmdNext = named(new QPushButton(QStringLiteral("Next >"), this), "cmdNext");
-    cmdCancel = named(new QPushButton(QStringLiteral("Close"), this), "cmdCancel");
-    auto* nav = new QHBoxLayout;
-    nav->addStretch();
-    nav->addWidget(cmdBack);
-    nav->addWidget(cmdNext);
-    nav->addWidget(cmdCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitle);
-    layout->addWidget(m_pages, 1);
-    layout->addLayout(nav);
+    cmdBack = wizard::navButton(this, QStringLiteral("< Back"), "cmdBack", &frmVerifyLIst::back);
+    cmdNext = wizard::navButton(this, QStringLiteral("Next >"), "cmdNext", &frmVerifyLIst::next);
+    cmdCancel = wizard::navButton(this, QStringLiteral("Close"), "cmdCancel", &frmVerifyLIst::reject);
+    wizard::frame(this, lblTitle, m_pages, wizard::navRow({cmdBack, cmdNext, cmdCancel}));
 
-    connect(cmdBack, &QPushButton::clicked, this, &frmVerifyLIst::back);
-    connect(cmdNext, &QPushButton::clicked, this, &frmVerifyLIst::next);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmVerifyLIst::reject);
     connect(cmdVerify, &QPushButton::clicked, this, &frmVerifyLIst::verifyList);
     connect(cmdConfig, &QPushButton::clicked, this, &frmVerifyLIst::configure);
     connect(m_run, &VerifyRun::progress, this,
