@@ -1,5 +1,6 @@
 #include "ContactImportCommands.h"
 
+#include "CliSupport.h"
 #include "MailingCommands.h"
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
@@ -29,41 +30,15 @@ struct Arguments {
 };
 
 bool parse(const QStringList& args, Arguments& a, QTextStream& err) {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        QString* valued = arg == u"--save"       ? &a.save
-                          : arg == u"--user"     ? &a.user
-                          : arg == u"--password" ? &a.password
-                                                 : nullptr;
-        if (valued) {
-            if (i + 1 >= args.size()) {
-                err << "sendora-cli: import: " << arg << " needs a value\n";
-                return false;
-            }
-            *valued = args[++i];
-            a.hasUser = a.hasUser || arg == u"--user";
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            err << "sendora-cli: import: unknown option " << arg << '\n';
-            return false;
-        } else if (a.sub.isEmpty()) {
-            a.sub = arg;
-        } else if (a.source.isEmpty()) {
-            a.source = arg;
-        } else {
-            err << "sendora-cli: import: unexpected argument " << arg << '\n';
-            return false;
-        }
-    }
+    if (!parseInto(args, "import",
+                   {{u"--save", &a.save}, {u"--user", &a.user, &a.hasUser}, {u"--password", &a.password}}, {},
+                   {&a.sub, &a.source}, err))
+        return false;
     if (a.source.isEmpty() || (a.sub == u"goldmine" && a.hasUser)) {
         err << "usage:\n" << kContactImportUsage;
         return false;
     }
-    if (!a.save.isEmpty() && !IsValidObjectName(a.save)) {
-        err << "sendora-cli: "
-            << QString(kInvalidObjectNameMessage).replace(QLatin1String("\r\n"), QLatin1String("\n")) << '\n';
-        return false;
-    }
-    return true;
+    return a.save.isEmpty() || validListName(a.save, err);
 }
 
 qint64 rowCount(const QString& file) {
@@ -115,16 +90,7 @@ int runContactImport(AppContext& ctx, const QStringList& args, QTextStream& out,
     }
     QString listPath = path;
     int result = 0;
-    if (!a.save.isEmpty()) {
-        if (SaveList(ctx, path, a.save, QString(), false)) {
-            jet::removeDatabase(path);
-            listPath = ctx.paths.listFile(a.save + QStringLiteral(".mdb"));
-        } else {
-            err << "sendora-cli: import: not saved as '" << a.save << "'; the new list stays in " << path
-                << '\n';
-            result = kFailed;
-        }
-    }
+    if (!a.save.isEmpty() && !keepBuiltList(ctx, path, a.save, "import", err, listPath)) result = kFailed;
     out << "list\t" << listPath << '\n';
     return result;
 }

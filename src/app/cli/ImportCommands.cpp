@@ -1,5 +1,6 @@
 #include "ImportCommands.h"
 
+#include "CliSupport.h"
 #include "MailingCommands.h"
 #include "components/dblink/DbLink.h"
 #include "components/jet/Jet.h"
@@ -37,46 +38,23 @@ struct ImportArguments {
 };
 
 bool parse(const QStringList& args, ImportArguments& a, QTextStream& err) {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        QString* valued = arg == u"--kind"    ? &a.kind
-                          : arg == u"--table" ? &a.table
-                          : arg == u"--map"   ? &a.map
-                          : arg == u"--extra" ? &a.extra
-                          : arg == u"--where" ? &a.where
-                          : arg == u"--save"  ? &a.save
-                                              : nullptr;
-        if (valued) {
-            if (i + 1 >= args.size()) {
-                err << "sendora-cli: import: " << arg << " needs a value\n";
-                return false;
-            }
-            *valued = args[++i];
-        } else if (arg == u"--no-names") {
-            a.names = false;
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            err << "sendora-cli: import: unknown option " << arg << '\n';
-            return false;
-        } else if (a.sub.isEmpty()) {
-            a.sub = arg;
-        } else if (a.source.isEmpty()) {
-            a.source = arg;
-        } else {
-            err << "sendora-cli: import: unexpected argument " << arg << '\n';
-            return false;
-        }
-    }
+    bool noNames = false;
+    if (!parseInto(args, "import",
+                   {{u"--kind", &a.kind},
+                    {u"--table", &a.table},
+                    {u"--map", &a.map},
+                    {u"--extra", &a.extra},
+                    {u"--where", &a.where},
+                    {u"--save", &a.save}},
+                   {{u"--no-names", &noNames}}, {&a.sub, &a.source}, err))
+        return false;
+    a.names = !noNames;
     if ((a.sub != u"tables" && a.sub != u"run") || a.source.isEmpty() ||
         (a.sub == u"run" && (a.table.isEmpty() || a.map.isEmpty()))) {
         err << "usage:\n" << kImportUsage;
         return false;
     }
-    if (!a.save.isEmpty() && !IsValidObjectName(a.save)) {
-        err << "sendora-cli: "
-            << QString(kInvalidObjectNameMessage).replace(QLatin1String("\r\n"), QLatin1String("\n")) << '\n';
-        return false;
-    }
-    return true;
+    return a.save.isEmpty() || validListName(a.save, err);
 }
 
 // "EAddress=Mail,FirstName=First": tray names without case.
@@ -166,16 +144,7 @@ int runImport(AppContext& ctx, const QStringList& args, QTextStream& out, QTextS
     if (r.repeated > 0) out << "refused\t" << r.repeated << "\trepeats an earlier address\n";
     QString listPath = r.path;
     int result = 0;
-    if (!a.save.isEmpty()) {
-        if (SaveList(ctx, r.path, a.save, QString(), false)) {
-            jet::removeDatabase(r.path);
-            listPath = ctx.paths.listFile(a.save + QStringLiteral(".mdb"));
-        } else {
-            err << "sendora-cli: import: not saved as '" << a.save << "'; the new list stays in " << r.path
-                << '\n';
-            result = kFailed;
-        }
-    }
+    if (!a.save.isEmpty() && !keepBuiltList(ctx, r.path, a.save, "import", err, listPath)) result = kFailed;
     out << "list\t" << listPath << '\n';
     return result;
 }

@@ -1,5 +1,6 @@
 #include "ListCommands.h"
 
+#include "CliSupport.h"
 #include "MailingCommands.h"
 #include "ParserCommands.h"
 #include "components/jet/Jet.h"
@@ -36,26 +37,12 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-// The words and --options of one list command.
-struct Arguments {
-    QStringList positional;
-    QHash<QString, QString> options;
-};
+using Arguments = Options;
 
 std::optional<Arguments> parseArguments(const QStringList& args, const QStringList& valued,
                                         QTextStream& err) {
     Arguments a;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (!arg.startsWith(QLatin1String("--"))) {
-            a.positional << arg;
-        } else if (valued.contains(arg) && i + 1 < args.size()) {
-            a.options.insert(arg, args[++i]);
-        } else {
-            err << "sendora-cli: list: unexpected option " << arg << '\n';
-            return std::nullopt;
-        }
-    }
+    if (!parseOptions(args, valued, {}, "list", a, err)) return std::nullopt;
     return a;
 }
 
@@ -75,14 +62,14 @@ QString listFile(AppContext& ctx, const QString& name, QTextStream& err) {
 }
 
 int show(AppContext& ctx, const Arguments& a, QTextStream& out, QTextStream& err) {
-    if (a.positional.size() != 1 || (a.options.contains("--domain") && a.options.contains("--where"))) {
+    if (a.positional.size() != 1 || (a.values.contains("--domain") && a.values.contains("--where"))) {
         err << "usage: sendora-cli list show NAME [--domain DOMAIN | --where CLAUSE] [--limit N]\n";
         return kUsageError;
     }
     qint64 limit = -1;
-    if (a.options.contains("--limit")) {
+    if (a.values.contains("--limit")) {
         bool ok = false;
-        limit = a.options.value("--limit").toLongLong(&ok);
+        limit = a.values.value("--limit").toLongLong(&ok);
         if (!ok || limit < 0) {
             err << "sendora-cli: --limit needs a number\n";
             return kUsageError;
@@ -91,11 +78,11 @@ int show(AppContext& ctx, const Arguments& a, QTextStream& out, QTextStream& err
     const QString path = listFile(ctx, a.positional[0], err);
     if (path.isEmpty()) return kUsageError;
     QString sql = QStringLiteral("SELECT AddressList.* From AddressList");
-    if (a.options.contains("--domain"))
+    if (a.values.contains("--domain"))
         sql += QStringLiteral(" WHERE Mid( EAddress, Instr( EAddress, \"@\" ) + 1 ) = ") +
-               jet::quote(a.options.value("--domain"));
-    else if (a.options.contains("--where"))
-        sql += QLatin1Char(' ') + a.options.value("--where");
+               jet::quote(a.values.value("--domain"));
+    else if (a.values.contains("--where"))
+        sql += QLatin1Char(' ') + a.values.value("--where");
     try {
         auto db = jet::Database::open(path, jet::Database::OpenMode::ReadOnly);
         auto rs = db->openReadOnlyQuery(sql + QLatin1Char(';'));
@@ -131,18 +118,14 @@ int finish(AppContext& ctx, const QString& operation, const QString& result, con
         err << "sendora-cli: list " << operation << ": " << result << '\n';
         return kFailed;
     }
-    if (!a.options.contains("--save")) {
+    if (!a.values.contains("--save")) {
         out << result << '\n';
         return 0;
     }
-    const QString name = a.options.value("--save");
-    if (!SaveList(ctx, result, name, QString(), false)) {
-        err << "sendora-cli: list " << operation << ": not saved as '" << name << "'; the new list stays in "
-            << result << '\n';
+    QString saved;
+    if (!keepBuiltList(ctx, result, a.values.value("--save"), "list " + operation, err, saved))
         return kFailed;
-    }
-    jet::removeDatabase(result);
-    out << ctx.paths.listFile(name + QStringLiteral(".mdb")) << '\n';
+    out << saved << '\n';
     return 0;
 }
 
@@ -155,34 +138,20 @@ struct FileWindow : ListWindow {
 };
 
 // Answers the column-name question once with the name from the command line.
-class ColumnNameAnswer : public UserInterface {
+class ColumnNameAnswer : public ForwardingUserInterface {
 public:
-    ColumnNameAnswer(UserInterface& inner, const QString& name) : m_inner(inner), m_name(name) {}
-    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override {
-        return m_inner.message(text, buttons, icon, title);
-    }
+    ColumnNameAnswer(UserInterface& inner, const QString& name)
+        : ForwardingUserInterface(inner), m_name(name) {}
     std::optional<QString> inputBox(const QString&, const QString&, const QString&) override {
         return std::exchange(m_name, std::nullopt);
     }
-    std::optional<QString> openFileName(const QString& t, const QString& d,
-                                        const QList<FileFilter>& f) override {
-        return m_inner.openFileName(t, d, f);
-    }
-    std::optional<QString> saveFileName(const QString& t, const QString& d,
-                                        const QList<FileFilter>& f) override {
-        return m_inner.saveFileName(t, d, f);
-    }
-    QStringList checkList(const QString& c, const QString& t, const QStringList& i) override {
-        return m_inner.checkList(c, t, i);
-    }
 
 private:
-    UserInterface& m_inner;
     std::optional<QString> m_name;
 };
 
 int column(AppContext& ctx, bool add, const Arguments& a, QTextStream& out, QTextStream& err) {
-    if (a.positional.size() != 2 || !a.options.isEmpty()) {
+    if (a.positional.size() != 2 || !a.values.isEmpty()) {
         err << "usage: sendora-cli list " << (add ? "add-column" : "remove-column") << " NAME COLUMN\n";
         return kUsageError;
     }
@@ -283,16 +252,12 @@ int runList(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStr
                        command == QLatin1String("export");
     const int words = command == QLatin1String("export") ? 2 : lists;
     if (!known || a->positional.size() != words ||
-        (command == QLatin1String("select") && !a->options.contains("--where")) ||
-        (command == QLatin1String("export") && !a->options.isEmpty())) {
+        (command == QLatin1String("select") && !a->values.contains("--where")) ||
+        (command == QLatin1String("export") && !a->values.isEmpty())) {
         err << "usage:\n" << kListUsage;
         return kUsageError;
     }
-    if (a->options.contains("--save") && !IsValidObjectName(a->options.value("--save"))) {
-        err << "sendora-cli: "
-            << QString(kInvalidObjectNameMessage).replace(QLatin1String("\r\n"), QLatin1String("\n")) << '\n';
-        return kUsageError;
-    }
+    if (a->values.contains("--save") && !validListName(a->values.value("--save"), err)) return kUsageError;
     QStringList paths;
     for (int i = 0; i < lists; ++i) {
         paths << listFile(ctx, a->positional[i], err);
@@ -306,7 +271,7 @@ int runList(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStr
     else if (command == QLatin1String("duplicates"))
         result = gFindDuplicates(ctx, paths[0], paths[1]);
     else if (command == QLatin1String("select"))
-        result = gFilterList(ctx, paths[0], a->options.value("--where"));
+        result = gFilterList(ctx, paths[0], a->values.value("--where"));
     else
         result = gExportList(ctx, paths[0], a->positional[1]);
     return finish(ctx, command, result, *a, out, err);

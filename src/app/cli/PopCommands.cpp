@@ -1,5 +1,6 @@
 #include "PopCommands.h"
 
+#include "CliSupport.h"
 #include "MailingCommands.h"
 #include "core/AppContext.h"
 #include "core/ListActions.h"
@@ -31,28 +32,11 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-struct Parsed {
-    QStringList positional;
-    QMultiHash<QString, QString> values;
-    QStringList flags;
-};
+using Parsed = Options;
 
 bool parse(const QStringList& args, const QStringList& valued, const QStringList& flags, Parsed& p,
            QTextStream& err) {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (!a.startsWith(QLatin1String("--"))) {
-            p.positional << a;
-        } else if (valued.contains(a) && i + 1 < args.size()) {
-            p.values.insert(a, args[++i]);
-        } else if (flags.contains(a)) {
-            p.flags << a;
-        } else {
-            err << "sendora-cli: pop: unexpected option " << a << '\n';
-            return false;
-        }
-    }
-    return true;
+    return parseOptions(args, valued, flags, "pop", p, err);
 }
 
 // Values of a repeated option in the order given.

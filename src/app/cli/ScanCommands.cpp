@@ -1,5 +1,6 @@
 #include "ScanCommands.h"
 
+#include "CliSupport.h"
 #include "MailingCommands.h"
 #include "components/jet/Jet.h"
 #include "core/AppContext.h"
@@ -26,31 +27,14 @@ constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
 // Messages end their lines with CR alone; a terminal would write the next line over it.
-class LineBreakingUserInterface : public UserInterface {
+class LineBreakingUserInterface : public ForwardingUserInterface {
 public:
-    explicit LineBreakingUserInterface(UserInterface& inner) : m_inner(inner) {}
+    using ForwardingUserInterface::ForwardingUserInterface;
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override {
         QString t = text;
         t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
-        return m_inner.message(t, buttons, icon, title);
+        return ForwardingUserInterface::message(t, buttons, icon, title);
     }
-    std::optional<QString> inputBox(const QString& p, const QString& t, const QString& d) override {
-        return m_inner.inputBox(p, t, d);
-    }
-    std::optional<QString> openFileName(const QString& t, const QString& d,
-                                        const QList<FileFilter>& f) override {
-        return m_inner.openFileName(t, d, f);
-    }
-    std::optional<QString> saveFileName(const QString& t, const QString& d,
-                                        const QList<FileFilter>& f) override {
-        return m_inner.saveFileName(t, d, f);
-    }
-    QStringList checkList(const QString& c, const QString& t, const QStringList& i) override {
-        return m_inner.checkList(c, t, i);
-    }
-
-private:
-    UserInterface& m_inner;
 };
 
 struct ScanArguments {
@@ -113,12 +97,7 @@ bool parse(const QStringList& args, ScanArguments& a, QTextStream& err) {
         err << "sendora-cli: scan: --mode lines and msg apply to --type mailbox only\n";
         return false;
     }
-    if (!a.save.isEmpty() && !IsValidObjectName(a.save)) {
-        err << "sendora-cli: "
-            << QString(kInvalidObjectNameMessage).replace(QLatin1String("\r\n"), QLatin1String("\n")) << '\n';
-        return false;
-    }
-    return true;
+    return a.save.isEmpty() || validListName(a.save, err);
 }
 
 } // namespace
@@ -159,13 +138,8 @@ int runScan(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStr
         } else if (a.save.isEmpty()) {
             out << manager.rowsStored() << '\t' << path << '\n';
             result = 0;
-        } else if (!SaveList(ctx, path, a.save, QString(), false)) {
-            err << "sendora-cli: scan: not saved as '" << a.save << "'; the new list stays in " << path
-                << '\n';
-        } else {
-            jet::removeDatabase(path);
-            out << manager.rowsStored() << '\t' << ctx.paths.listFile(a.save + QStringLiteral(".mdb"))
-                << '\n';
+        } else if (QString saved; keepBuiltList(ctx, path, a.save, "scan", err, saved)) {
+            out << manager.rowsStored() << '\t' << saved << '\n';
             result = 0;
         }
     }
