@@ -471,45 +471,33 @@ void PopClient::detachTransport() {
     m_transport.release()->deleteLater();
 }
 
+bool PopClient::refusedMessageCommand(int n) {
+    if (m_loggedIn && m_cmd == Cmd::None && n >= 1) return false;
+    // Fails on the next turn of the event loop, as a reply from the server would.
+    QMetaObject::invokeMethod(
+        this,
+        [this, g = QPointer<PopClient>(this)] {
+            if (g) report(PopCommandFailed);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
 void PopClient::RetrieveHeader(int n) {
-    if (!m_loggedIn || m_cmd != Cmd::None || n < 1) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, g = QPointer<PopClient>(this)] {
-                if (g) report(PopCommandFailed);
-            },
-            Qt::QueuedConnection);
-        return;
-    }
+    if (refusedMessageCommand(n)) return;
     m_headerFromRetr = false;
     send(Cmd::Top, "TOP " + QByteArray::number(n) + " 0", QStringLiteral("TOP %1 0").arg(n), n);
 }
 
 void PopClient::RetrieveMessage(int n) {
-    if (!m_loggedIn || m_cmd != Cmd::None || n < 1) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, g = QPointer<PopClient>(this)] {
-                if (g) report(PopCommandFailed);
-            },
-            Qt::QueuedConnection);
-        return;
-    }
+    if (refusedMessageCommand(n)) return;
     m_headerFromRetr = false;
     m_errorText.clear();
     send(Cmd::Retr, "RETR " + QByteArray::number(n), QStringLiteral("RETR %1").arg(n), n);
 }
 
 void PopClient::RemoveMessage(int n) {
-    if (!m_loggedIn || m_cmd != Cmd::None || n < 1) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, g = QPointer<PopClient>(this)] {
-                if (g) report(PopCommandFailed);
-            },
-            Qt::QueuedConnection);
-        return;
-    }
+    if (refusedMessageCommand(n)) return;
     send(Cmd::Dele, "DELE " + QByteArray::number(n), QStringLiteral("DELE %1").arg(n), n);
 }
 

@@ -148,6 +148,8 @@ private:
     void closeNow();
     void report(int code);
     void detachTransport();
+    // TOP, RETR and DELE need a login, no command under way and a message number from 1.
+    bool refusedMessageCommand(int n);
     int failureCodeFor(Cmd cmd) const;
 
     QString m_host, m_port, m_userName, m_password;
