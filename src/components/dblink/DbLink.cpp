@@ -284,15 +284,18 @@ DbLink::~DbLink() {
     if (m_h->env) SQLFreeHandle(SQL_HANDLE_ENV, m_h->env);
 }
 
-QStringList DbLink::dataSources() {
+namespace {
+
+// The names an ODBC catalogue call hands out one at a time, on an environment of its own.
+template <typename Fetch> QStringList catalogueNames(Fetch fetch) {
     QStringList out;
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLWCHAR name[256], desc[512];
-    SQLSMALLINT nameLen = 0, descLen = 0;
+    SQLWCHAR name[256], other[1024];
+    SQLSMALLINT nameLen = 0, otherLen = 0;
     SQLUSMALLINT dir = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDataSourcesW(env, dir, name, 256, &nameLen, desc, 512, &descLen))) {
+    while (SQL_SUCCEEDED(fetch(env, dir, name, &nameLen, other, &otherLen))) {
         out << fromW(name, qMin<qsizetype>(nameLen, 255));
         dir = SQL_FETCH_NEXT;
     }
@@ -300,20 +303,19 @@ QStringList DbLink::dataSources() {
     return out;
 }
 
+} // namespace
+
+QStringList DbLink::dataSources() {
+    return catalogueNames([](SQLHENV env, SQLUSMALLINT dir, SQLWCHAR* name, SQLSMALLINT* nameLen,
+                             SQLWCHAR* desc, SQLSMALLINT* descLen) {
+        return SQLDataSourcesW(env, dir, name, 256, nameLen, desc, 512, descLen);
+    });
+}
+
 QStringList DbLink::drivers() {
-    QStringList out;
-    SQLHENV env = SQL_NULL_HENV;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLWCHAR name[256], attrs[1024];
-    SQLSMALLINT nameLen = 0, attrLen = 0;
-    SQLUSMALLINT dir = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(env, dir, name, 256, &nameLen, attrs, 1024, &attrLen))) {
-        out << fromW(name, qMin<qsizetype>(nameLen, 255));
-        dir = SQL_FETCH_NEXT;
-    }
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return out;
+    return catalogueNames(
+        [](SQLHENV env, SQLUSMALLINT dir, SQLWCHAR* name, SQLSMALLINT* nameLen, SQLWCHAR* attrs,
+           SQLSMALLINT* attrLen) { return SQLDriversW(env, dir, name, 256, nameLen, attrs, 1024, attrLen); });
 }
 
 QString DbLink::connectionString(const ConnectionSettings& s, const QStringList& drivers,
