@@ -4,8 +4,9 @@
 // file is over 3,000,000 bytes starts a new one; the previous file stays as sendlog.log.1.
 // The size is tested only there, so one mailing's lines are never split between files.
 
+#include "core/BlockLog.h"
+
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -51,18 +52,12 @@ public:
     QStringList statisticsRows() const;
     qint64 elapsedSeconds() const;
 
-    static QString starLine() { return QString(59, u'*'); }
-
 private:
-    void openFile();
-    void startNewFileWhenFull();
-    void write(const QString& line);
     QStringList headerBlock() const;
     QStringList statisticsBlock() const;
     QString rate(double perSecond) const;
 
-    AppContext& m_ctx;
-    QFile m_file;
+    BlockLog m_log;
     QTimer m_flushTimer;
 };
 
