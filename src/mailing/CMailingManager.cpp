@@ -40,18 +40,6 @@ private:
     ListMessageSource& m_source;
 };
 
-// BEGIN IMMEDIATE takes the write lock; the probe writes nothing; the rollback keeps the file.
-void proveWritable(jet::Database& db, const QString& probe) {
-    db.beginTransaction();
-    try {
-        db.execute(probe);
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-    db.rollback();
-}
-
 bool flag(const QVariant& v) {
     return v.toLongLong() != 0;
 }
@@ -176,21 +164,15 @@ bool CMailingManager::claimFiles() {
     QString file = m_ctx.paths.systemDatabase();
     try {
         auto sdr = jet::Database::open(file);
-        proveWritable(*sdr,
-                      QStringLiteral("UPDATE MailEvent SET DateSent = DateSent WHERE MailEventName = %1")
-                          .arg(m_mailingId));
+        proveMailingWritable(*sdr, m_mailingId);
         sdr.reset();
         file = m_listFile;
         m_listDb = jet::Database::open(file);
-        proveWritable(*m_listDb, QStringLiteral("UPDATE [AddressList] SET [Sent] = [Sent] WHERE 1 = 0"));
+        proveListWritable(*m_listDb);
     } catch (const std::exception& e) {
         const QString reason = storageFailureReason(e);
-        fail(QStringLiteral("CMailingManager_init"),
-             QStringLiteral("Sendora cannot write to %1: %2").arg(QDir::toNativeSeparators(file), reason),
-             true);
-        m_ctx.ui->message(QStringLiteral("The mailing cannot start: Sendora cannot write to\r\n%1\r\n\r\n%2")
-                              .arg(QDir::toNativeSeparators(file), reason),
-                          Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Not Started"));
+        fail(QStringLiteral("CMailingManager_init"), cannotWriteText(file, reason), true);
+        tellCannotStart(m_ctx, file, reason);
         m_listDb.reset();
         m_lock.reset();
         return false;
@@ -233,6 +215,14 @@ void CMailingManager::prepareTable(jet::Database& db) {
          QStringLiteral("CMailingManager_Init: CREATE INDEX PK_ID ON AddressList (id)"));
 }
 
+void CMailingManager::failInit(const std::exception& e) {
+    const ErrorInfo info = errorInfo(e);
+    LogError(m_ctx, QStringLiteral("CMailingManager_init"), info, false);
+    m_failureText = info.description;
+    m_ctx.ui->message(kInitError + QStringLiteral("\r\n") + info.description, Buttons::OK, Icon::Exclamation);
+    QTimer::singleShot(0, this, [this] { endInit(false); });
+}
+
 void CMailingManager::init(qint64 mailingId) {
     m_mailingId = mailingId;
     m_state = State::Initialising;
@@ -244,13 +234,7 @@ void CMailingManager::init(qint64 mailingId) {
     try {
         readMailing(mailingId);
     } catch (const std::exception& e) {
-        const ErrorInfo info = errorInfo(e);
-        LogError(m_ctx, QStringLiteral("CMailingManager_init"), info, false);
-        m_failureText = info.description;
-        m_ctx.ui->message(kInitError + QStringLiteral("\r\n") + info.description, Buttons::OK,
-                          Icon::Exclamation);
-        QTimer::singleShot(0, this, [this] { endInit(false); });
-        return;
+        return failInit(e);
     }
     if (!claimFiles()) {
         QTimer::singleShot(0, this, [this] { endInit(false); });
@@ -266,13 +250,7 @@ void CMailingManager::init(qint64 mailingId) {
         byRow.replace(byRow.indexOf(QLatin1String(" * FROM AddressList")), 2, QStringLiteral(" rowid"));
         m_rowIds = m_listDb->readRowIds(byRow);
     } catch (const std::exception& e) {
-        const ErrorInfo info = errorInfo(e);
-        LogError(m_ctx, QStringLiteral("CMailingManager_init"), info, false);
-        m_failureText = info.description;
-        m_ctx.ui->message(kInitError + QStringLiteral("\r\n") + info.description, Buttons::OK,
-                          Icon::Exclamation);
-        QTimer::singleShot(0, this, [this] { endInit(false); });
-        return;
+        return failInit(e);
     }
     if (m_rowIds.isEmpty()) {
         if (m_filtered)

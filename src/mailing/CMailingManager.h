@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <exception>
 #include <memory>
 
 class QLockFile;
@@ -116,6 +117,8 @@ private:
     void prepareTable(jet::Database& db);
     void assignBatch();
     void endInit(bool ok);
+    // A storage error while starting: logged, shown, and the start ends on the next turn.
+    void failInit(const std::exception& e);
     void fail(const QString& procedure, const QString& text, bool storage);
     void onCriticalError(int mailer, const QString& description, int code);
     void onComplete();

@@ -39,18 +39,9 @@ SendMDBList::~SendMDBList() {
     EndMailingDBSupport();
 }
 
-bool SendMDBList::refuseToStart(const QString& file, const QString& reason) {
-    m_writeFailure =
-        QStringLiteral("Sendora cannot write to %1: %2").arg(QDir::toNativeSeparators(file), reason);
-    m_ctx.ui->message(QStringLiteral("The mailing cannot start: Sendora cannot write to\r\n%1\r\n\r\n%2")
-                          .arg(QDir::toNativeSeparators(file), reason),
-                      Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Not Started"));
-    m_lock.reset();
-    m_sdr.reset();
-    return false;
-}
+namespace {
 
-void SendMDBList::proveWritable(jet::Database& db, const QString& probe) {
+void proveWritable(jet::Database& db, const QString& probe) {
     // BEGIN IMMEDIATE takes the write lock (waiting the busy timeout); the statement writes
     // nothing but needs write access; the rollback leaves the file as it was.
     db.beginTransaction();
@@ -63,14 +54,42 @@ void SendMDBList::proveWritable(jet::Database& db, const QString& probe) {
     db.rollback();
 }
 
+} // namespace
+
+void proveMailingWritable(jet::Database& systemDb, qint64 mailingId) {
+    proveWritable(
+        systemDb,
+        QStringLiteral("UPDATE MailEvent SET DateSent = DateSent WHERE MailEventName = %1").arg(mailingId));
+}
+
+void proveListWritable(jet::Database& list) {
+    proveWritable(list, QStringLiteral("UPDATE [AddressList] SET [Sent] = [Sent] WHERE 1 = 0"));
+}
+
+QString cannotWriteText(const QString& file, const QString& reason) {
+    return QStringLiteral("Sendora cannot write to %1: %2").arg(QDir::toNativeSeparators(file), reason);
+}
+
+void tellCannotStart(AppContext& ctx, const QString& file, const QString& reason) {
+    ctx.ui->message(QStringLiteral("The mailing cannot start: Sendora cannot write to\r\n%1\r\n\r\n%2")
+                        .arg(QDir::toNativeSeparators(file), reason),
+                    Buttons::OK, Icon::Exclamation, QStringLiteral("Mailing Not Started"));
+}
+
+bool SendMDBList::refuseToStart(const QString& file, const QString& reason) {
+    m_writeFailure = cannotWriteText(file, reason);
+    tellCannotStart(m_ctx, file, reason);
+    m_lock.reset();
+    m_sdr.reset();
+    return false;
+}
+
 bool SendMDBList::prepareSend() {
     m_writeFailure.clear();
     m_readFailure.clear();
     try {
         m_sdr = jet::Database::open(m_ctx.paths.systemDatabase());
-        proveWritable(*m_sdr,
-                      QStringLiteral("UPDATE MailEvent SET DateSent = DateSent WHERE MailEventName = %1")
-                          .arg(MailEventID));
+        proveMailingWritable(*m_sdr, MailEventID);
     } catch (const std::exception& e) {
         return refuseToStart(m_ctx.paths.systemDatabase(), storageFailureReason(e));
     }
@@ -81,7 +100,7 @@ bool SendMDBList::prepareSend() {
     if (!m_options.bFlagSends) return true;
     try {
         auto list = jet::Database::open(m_listPath);
-        proveWritable(*list, QStringLiteral("UPDATE [AddressList] SET [Sent] = [Sent] WHERE 1 = 0"));
+        proveListWritable(*list);
     } catch (const std::exception& e) {
         return refuseToStart(m_listPath, storageFailureReason(e));
     }

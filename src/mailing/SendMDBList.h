@@ -32,6 +32,14 @@ inline const QString kEndOfList = QStringLiteral("*EOF*");
 // layer's own text carries the statement, which means nothing to them).
 QString storageFailureReason(const std::exception& e);
 
+// Throw the storage error when the file cannot be written; they change nothing.
+void proveMailingWritable(jet::Database& systemDb, qint64 mailingId);
+void proveListWritable(jet::Database& list);
+
+// Why a mailing could not start, for the log, and the same told to the user.
+QString cannotWriteText(const QString& file, const QString& reason);
+void tellCannotStart(AppContext& ctx, const QString& file, const QString& reason);
+
 class SendMDBList {
 public:
     SendMDBList(AppContext& ctx, const MailEvent& options);
@@ -97,7 +105,6 @@ private:
     bool findListFile();
     bool claimList();
     bool refuseToStart(const QString& file, const QString& reason);
-    void proveWritable(jet::Database& db, const QString& probe);
     bool openRecipients(const QString& sql, bool filtered);
     QString readSpooled();
 
