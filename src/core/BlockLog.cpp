@@ -92,4 +92,18 @@ QStringList BlockLog::versionClosing() const {
     return {s, s, QStringLiteral("*** Product Version:   ") + GetVersionText(true, m_ctx.version), s, s, s};
 }
 
+SessionLog::SessionLog(AppContext& ctx, QString fileName, QString callerText, QString what)
+    : m_log(ctx, std::move(fileName), std::move(callerText), std::move(what), BlockLog::Mode::EachLine) {
+    m_log.restartWhenFull();
+    m_log.open();
+}
+
+SessionLog::~SessionLog() = default;
+
+void SessionLog::LogSend(const QString& text, bool withStartBlock, bool withEndBlock) {
+    if (withStartBlock) m_log.write(startBlock());
+    m_log.write(BlockLog::withoutLineEnd(text));
+    if (withEndBlock) m_log.write(endBlock());
+}
+
 } // namespace sendora

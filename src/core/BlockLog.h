@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace sendora {
 
@@ -58,6 +59,26 @@ private:
     const Mode m_mode;
     QFile m_file;
     bool m_healthy = true;
+};
+
+// A log written a session at a time, in EachLine mode: LogSend writes the start block first
+// when asked, then the line, then the end block. The owner supplies the blocks.
+class SessionLog {
+public:
+    SessionLog(AppContext& ctx, QString fileName, QString callerText, QString what);
+    virtual ~SessionLog();
+
+    void LogSend(const QString& line, bool withStartBlock = false, bool withEndBlock = false);
+
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // False after a write that did not reach the file (also logged to Errors.log).
+    bool healthy() const { return m_log.healthy(); }
+
+    virtual QStringList startBlock() const = 0;
+    virtual QStringList endBlock() const = 0;
+
+protected:
+    BlockLog m_log;
 };
 
 } // namespace sendora

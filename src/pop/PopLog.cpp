@@ -16,13 +16,8 @@ QString modeName(int mode) {
 }
 
 PopLog::PopLog(AppContext& ctx)
-    : m_log(ctx, kPopLogFileName, QStringLiteral("LogSend in ProcessEMail"), QStringLiteral("session"),
-            BlockLog::Mode::EachLine) {
-    m_log.restartWhenFull();
-    m_log.open();
+    : SessionLog(ctx, kPopLogFileName, QStringLiteral("LogSend in ProcessEMail"), QStringLiteral("session")) {
 }
-
-PopLog::~PopLog() = default;
 
 QStringList PopLog::startBlock() const {
     const QDateTime t = facts.start.isValid() ? facts.start : now();
@@ -42,12 +37,6 @@ QStringList PopLog::endBlock() const {
                        QStringLiteral("*** Total Processed:   ") + QString::number(facts.processed),
                        QStringLiteral("*** Total Deleted:     ") + QString::number(facts.deleted)} +
            BlockLog::closing();
-}
-
-void PopLog::LogSend(const QString& text, bool startBlock_, bool endBlock_) {
-    if (startBlock_) m_log.write(startBlock());
-    m_log.write(BlockLog::withoutLineEnd(text));
-    if (endBlock_) m_log.write(endBlock());
 }
 
 } // namespace sendora::pop

@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace sendora {
 struct AppContext;
@@ -33,23 +32,14 @@ struct PopLogFacts {
     qint64 deleted = 0;
 };
 
-class PopLog {
+class PopLog : public SessionLog {
 public:
     explicit PopLog(AppContext& ctx);
-    ~PopLog();
-
-    void LogSend(const QString& line, bool startBlock = false, bool endBlock = false);
 
     PopLogFacts facts;
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    // False after a write that did not reach the file (also logged to Errors.log).
-    bool healthy() const { return m_log.healthy(); }
 
-    QStringList startBlock() const;
-    QStringList endBlock() const;
-
-private:
-    BlockLog m_log;
+    QStringList startBlock() const override;
+    QStringList endBlock() const override;
 };
 
 } // namespace sendora::pop

@@ -29,13 +29,8 @@ QList<std::pair<QString, qint64>> VerifyCounts::rows() const {
 }
 
 VerifyLog::VerifyLog(AppContext& ctx)
-    : m_log(ctx, kVerifyLogFileName, QStringLiteral("LogSend in frmVerifyList"), QStringLiteral("run"),
-            BlockLog::Mode::EachLine) {
-    m_log.restartWhenFull();
-    m_log.open();
+    : SessionLog(ctx, kVerifyLogFileName, QStringLiteral("LogSend in frmVerifyList"), QStringLiteral("run")) {
 }
-
-VerifyLog::~VerifyLog() = default;
 
 QStringList VerifyLog::startBlock() const {
     const QString s = BlockLog::starLine();
@@ -67,12 +62,6 @@ QStringList VerifyLog::endBlock() const {
                        QStringLiteral("*** Total Unknown:        ") + QString::number(c.unknown),
                        QStringLiteral("*** Total Forced Timeout: ") + QString::number(c.forcedTimeout)} +
            BlockLog::closing();
-}
-
-void VerifyLog::LogSend(const QString& text, bool startBlock_, bool endBlock_) {
-    if (startBlock_) m_log.write(startBlock());
-    m_log.write(BlockLog::withoutLineEnd(text));
-    if (endBlock_) m_log.write(endBlock());
 }
 
 } // namespace sendora::verify

@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace sendora {
 struct AppContext;
@@ -44,22 +43,14 @@ struct VerifyLogFacts {
     VerifyCounts counts;
 };
 
-class VerifyLog {
+class VerifyLog : public SessionLog {
 public:
     explicit VerifyLog(AppContext& ctx);
-    ~VerifyLog();
-
-    void LogSend(const QString& line, bool startBlock = false, bool endBlock = false);
 
     VerifyLogFacts facts;
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    bool healthy() const { return m_log.healthy(); }
 
-    QStringList startBlock() const;
-    QStringList endBlock() const;
-
-private:
-    BlockLog m_log;
+    QStringList startBlock() const override;
+    QStringList endBlock() const override;
 };
 
 } // namespace sendora::verify
