@@ -1,7 +1,6 @@
 #include "components/htmlcomposer/WebHtmlComposer.h"
 
 #include "components/htmlcomposer/ComposerToolBar.h"
-#include "components/htmlcomposer/HtmlHighlighter.h"
 #include "components/htmlcomposer/OfflineWebEngine.h"
 
 #include <QEvent>
@@ -11,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
@@ -66,9 +64,7 @@ QString jsString(const QString& text) {
 }
 } // namespace
 
-WebHtmlComposer::WebHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
-    m_toolBar = new ComposerToolBar(this);
-    m_stack = new QStackedWidget(this);
+WebHtmlComposer::WebHtmlComposer(QWidget* parent) : StackedComposer(parent) {
     m_engine = new OfflineWebEngine(this);
     m_page = m_engine->makePage(this);
     QWebEngineScript editor;
@@ -82,26 +78,7 @@ WebHtmlComposer::WebHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
     m_design = new QWebEngineView(m_stack);
     m_design->setObjectName(QStringLiteral("designView"));
     m_design->setPage(m_page);
-    m_text = new QPlainTextEdit(m_stack);
-    m_text->setObjectName(QStringLiteral("textView"));
-    m_source = new QPlainTextEdit(m_stack);
-    m_source->setObjectName(QStringLiteral("sourceView"));
-    m_source->setLineWrapMode(QPlainTextEdit::NoWrap);
-    new HtmlHighlighter(m_source->document());
-    // Stack indexes are the view mode codes.
-    m_stack->addWidget(m_design);
-    m_stack->addWidget(m_text);
-    m_stack->addWidget(m_source);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_toolBar);
-    layout->addWidget(m_stack);
-    setFocusProxy(m_design);
-    m_design->installEventFilter(this);
-    m_text->installEventFilter(this);
-    m_source->installEventFilter(this);
+    assemble(m_design);
 
     m_editCheck = new QTimer(this);
     m_editCheck->setSingleShot(true);
@@ -119,29 +96,6 @@ WebHtmlComposer::WebHtmlComposer(QWidget* parent) : HtmlComposer(parent) {
         watchFocusProxy();
         Q_EMIT loadFinished();
     });
-
-    connect(m_source, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_filling) return;
-        m_state.sourceTyped(m_source->toPlainText());
-        Q_EMIT contentChanged();
-    });
-    connect(m_text, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_filling) return;
-        m_plain.set(m_text->toPlainText());
-        Q_EMIT contentChanged();
-    });
-
-    connect(m_toolBar, &ComposerToolBar::viewChosen, this, &WebHtmlComposer::setViewMode);
-    connect(m_toolBar, &ComposerToolBar::sendTypeChosen, this, [this](int code) {
-        m_sendType = code;
-        Q_EMIT contentChanged();
-    });
-    connect(m_toolBar, &ComposerToolBar::formatRequested, this, &WebHtmlComposer::applyFormat);
-    connect(m_toolBar, &ComposerToolBar::linkRequested, this, &WebHtmlComposer::applyLink);
-    connect(m_toolBar, &ComposerToolBar::imageRequested, this, &HtmlComposer::insertImageRequested);
-    connect(m_toolBar, &ComposerToolBar::signatureRequested, this, &HtmlComposer::addSig);
-    connect(m_toolBar, &ComposerToolBar::clickCodeRequested, this, &HtmlComposer::addHC);
-    m_toolBar->showSendType(m_sendType);
 
     setDocumentHtml(QString());
 }
@@ -164,15 +118,7 @@ void WebHtmlComposer::setViewMode(int mode) {
         m_state.designReloaded();
         loadDesign(m_state.source());
     }
-    m_viewMode = mode;
-    m_stack->setCurrentIndex(mode);
-    setFocusProxy(m_stack->currentWidget());
-    m_toolBar->showViewMode(mode);
-}
-
-void WebHtmlComposer::setSendType(int code) {
-    m_sendType = code;
-    m_toolBar->showSendType(code);
+    showView(mode);
 }
 
 QString WebHtmlComposer::documentHtml() const {
@@ -195,13 +141,6 @@ void WebHtmlComposer::loadDesign(const QString& html) {
     if (m_flushLoop) m_flushLoop->quit();
     m_editCheck->stop();
     m_engine->loadHtml(m_page, html);
-}
-
-void WebHtmlComposer::setPlainText(const QString& text) {
-    m_plain.set(text);
-    m_filling = true;
-    m_text->setPlainText(text);
-    m_filling = false;
 }
 
 void WebHtmlComposer::requestSerialisation(bool withHtml) {
@@ -270,10 +209,6 @@ void WebHtmlComposer::insertHtml(const QString& html) {
               QStringLiteral("document.execCommand('insertHTML', false, %1);").arg(jsString(html)));
 }
 
-void WebHtmlComposer::insertText(const QString& text) {
-    m_text->insertPlainText(text);
-}
-
 void WebHtmlComposer::applyFormat(int format) {
     if (m_viewMode != DesignView) return;
     if (format == ComposerToolBar::Bold) m_page->triggerAction(QWebEnginePage::ToggleBold);
@@ -292,36 +227,14 @@ void WebHtmlComposer::applyLink(const QString& url) {
                   .arg(jsString(url)));
 }
 
-void WebHtmlComposer::cut() {
-    if (m_viewMode == DesignView) m_page->triggerAction(QWebEnginePage::Cut);
-    if (m_viewMode == SourceView) m_source->cut();
-    if (m_viewMode == TextView) m_text->cut();
-}
-void WebHtmlComposer::copy() {
-    if (m_viewMode == DesignView) m_page->triggerAction(QWebEnginePage::Copy);
-    if (m_viewMode == SourceView) m_source->copy();
-    if (m_viewMode == TextView) m_text->copy();
-}
-void WebHtmlComposer::paste() {
-    if (m_viewMode == DesignView) m_page->triggerAction(QWebEnginePage::Paste);
-    if (m_viewMode == SourceView) m_source->paste();
-    if (m_viewMode == TextView) m_text->paste();
-}
-void WebHtmlComposer::selectAll() {
-    if (m_viewMode == DesignView) m_page->triggerAction(QWebEnginePage::SelectAll);
-    if (m_viewMode == SourceView) m_source->selectAll();
-    if (m_viewMode == TextView) m_text->selectAll();
+void WebHtmlComposer::designCommand(EditCommand command) {
+    static constexpr QWebEnginePage::WebAction kActions[] = {
+        QWebEnginePage::Cut, QWebEnginePage::Copy, QWebEnginePage::Paste, QWebEnginePage::SelectAll};
+    m_page->triggerAction(kActions[command]);
 }
 
-void WebHtmlComposer::find(const QString& text, bool backwards) {
-    if (m_viewMode == DesignView) {
-        m_page->findText(text, backwards ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
-        return;
-    }
-    const QTextDocument::FindFlags flags =
-        backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
-    if (m_viewMode == SourceView) m_source->find(text, flags);
-    if (m_viewMode == TextView) m_text->find(text, flags);
+void WebHtmlComposer::designFind(const QString& text, bool backwards) {
+    m_page->findText(text, backwards ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
 }
 
 void WebHtmlComposer::watchFocusProxy() {
@@ -333,9 +246,6 @@ void WebHtmlComposer::watchFocusProxy() {
 
 bool WebHtmlComposer::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::FocusIn:
-        Q_EMIT focusEntered();
-        break;
     case QEvent::KeyRelease:
     case QEvent::MouseButtonRelease:
     case QEvent::Drop:
@@ -345,7 +255,7 @@ bool WebHtmlComposer::eventFilter(QObject* watched, QEvent* event) {
     default:
         break;
     }
-    return HtmlComposer::eventFilter(watched, event);
+    return StackedComposer::eventFilter(watched, event);
 }
 
 } // namespace sendora
