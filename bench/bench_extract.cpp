@@ -6,6 +6,7 @@
 // runs the extractor over it (in this process, and through sendora-cli when --cli names it), then
 // grep -oE with an address pattern, and prints each throughput and the ratio to grep's.
 
+#include "BenchSupport.h"
 #include "import/AddressExtractor.h"
 
 #include <QCoreApplication>
@@ -21,21 +22,16 @@ using namespace sendora;
 
 namespace {
 
-struct Rng {
-    quint64 s = 0x9E3779B97F4A7C15ull;
-    quint32 next(quint32 bound) {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return quint32((s >> 11) % bound);
-    }
-};
+using bench::kDomains;
+using bench::mbps;
+using bench::Rng;
+
+constexpr quint64 kSeed = 0x9E3779B97F4A7C15ull;
 
 const char* const kFirst[] = {"John",        "Mary",   "Ann",  "Robert", "Li",
                               "Jos\xC3\xA9", "Fatima", "Olga", "Peter",  "Sue"};
 const char* const kLast[] = {"Smith",         "Lee",    "Van Dyke", "O'Brien",
                              "M\xC3\xBCller", "Nguyen", "Garcia",   "Jones"};
-const char* const kDomains[] = {"example.com", "mail.example.org", "corp.example.net", "uni.example.ac.uk"};
 const char* const kWords[] = {"the",     "meeting", "is",       "moved",   "to",
                               "Tuesday", "please",  "reply",    "invoice", "2024-05-01",
                               "(draft)", "re:",     "attached", "thanks",  "regards",
@@ -75,7 +71,7 @@ void addLine(QByteArray& out, Rng& r) {
 bool generate(const QString& path, qint64 bytes) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return false;
-    Rng r;
+    Rng r{kSeed};
     QByteArray chunk;
     qint64 written = 0;
     while (written < bytes) {
@@ -86,10 +82,6 @@ bool generate(const QString& path, qint64 bytes) {
         written += chunk.size();
     }
     return true;
-}
-
-double mbps(qint64 bytes, qint64 ms) {
-    return ms > 0 ? double(bytes) / (1024.0 * 1024.0) / (double(ms) / 1000.0) : 0;
 }
 
 qint64 countLines(const QString& path) {
@@ -153,16 +145,7 @@ int main(int argc, char** argv) {
         out << "sendora-cli extract: " << QString::number(cliRate, 'f', 1) << " MB/s, "
             << countLines(dir.filePath("cli.out")) << " addresses (exit " << p.exitCode() << ")" << Qt::endl;
     }
-    // grep writes to a file: with its output on /dev/null it would stop at the first match.
-    QProcess grep;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", "C");
-    grep.setProcessEnvironment(env);
-    grep.setStandardOutputFile(dir.filePath("grep.out"));
-    t.start();
-    grep.start("grep", {"-oE", "[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,}", input});
-    grep.waitForFinished(-1);
-    const qint64 grepMs = t.elapsed();
+    const qint64 grepMs = bench::grepAddresses(input, dir.filePath("grep.out"));
     const double grepRate = mbps(size, grepMs);
     out << "grep -oE (LC_ALL=C): " << QString::number(grepRate, 'f', 1) << " MB/s, "
         << countLines(dir.filePath("grep.out")) << " matches" << Qt::endl;
