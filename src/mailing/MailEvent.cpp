@@ -1,6 +1,7 @@
 #include "mailing/MailEvent.h"
 
 #include "components/jet/Jet.h"
+#include "components/jet/Transaction.h"
 #include "core/AppContext.h"
 #include "core/ErrorLog.h"
 
@@ -164,8 +165,7 @@ bool storeMEP(AppContext& ctx, const MailEvent& values) {
         auto db = jet::Database::open(ctx.paths.systemDatabase());
         const QString name = jet::quote(values.ProfileName);
         db->openRecordset(QStringLiteral("SELECT * FROM Profile WHERE ProfileName = ") + name);
-        db->beginTransaction();
-        try {
+        jet::inTransaction(*db, [&] {
             db->execute(QStringLiteral("Delete * FROM Profile WHERE ProfileName = ") + name);
             db->execute(storeMEPStatement(values), true);
             if (db->hasField(QStringLiteral("Profile"), QStringLiteral("smtp_port")) &&
@@ -176,11 +176,7 @@ bool storeMEP(AppContext& ctx, const MailEvent& values) {
                             .arg(values.smtp_tls) +
                         name,
                     true);
-            db->commit();
-        } catch (...) {
-            db->rollback();
-            throw;
-        }
+        });
         return true;
     } catch (const std::exception& e) {
         LogError(ctx, QStringLiteral("storeMEP"), errorInfo(e), false);

@@ -1,6 +1,7 @@
 #include "pop/PopAccounts.h"
 
 #include "components/jet/Jet.h"
+#include "components/jet/Transaction.h"
 #include "core/AppContext.h"
 #include "core/ErrorLog.h"
 #include "core/SystemDatabase.h"
@@ -97,19 +98,14 @@ bool PopAccountStore::add(const PopAccount& a) {
     }
     try {
         auto db = jet::Database::open(m_ctx.paths.systemDatabase());
-        db->beginTransaction();
-        try {
+        jet::inTransaction(*db, [&] {
             db->execute(
                 QStringLiteral("INSERT INTO POPAccounts(AccountID,UserName,Password,ServerName) VALUES(") +
                     jet::quote(a.id) + u',' + jet::quote(a.userName) + u',' + jet::quote(a.password) + u',' +
                     jet::quote(a.serverName) + QStringLiteral(");"),
                 true);
             storeConnection(*db, a);
-            db->commit();
-        } catch (...) {
-            db->rollback();
-            throw;
-        }
+        });
         return true;
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("AddAccount") + kModule, errorInfo(e), false);
@@ -132,19 +128,14 @@ QString PopAccountStore::askAndAdd(PopAccount account) {
 bool PopAccountStore::update(const PopAccount& a) {
     try {
         auto db = jet::Database::open(m_ctx.paths.systemDatabase());
-        db->beginTransaction();
-        try {
+        jet::inTransaction(*db, [&] {
             db->execute(QStringLiteral("UPDATE PopAccounts SET UserName = ") + jet::quote(a.userName) +
                             QStringLiteral(", Password = ") + jet::quote(a.password) +
                             QStringLiteral(", ServerName = ") + jet::quote(a.serverName) +
                             QStringLiteral(" WHERE AccountID = ") + jet::quote(a.id) + u';',
                         true);
             storeConnection(*db, a);
-            db->commit();
-        } catch (...) {
-            db->rollback();
-            throw;
-        }
+        });
         return true;
     } catch (const std::exception& e) {
         LogError(m_ctx, QStringLiteral("UpdateAccount") + kModule, errorInfo(e), true);
