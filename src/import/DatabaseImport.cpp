@@ -27,25 +27,6 @@ const QStringList& fixedColumns() {
     return columns;
 }
 
-QString jetType(sr::FieldType type) {
-    switch (type) {
-    case sr::FieldType::Integer:
-        return QStringLiteral("LONG");
-    case sr::FieldType::Double:
-    case sr::FieldType::Currency:
-        return QStringLiteral("DOUBLE");
-    case sr::FieldType::Boolean:
-        return QStringLiteral("YESNO");
-    case sr::FieldType::Date:
-    case sr::FieldType::DateTime:
-        return QStringLiteral("DATETIME");
-    case sr::FieldType::Text:
-        return QStringLiteral("TEXT(255)");
-    default:
-        return QStringLiteral("MEMO");
-    }
-}
-
 // The staged source rows that pass the filter, read back in the source's field order.
 class FilteredRows final : public sr::RowCursor {
 public:
@@ -116,6 +97,25 @@ QString cleanImportedAddress(const QString& address) {
     for (QChar c : address)
         if (c.unicode() >= 33) clean.append(c);
     return clean;
+}
+
+QString jetColumnType(sr::FieldType type) {
+    switch (type) {
+    case sr::FieldType::Integer:
+        return QStringLiteral("LONG");
+    case sr::FieldType::Double:
+    case sr::FieldType::Currency:
+        return QStringLiteral("DOUBLE");
+    case sr::FieldType::Boolean:
+        return QStringLiteral("YESNO");
+    case sr::FieldType::Date:
+    case sr::FieldType::DateTime:
+        return QStringLiteral("DATETIME");
+    case sr::FieldType::Text:
+        return QStringLiteral("TEXT(255)");
+    default:
+        return QStringLiteral("MEMO");
+    }
 }
 
 QStringList extraListColumns(const ImportMapping& mapping) {
@@ -251,7 +251,7 @@ bool DatabaseImport::startStaging(const QList<sr::SourceField>& fields) {
     try {
         QStringList defs, names, params;
         for (const sr::SourceField& f : fields) {
-            defs << jet::bracket(f.name) + u' ' + jetType(f.type);
+            defs << jet::bracket(f.name) + u' ' + jetColumnType(f.type);
             names << jet::bracket(f.name);
             params << jet::param(int(params.size()) + 1);
         }

@@ -43,6 +43,9 @@ QString cleanImportedAddress(const QString& address);
 // which the program keeps for itself, are left out.
 QStringList extraListColumns(const ImportMapping& mapping);
 
+// The column type an imported field gets in the new list.
+QString jetColumnType(sourcereaders::FieldType type);
+
 class DatabaseImport : public QObject {
     Q_OBJECT
 public:

@@ -3,10 +3,9 @@
 #include "core/AppContext.h"
 #include "core/UserInterface.h"
 #include "core/ui/WizardFrame.h"
+#include "import/ui/FieldTray.h"
 
 #include <QComboBox>
-#include <QContextMenuEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -14,8 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -25,49 +22,6 @@
 namespace sendora {
 
 using wizard::wrapped;
-
-namespace {
-
-// Field names leave the list as plain text, so a tray can take them.
-class FieldList final : public QListWidget {
-public:
-    using QListWidget::QListWidget;
-
-protected:
-    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override {
-        auto* mime = new QMimeData;
-        if (!items.isEmpty()) mime->setText(items.first()->text());
-        return mime;
-    }
-};
-
-// A tray holds one field name: a drop replaces it, the shortcut menu's Remove empties it.
-class TrayEdit final : public QLineEdit {
-public:
-    explicit TrayEdit(QWidget* parent) : QLineEdit(parent) {
-        setReadOnly(true);
-        setAcceptDrops(true);
-    }
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* e) override {
-        if (e->mimeData()->hasText()) e->acceptProposedAction();
-    }
-    void dragMoveEvent(QDragMoveEvent* e) override {
-        if (e->mimeData()->hasText()) e->acceptProposedAction();
-    }
-    void dropEvent(QDropEvent* e) override {
-        setText(e->mimeData()->text());
-        e->acceptProposedAction();
-    }
-    void contextMenuEvent(QContextMenuEvent* e) override {
-        QMenu menu(this);
-        menu.addAction(QStringLiteral("Remove"), this, [this] { clear(); });
-        menu.exec(e->globalPos());
-    }
-};
-
-} // namespace
 
 frmDBServerImport::frmDBServerImport(AppContext& ctx, std::unique_ptr<dblink::DbLink> link, QWidget* parent)
     : QDialog(parent), m_ctx(ctx), m_model(ctx, std::move(link)), m_build(ctx) {
@@ -174,7 +128,7 @@ frmDBServerImport::frmDBServerImport(AppContext& ctx, std::unique_ptr<dblink::Db
                                     QStringLiteral("Last Name:"), QStringLiteral("Title:"),
                                     QStringLiteral("ID Number:")};
     for (int i = 0; i < kTrayCount; ++i) {
-        m_trays[size_t(i)] = new TrayEdit(fld);
+        m_trays[size_t(i)] = new FieldTray(fld);
         trays->addRow(trayLabels[i], m_trays[size_t(i)]);
     }
     fieldRow->addLayout(trays);

@@ -8,14 +8,11 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -29,65 +26,14 @@ using wizard::wrapped;
 
 namespace {
 
-// Dragged field names travel as plain text.
-class FieldList : public QListWidget {
-public:
-    using QListWidget::QListWidget;
-
-protected:
-    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override {
-        auto* mime = new QMimeData;
-        if (!items.isEmpty()) mime->setText(items.first()->text());
-        return mime;
-    }
-};
-
+// The field page names the type without a size, and memo fields as text.
 QString jetTypeName(sr::FieldType type) {
-    switch (type) {
-    case sr::FieldType::Integer:
-        return QStringLiteral("LONG");
-    case sr::FieldType::Double:
-    case sr::FieldType::Currency:
-        return QStringLiteral("DOUBLE");
-    case sr::FieldType::Boolean:
-        return QStringLiteral("YESNO");
-    case sr::FieldType::Date:
-    case sr::FieldType::DateTime:
-        return QStringLiteral("DATETIME");
-    default:
-        return QStringLiteral("TEXT");
-    }
+    const QString column = jetColumnType(type);
+    return column == QLatin1String("TEXT(255)") || column == QLatin1String("MEMO") ? QStringLiteral("TEXT")
+                                                                                   : column;
 }
 
 } // namespace
-
-FieldTray::FieldTray(QWidget* parent) : QLineEdit(parent) {
-    setReadOnly(true);
-    setAcceptDrops(true);
-}
-
-void FieldTray::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasText()) event->acceptProposedAction();
-}
-
-void FieldTray::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasText()) event->acceptProposedAction();
-}
-
-void FieldTray::dropEvent(QDropEvent* event) {
-    setText(event->mimeData()->text());
-    if (changed) changed(text());
-    event->acceptProposedAction();
-}
-
-void FieldTray::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    QAction* remove = menu.addAction(QStringLiteral("Remove"));
-    if (menu.exec(event->globalPos()) == remove) {
-        clear();
-        if (changed) changed(QString());
-    }
-}
 
 frmImportWizard::frmImportWizard(AppContext& ctx, QWidget* parent)
     : QDialog(parent), m_ctx(ctx), m_model(ctx), m_build(ctx) {

@@ -4,9 +4,9 @@
 
 #include "import/DatabaseImport.h"
 #include "import/DatabaseImportWizard.h"
+#include "import/ui/FieldTray.h"
 
 #include <QDialog>
-#include <QLineEdit>
 #include <functional>
 #include <optional>
 
@@ -20,20 +20,6 @@ class QStackedWidget;
 namespace sendora {
 
 struct AppContext;
-
-// A tray: takes a field name dropped on it; its shortcut menu's Remove empties it.
-class FieldTray : public QLineEdit {
-    Q_OBJECT
-public:
-    explicit FieldTray(QWidget* parent = nullptr);
-    std::function<void(const QString&)> changed;
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-};
 
 class frmImportWizard : public QDialog {
     Q_OBJECT
