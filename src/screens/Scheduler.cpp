@@ -69,15 +69,24 @@ bool writeIfChanged(const QString& path, const QString& text, bool* changed, QSt
 
 const QString Scheduler::kNotFound = QStringLiteral("The selected mailing was not found.");
 
+namespace {
+
+// The mailing's MailEvent row; null after telling the user it is gone.
+std::unique_ptr<jet::Recordset> openMailing(AppContext& ctx, jet::Database& db, qint64 mailingId) {
+    auto rs =
+        db.openRecordset(QStringLiteral("SELECT * FROM MailEvent WHERE MailEventName = %1;").arg(mailingId));
+    if (!rs->eof()) return rs;
+    ctx.ui->message(Scheduler::kNotFound, Buttons::OK, Icon::Information);
+    return nullptr;
+}
+
+} // namespace
+
 std::optional<Schedule> Scheduler::load(qint64 mailingId, const QDateTime& now) {
     try {
         auto db = jet::Database::open(m_ctx.paths.systemDatabase());
-        auto rs = db->openRecordset(
-            QStringLiteral("SELECT * FROM MailEvent WHERE MailEventName = %1;").arg(mailingId));
-        if (rs->eof()) {
-            m_ctx.ui->message(kNotFound, Buttons::OK, Icon::Information);
-            return std::nullopt;
-        }
+        const auto rs = openMailing(m_ctx, *db, mailingId);
+        if (!rs) return std::nullopt;
         const QVariant date = rs->value(QStringLiteral("ScheduledDate"));
         const QVariant time = rs->value(QStringLiteral("ScheduledTime"));
         const QVariant active = rs->value(QStringLiteral("Active"));
@@ -107,12 +116,8 @@ std::optional<Schedule> Scheduler::load(qint64 mailingId, const QDateTime& now) 
 bool Scheduler::save(qint64 mailingId, const QDate& date, const QTime& time, bool active) {
     try {
         auto db = jet::Database::open(m_ctx.paths.systemDatabase());
-        auto rs = db->openRecordset(
-            QStringLiteral("SELECT * FROM MailEvent WHERE MailEventName = %1;").arg(mailingId));
-        if (rs->eof()) {
-            m_ctx.ui->message(kNotFound, Buttons::OK, Icon::Information);
-            return false;
-        }
+        const auto rs = openMailing(m_ctx, *db, mailingId);
+        if (!rs) return false;
         rs->edit();
         rs->setValue(QStringLiteral("ScheduledDate"), QDateTime(date, QTime(0, 0)));
         rs->setValue(QStringLiteral("ScheduledTime"), timeValue(QTime(time.hour(), time.minute())));
