@@ -17,6 +17,10 @@ constexpr const char* kCountSql[6] = {
     R"(SELECT COUNT(*) FROM AddressList WHERE error LIKE "Socket Error*")",
 };
 
+// The procedure each count is logged under when it fails.
+constexpr const char* kCountCallers[6] = {"countAllErrors", "countDNSTimeouts",  "countMailerTimeouts",
+                                          "countDNSErrors", "countMailerErrors", "countSocketErrors"};
+
 constexpr const char* kDeleteSql[6] = {
     R"(DELETE * FROM addresslist WHERE error <> "")",
     R"(DELETE * FROM addresslist WHERE error = "DNS TIMEOUT")",
@@ -67,7 +71,7 @@ QString CUndeliverables::getPathName() {
     }
 }
 
-qint32 CUndeliverables::count(const QString& listPath, int category, const QString& caller) {
+qint32 CUndeliverables::count(const QString& listPath, int category) {
     try {
         auto db = jet::Database::open(m_ctx.paths.addressLists + listPath, jet::Database::OpenMode::ReadOnly);
         if (!db->hasField(QStringLiteral("AddressList"), QStringLiteral("error"))) return 0;
@@ -75,33 +79,21 @@ qint32 CUndeliverables::count(const QString& listPath, int category, const QStri
         return rs->eof() ? 0 : rs->value(0).toInt();
     } catch (const std::exception& e) {
         m_failed = true;
-        LogError(m_ctx, caller + QStringLiteral(" in CUndeliverables"), errorInfo(e), false);
+        LogError(m_ctx, QLatin1String(kCountCallers[category]) + QStringLiteral(" in CUndeliverables"),
+                 errorInfo(e), false);
         return 0;
     }
 }
 
 qint32 CUndeliverables::countAllErrors(const QString& listPath) {
-    return count(listPath, 0, QStringLiteral("countAllErrors"));
-}
-qint32 CUndeliverables::countDNSTimeouts(const QString& listPath) {
-    return count(listPath, 1, QStringLiteral("countDNSTimeouts"));
-}
-qint32 CUndeliverables::countMailerTimeouts(const QString& listPath) {
-    return count(listPath, 2, QStringLiteral("countMailerTimeouts"));
-}
-qint32 CUndeliverables::countDNSErrors(const QString& listPath) {
-    return count(listPath, 3, QStringLiteral("countDNSErrors"));
-}
-qint32 CUndeliverables::countMailerErrors(const QString& listPath) {
-    return count(listPath, 4, QStringLiteral("countMailerErrors"));
-}
-qint32 CUndeliverables::countSocketErrors(const QString& listPath) {
-    return count(listPath, 5, QStringLiteral("countSocketErrors"));
+    return count(listPath, 0);
 }
 
 std::array<qint32, 6> CUndeliverables::countAll(const QString& listPath) {
-    return {countAllErrors(listPath), countDNSTimeouts(listPath),  countMailerTimeouts(listPath),
-            countDNSErrors(listPath), countMailerErrors(listPath), countSocketErrors(listPath)};
+    std::array<qint32, 6> counts{};
+    for (int category = 0; category < 6; ++category)
+        counts[category] = count(listPath, category);
+    return counts;
 }
 
 bool CUndeliverables::Remove() {

@@ -28,15 +28,10 @@ public:
     // The list's ListPath from the catalogue; empty when the list is not catalogued.
     QString getPathName();
 
-    // Each runs its count on the list file at AddressLists + listPath. A list never sent by
-    // direct send has no `error` column and counts 0; a count that fails is logged and
-    // gives 0 (failed() tells).
+    // Counts run on the list file at AddressLists + listPath. A list never sent by direct
+    // send has no `error` column and counts 0; a count that fails is logged and gives 0
+    // (failed() tells).
     qint32 countAllErrors(const QString& listPath);
-    qint32 countDNSTimeouts(const QString& listPath);
-    qint32 countMailerTimeouts(const QString& listPath);
-    qint32 countDNSErrors(const QString& listPath);
-    qint32 countMailerErrors(const QString& listPath);
-    qint32 countSocketErrors(const QString& listPath);
     // The six counts in their display order.
     std::array<qint32, 6> countAll(const QString& listPath);
 
@@ -51,7 +46,7 @@ public:
     static const std::array<QString, 6>& labels();
 
 private:
-    qint32 count(const QString& listPath, int category, const QString& caller);
+    qint32 count(const QString& listPath, int category);
 
     AppContext& m_ctx;
     bool m_failed = false;
