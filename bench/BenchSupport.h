@@ -2,7 +2,9 @@
 // What the benchmarks share: peak memory, generated input, and timing the sqlite3 shell and
 // grep as the references.
 
+#include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -48,6 +50,23 @@ struct Rng {
 
 inline const char* const kDomains[] = {"example.com", "mail.example.org", "corp.example.net",
                                        "uni.example.ac.uk"};
+
+// Writes at least bytes to path, in chunks of 4 MB that fill(chunk) appends to; false when the
+// file cannot be written.
+template <typename Fill> bool writeGenerated(const QString& path, qint64 bytes, Fill fill) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    QByteArray chunk;
+    qint64 written = 0;
+    while (written < bytes) {
+        chunk.clear();
+        while (chunk.size() < (4 << 20))
+            fill(chunk);
+        if (f.write(chunk) != chunk.size()) return false;
+        written += chunk.size();
+    }
+    return true;
+}
 
 inline double mbps(qint64 bytes, qint64 ms) {
     return ms > 0 ? double(bytes) / (1024.0 * 1024.0) / (double(ms) / 1000.0) : 0;

@@ -69,19 +69,8 @@ void addLine(QByteArray& out, Rng& r) {
 }
 
 bool generate(const QString& path, qint64 bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
     Rng r{kSeed};
-    QByteArray chunk;
-    qint64 written = 0;
-    while (written < bytes) {
-        chunk.clear();
-        while (chunk.size() < (4 << 20))
-            addLine(chunk, r);
-        f.write(chunk);
-        written += chunk.size();
-    }
-    return true;
+    return bench::writeGenerated(path, bytes, [&r](QByteArray& chunk) { addLine(chunk, r); });
 }
 
 qint64 countLines(const QString& path) {

@@ -112,20 +112,10 @@ void message(QByteArray& out, Rng& r, int serial) {
 }
 
 bool generate(const QString& path, qint64 bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
     Rng r{kSeed};
-    QByteArray chunk;
-    qint64 written = 0;
     int serial = 0;
-    while (written < bytes) {
-        chunk.clear();
-        while (chunk.size() < (4 << 20))
-            message(chunk, r, ++serial);
-        if (f.write(chunk) != chunk.size()) return false;
-        written += chunk.size();
-    }
-    return true;
+    return bench::writeGenerated(path, bytes,
+                                 [&r, &serial](QByteArray& chunk) { message(chunk, r, ++serial); });
 }
 
 // CPU seconds this process (both its threads) used so far.
