@@ -154,10 +154,8 @@ void TestServerImport::procedureParametersAndFieldChecks() {
 
 void TestServerImport::postgresqlContactsThroughTheWizard() {
     using sendora::test::PostgresServer;
-    if (!PostgresServer::available()) {
-        if (PostgresServer::mustExist()) QFAIL("PostgreSQL or its ODBC driver is missing");
-        QSKIP("PostgreSQL or its ODBC driver is not installed");
-    }
+    SENDORA_REQUIRE_PEER(PostgresServer, "PostgreSQL or its ODBC driver is missing",
+                         "PostgreSQL or its ODBC driver is not installed");
     PostgresServer pg;
     QVERIFY2(pg.start(), qPrintable(pg.m_lastOutput + pg.output()));
     QVERIFY2(

@@ -6,6 +6,8 @@
 //
 // SilentDns is a UDP port that takes queries and never answers (for timeouts and retries).
 
+#include "support/TestPeers.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkDatagram>

@@ -9,6 +9,8 @@
 //   QVERIFY2(pop.start(), qPrintable(pop.log()));
 //   pop.addMessage("From: a@example.com\r\nSubject: hi\r\n\r\nbody\r\n");
 
+#include "support/TestPeers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
@@ -170,11 +172,7 @@ private:
         const group* gr = ::getgrgid(gid);
         return gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(gid);
     }
-    static quint16 freePort() {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
+    static quint16 freePort() { return freeLoopbackPort(); }
     void own(const QString& path) const {
         if (::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), m_uid, m_gid) != 0) return;
     }

@@ -4,6 +4,8 @@
 // temporary odbcinst.ini naming the psqlODBC driver (ODBCSYSINI/ODBCINI point at it).
 // Missing PostgreSQL or driver skips the test locally and fails it in CI.
 
+#include "support/TestPeers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
@@ -58,13 +60,8 @@ public:
     bool start() {
         if (!m_dir.isValid()) return false;
         m_data = m_dir.path() + QStringLiteral("/data");
-        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                QFileDevice::WriteOther | QFileDevice::ExeOther);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
+        openToEveryone(m_dir.path());
+        m_port = freeLoopbackPort();
         const QString bin = binFolder();
         if (!runAs(bin + QStringLiteral("/initdb"),
                    {QStringLiteral("-D"), m_data, QStringLiteral("-U"), QStringLiteral("postgres"),

@@ -2,6 +2,8 @@
 // Postfix's smtp-sink on a free loopback port, dumping every message into a folder.
 // Missing smtp-sink skips the test locally and fails it in CI.
 
+#include "support/TestPeers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
@@ -26,13 +28,8 @@ public:
 
     bool start(const QStringList& extraOptions = {}) {
         // smtp-sink drops privileges when started as root; the dump folder must stay writable for it.
-        QFile::setPermissions(m_dumps.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                  QFileDevice::WriteOther | QFileDevice::ExeOther);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
+        openToEveryone(m_dumps.path());
+        m_port = freeLoopbackPort();
         QStringList args;
         if (::geteuid() == 0) args << QStringLiteral("-u") << QStringLiteral("root");
         args << extraOptions << QStringLiteral("-d") << m_dumps.path() + QStringLiteral("/%H%M%S.")

@@ -130,3 +130,17 @@ struct VerifyNetwork {
 };
 
 } // namespace sendora::test
+
+// Starts dnsmasq (a Dnsmasq) with the network's records and net's mail servers; skips the test
+// (fails it in CI) when this machine cannot give them. A macro: QSKIP and QFAIL return from the
+// calling test function.
+#define START_VERIFY_NETWORK(dns, net)                                                                       \
+    do {                                                                                                     \
+        SENDORA_REQUIRE_PEER(Dnsmasq, "dnsmasq is missing", "dnsmasq is not installed");                     \
+        VerifyNetwork::records(dns);                                                                         \
+        QVERIFY((dns).start());                                                                              \
+        if (!(net).listen()) {                                                                               \
+            if (FakeMx::mustExist()) QFAIL("cannot listen on loopback port 25");                             \
+            QSKIP("port 25 needs root");                                                                     \
+        }                                                                                                    \
+    } while (false)

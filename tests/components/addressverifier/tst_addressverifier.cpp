@@ -41,18 +41,7 @@ class TstAddressVerifier : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        if (!Dnsmasq::available()) {
-            if (Dnsmasq::mustExist()) QFAIL("dnsmasq is missing");
-            QSKIP("dnsmasq is not installed");
-        }
-        VerifyNetwork::records(m_dns);
-        QVERIFY(m_dns.start());
-        if (!m_net.listen()) {
-            if (FakeMx::mustExist()) QFAIL("cannot listen on loopback port 25");
-            QSKIP("port 25 needs root");
-        }
-    }
+    void initTestCase() { START_VERIFY_NETWORK(m_dns, m_net); }
 
     void verdicts() {
         auto e = engine();
