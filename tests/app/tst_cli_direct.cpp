@@ -4,6 +4,7 @@
 // exactly the rows of the causes it is given.
 
 #include "components/jet/Jet.h"
+#include "support/DbQuery.h"
 #include "support/Dnsmasq.h"
 #include "support/SinkPool.h"
 
@@ -126,12 +127,7 @@ private Q_SLOTS:
             addresses << QStringLiteral("%1%2@%3").arg(unknown ? "unknown" : "user").arg(i).arg(domain(d));
         }
         {
-            auto l = jet::Database::create(list());
-            l->execute(
-                "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
-                "FirstName TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), "
-                "Keyword1 TEXT(255), Keyword2 TEXT(255))",
-                true);
+            auto l = sendora::test::createAddressList(list());
             l->beginTransaction();
             for (const QString& a : std::as_const(addresses))
                 l->execute(QStringLiteral("INSERT INTO AddressList (EAddress, FirstName) VALUES(%1,\"P\")")

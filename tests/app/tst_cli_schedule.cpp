@@ -7,6 +7,7 @@
 #include "core/AppContext.h"
 #include "core/IniFile.h"
 #include "screens/Scheduler.h"
+#include "support/DbQuery.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/SmtpSink.h"
 
@@ -53,12 +54,7 @@ struct Folder {
     }
     QStringList addList(const QString& name, int count) const {
         QStringList addresses;
-        auto l = jet::Database::create(listFile(name));
-        l->execute(
-            "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
-            "FirstName TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] TEXT(255), "
-            "Keyword1 TEXT(255), Keyword2 TEXT(255))",
-            true);
+        auto l = sendora::test::createAddressList(listFile(name));
         l->beginTransaction();
         for (int i = 0; i < count; ++i) {
             addresses << QStringLiteral("p%1@%2.test").arg(i, 4, 10, QLatin1Char('0')).arg(name.toLower());

@@ -21,13 +21,7 @@ struct Direct : MailingFixture {
         execute(QStringLiteral("INSERT INTO Message (MessageName, Subject, SendType, HTMLText) "
                                "VALUES(\"Hello\",\"Hi\",1,\"<p>x</p>\")"));
         execute(QStringLiteral("UPDATE Profile SET direct_send = -1, [From] = \"news@example.org\""));
-        execute(QStringLiteral("INSERT INTO Sendora VALUES(\"Spring\",\"\")"));
-        execute(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) "
-                               "VALUES(\"Spring\",\"Members\",\"Hello\",\"Default Delivery Options\")"));
-        auto db = jet::Database::open(sdr(), jet::Database::OpenMode::ReadOnly);
-        mailingId = db->openRecordset(QStringLiteral("SELECT Max(MailEventName) FROM MailEvent"))
-                        ->value(0)
-                        .toLongLong();
+        mailingId = addSpringMailing();
     }
     void list(const QString& sql) {
         auto db = jet::Database::open(listFile(QStringLiteral("Members")));

@@ -10,17 +10,10 @@ namespace sendora::test {
 // A catalogued list AddressLists/<name>.mdb holding the addresses.
 inline QString makeList(TestApp& app, const QString& name, const QStringList& addresses) {
     const QString file = app.ctx->paths.listFile(name + QStringLiteral(".mdb"));
-    auto db = jet::Database::create(file);
-    db->execute(QStringLiteral(
-        "CREATE TABLE AddressList(EAddress TEXT(255) NOT NULL CONSTRAINT EAddress PRIMARY KEY, "
-        "FirstName TEXT(255), LastName TEXT(255), Title TEXT(255), Sent TEXT(255), [Date] "
-        "TEXT(255), Keyword1 TEXT(255), Keyword2 TEXT(255));"));
+    auto db = createAddressList(file);
     for (const QString& a : addresses)
         db->execute(QStringLiteral("INSERT INTO AddressList(EAddress) VALUES(%1)").arg(jet::quote(a)));
-    auto sys = jet::Database::open(app.ctx->paths.systemDatabase());
-    sys->execute(
-        QStringLiteral("INSERT INTO List([listname],[listpath],[listdescription]) values(%1,%2,\"\")")
-            .arg(jet::quote(name), jet::quote(name + QStringLiteral(".mdb"))));
+    catalogueList(app.ctx->paths.systemDatabase(), name);
     return file;
 }
 

@@ -3,6 +3,7 @@
 // mailing engine's tests.
 
 #include "components/jet/Jet.h"
+#include "support/DbQuery.h"
 #include "support/TestApp.h"
 
 #include <QStringList>
@@ -39,10 +40,7 @@ struct MailingFixture {
                 true);
         db->commit();
         db->close();
-        auto sys = jet::Database::open(sdr());
-        sys->execute(
-            QStringLiteral("INSERT INTO List([listname],[listpath],[listdescription]) values(%1,%2,\"\")")
-                .arg(jet::quote(name), jet::quote(name + QStringLiteral(".mdb"))));
+        catalogueList(sdr(), name);
     }
 
     QString sentOf(const QString& list, const QString& address) const {
@@ -55,6 +53,17 @@ struct MailingFixture {
     void execute(const QString& sql) {
         auto db = jet::Database::open(sdr());
         db->execute(sql, true);
+    }
+
+    // The mailing "Spring" of the message "Hello" to the list "Members"; its id.
+    qint64 addSpringMailing() {
+        execute(QStringLiteral("INSERT INTO Sendora VALUES(\"Spring\",\"\")"));
+        execute(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) "
+                               "VALUES(\"Spring\",\"Members\",\"Hello\",\"Default Delivery Options\")"));
+        auto db = jet::Database::open(sdr(), jet::Database::OpenMode::ReadOnly);
+        return db->openRecordset(QStringLiteral("SELECT Max(MailEventName) FROM MailEvent"))
+            ->value(0)
+            .toLongLong();
     }
 };
 

@@ -27,13 +27,7 @@ struct RelayFixture : MailingFixture {
         execute(
             QStringLiteral("UPDATE Profile SET SmtpServer = \"mail.test\", [From] = \"news@example.org\", "
                            "ReplyTo = \"\", bSendInBlocks = -1, SendBlockSize = 100000"));
-        execute(QStringLiteral("INSERT INTO Sendora VALUES(\"Spring\",\"\")"));
-        execute(QStringLiteral("INSERT INTO MailEvent (SendoraName, ListName, MessageName, Profile) "
-                               "VALUES(\"Spring\",\"Members\",\"Hello\",\"Default Delivery Options\")"));
-        auto db = jet::Database::open(sdr(), jet::Database::OpenMode::ReadOnly);
-        mailingId = db->openRecordset(QStringLiteral("SELECT Max(MailEventName) FROM MailEvent"))
-                        ->value(0)
-                        .toLongLong();
+        mailingId = addSpringMailing();
     }
 
     MailingRow row() { return *loadMailingRow(*app.ctx, mailingId); }
