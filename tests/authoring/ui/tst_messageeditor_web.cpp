@@ -7,6 +7,7 @@
 #include "components/htmlcomposer/WebHtmlComposer.h"
 #include "components/htmlcomposer/WebHtmlView.h"
 #include "support/MailingFixture.h"
+#include "support/WebPageScript.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QWebEngineView>
 
 using namespace sendora;
+using sendora::test::evaluate;
 using sendora::test::MailingFixture;
 using sendora::test::msg;
 
@@ -25,17 +27,6 @@ QString newsletter() {
     QFile f(QFINDTESTDATA("components/htmlcomposer/newsletter.html"));
     if (!f.open(QIODevice::ReadOnly)) qFatal("newsletter.html missing");
     return QString::fromUtf8(f.readAll());
-}
-
-QVariant evaluate(QWebEnginePage* page, const QString& script) {
-    QVariant out;
-    bool done = false;
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-        out = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 5000)) qWarning("page did not answer");
-    return out;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "components/htmlcomposer/OfflineWebEngine.h"
 #include "components/htmlcomposer/WebHtmlComposer.h"
 #include "components/htmlcomposer/WebHtmlView.h"
+#include "support/WebPageScript.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -21,6 +22,7 @@
 #include <QWebEngineView>
 
 using namespace sendora;
+using sendora::test::evaluate;
 
 class TestWebHtmlComposer : public QObject {
     Q_OBJECT
@@ -37,24 +39,12 @@ public Q_SLOTS:
 private:
     QList<QUrl> m_opened;
     static QString newsletter();
-    static QVariant evaluate(QWebEnginePage* page, const QString& script);
 };
 
 QString TestWebHtmlComposer::newsletter() {
     QFile f(QFINDTESTDATA("newsletter.html"));
     if (!f.open(QIODevice::ReadOnly)) qFatal("newsletter.html missing");
     return QString::fromUtf8(f.readAll());
-}
-
-QVariant TestWebHtmlComposer::evaluate(QWebEnginePage* page, const QString& script) {
-    QVariant out;
-    bool done = false;
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-        out = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 5000)) qWarning("page did not answer");
-    return out;
 }
 
 void TestWebHtmlComposer::loadedNewsletterIsSavedByteForByte() {
