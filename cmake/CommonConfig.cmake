@@ -40,10 +40,18 @@ function(sendora_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
 endfunction()
 
+# QFINDTESTDATA finds files beside the test's source through __FILE__. ccache's base folder
+# makes __FILE__ relative to the folder the compiler runs in, the build root, so that is the
+# folder the relative path is resolved against.
+function(sendora_test_data_paths name)
+  set_property(TARGET ${name} PROPERTY QT_TESTCASE_BUILDDIR ${PROJECT_BINARY_DIR})
+endfunction()
+
 # sendora_test(name SOURCES ... LINKS ...): a Qt Test executable registered with CTest.
 function(sendora_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  sendora_test_data_paths(${name})
   target_link_libraries(${name} PRIVATE Qt6::Test sendora_testsupport ${ARG_LINKS})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
