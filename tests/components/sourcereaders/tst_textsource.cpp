@@ -182,8 +182,13 @@ private Q_SLOTS:
         QCOMPARE(rows, 1000000);
         QCOMPARE(cursor->position(), 1000000);
         QCOMPARE(row.value(2).toString(), QStringLiteral("Last, 999999"));
-        // The file is about 60 MB; reading it must not keep it.
+        // The file is about 60 MB; reading it must not keep it. AddressSanitizer holds freed
+        // memory in quarantine, so resident size says nothing in that build.
+#ifndef __SANITIZE_ADDRESS__
         QVERIFY2(residentKiB() - before < 16 * 1024, qPrintable(QString::number(residentKiB() - before)));
+#else
+        Q_UNUSED(before);
+#endif
     }
 };
 
