@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "import/EmailFileScan.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace sendora {
@@ -124,7 +125,12 @@ void AddrManager::finishBuild() {
     m_list.Close();
     m_building = false;
     if (statusText) statusText(QString());
-    if (m_stop)
+    if (m_list.failed())
+        m_ctx.ui->message(QStringLiteral("The addresses could not be stored in %1: %2\r\nOnly the addresses "
+                                         "stored before the failure are in the list.")
+                              .arg(QDir::toNativeSeparators(m_list.path()), m_list.failureText()),
+                          Buttons::OK, Icon::Critical);
+    else if (m_stop)
         m_ctx.ui->message(
             QStringLiteral("List build was stopped by user. All the addresses extracted so far have "
                            "been saved."),

@@ -31,6 +31,8 @@ public:
     void Interrupt() { m_stop = true; }
     bool building() const { return m_building; }
     bool stopRequested() const { return m_stop; }
+    // The last build could not write every address it found.
+    bool storeFailed() const { return m_list.failed(); }
 
     // A chosen file with the type of the page's choice and search mode "All".
     EmailSrcFileObj* GetTypeAndOptions(const QString& fileName, const QString& fileType);

@@ -174,10 +174,12 @@ void ExtractionList::setKeywords(const QString& keyword1, const QString& keyword
 }
 
 void ExtractionList::logFailure(const QString& description, int number) {
-    // Logged once; the scan goes on counting, and what was committed stays.
-    if (!m_failed)
+    // Logged once; what was committed stays, and the build reports the failure when it ends.
+    if (!m_failed) {
         LogError(m_ctx, QStringLiteral("AddToTempList in EmailParser"), ErrorInfo{number, description},
                  false);
+        m_failureText = description;
+    }
     m_failed = true;
 }
 
@@ -188,6 +190,7 @@ bool ExtractionList::open(bool fresh) {
             m_path = NewTempListPath(m_ctx);
             m_rows = 0;
             m_failed = false;
+            m_failureText.clear();
             m_recent.clear();
             jet::removeDatabase(m_path);
             db = jet::Database::create(m_path, jet::Database::Durability::Scratch);

@@ -49,6 +49,9 @@ public:
     bool isOpen() const { return m_writer != nullptr; }
     // Rows the list took (the writer may still be storing the last batch handed to it).
     qint64 rowsStored() const { return m_rows; }
+    // A row that could not be written (not a refused duplicate): the list holds only what came before.
+    bool failed() const { return m_failed; }
+    QString failureText() const { return m_failureText; }
 
     struct Row {
         QString address, firstName, lastName, keyword1, keyword2, date;
@@ -68,6 +71,7 @@ private:
     QSet<QString> m_recent; // addresses offered lately, letter case folded as the key compares
     std::atomic<qint64> m_rows = 0;
     bool m_failed = false;
+    QString m_failureText;
 };
 
 } // namespace sendora

@@ -96,7 +96,7 @@ private Q_SLOTS:
     void interruptKeepsRows();
     void longLineAndBinary();
     void emptyAndFruitlessFiles();
-    void storeFailureIsLoggedAndKeepsCommittedRows();
+    void storeFailureIsShownAndKeepsCommittedRows();
     void lineReader();
 };
 
@@ -287,7 +287,7 @@ void TestMailboxScan::emptyAndFruitlessFiles() {
              QString("You have already selected this file. Please select another."));
 }
 
-void TestMailboxScan::storeFailureIsLoggedAndKeepsCommittedRows() {
+void TestMailboxScan::storeFailureIsShownAndKeepsCommittedRows() {
     Scan s;
     QByteArray data;
     for (int i = 0; i < 3 * ExtractionList::kRowsPerTransaction; ++i)
@@ -308,7 +308,11 @@ void TestMailboxScan::storeFailureIsLoggedAndKeepsCommittedRows() {
     QFile log(s.ctx->paths.errorLog());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll().count("AddToTempList in EmailParser"), 1);
-    QCOMPARE(s.ui.messageTexts(), QStringList());
+    // The user is told, not only the error log.
+    const QStringList shown = s.ui.messageTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown.first().startsWith(QStringLiteral("The addresses could not be stored in ")));
+    QVERIFY(s.manager.storeFailed());
 }
 
 void TestMailboxScan::lineReader() {

@@ -133,7 +133,10 @@ int runScan(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStr
         if (manager.building()) loop.exec();
         if (progress) err << '\n' << Qt::flush;
         const QString path = manager.listPath();
-        if (path.isEmpty()) {
+        if (manager.storeFailed()) {
+            err << "sendora-cli: scan: the list could not be written\n";
+            result = 3;
+        } else if (path.isEmpty()) {
             err << "sendora-cli: scan: no addresses were stored\n";
         } else if (a.save.isEmpty()) {
             out << manager.rowsStored() << '\t' << path << '\n';
