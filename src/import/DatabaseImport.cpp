@@ -54,6 +54,14 @@ private:
     qint64 m_read = 0;
 };
 
+// The text of a value as the list stores it: at most kValueLength characters. Bytes are never
+// fewer than the UTF-16 units they encode, so only a longer value needs decoding.
+QByteArrayView cutUtf8(QByteArrayView value, QByteArray& scratch) {
+    if (value.size() <= DatabaseImport::kValueLength) return value;
+    scratch = QString::fromUtf8(value).left(DatabaseImport::kValueLength).toUtf8();
+    return scratch;
+}
+
 } // namespace
 
 // The insert of the build, run straight on the engine: values go in as UTF-8 and a row whose
@@ -69,6 +77,10 @@ public:
     void bind(int n, const QString& value) {
         const QByteArray utf8 = value.toUtf8();
         sqlite3_bind_text(m_stmt, n, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    // Bytes that stay put until execute(): bound without a copy. Empty is empty text, not null.
+    void bindUtf8(int n, QByteArrayView value) {
+        sqlite3_bind_text(m_stmt, n, value.isEmpty() ? "" : value.data(), int(value.size()), SQLITE_STATIC);
     }
     // Rows added: 0 when the address was there already.
     qint64 execute() {
@@ -296,13 +308,15 @@ void DatabaseImport::turn() {
     QElapsedTimer clock;
     clock.start();
     sr::SourceRow row;
+    sr::Utf8Row utf8Row;
     for (qint64 taken = 1; !m_cancel && !m_interrupt; ++taken) {
         // Staging a filtered source gives the event loop back as often as the build does.
         if ((taken & 63) == 0 && clock.elapsed() >= kTurnMs) {
             QTimer::singleShot(0, this, &DatabaseImport::turn);
             return;
         }
-        if (!m_rows->next(row)) {
+        const bool utf8 = m_phase == Phase::Building && m_rows->offersUtf8();
+        if (!(utf8 ? m_rows->nextUtf8(utf8Row) : m_rows->next(row))) {
             if (!m_rows->errorText().isEmpty()) failWith(m_rows->errorText());
             if (m_phase == Phase::Staging && m_result.error.isEmpty()) {
                 if (!startFilteredRead()) break;
@@ -314,7 +328,7 @@ void DatabaseImport::turn() {
             if (!stageRow(row)) break;
             continue;
         }
-        if (!storeRow(row)) break;
+        if (!(utf8 ? storeUtf8Row(utf8Row) : storeRow(row))) break;
         if (m_result.rowsRead % kCounterStep == 0) Q_EMIT progress(m_result.rowsRead);
     }
     finish(!m_result.error.isEmpty());
@@ -354,28 +368,81 @@ bool DatabaseImport::storeRow(const sr::SourceRow& row) {
             QString value = text(m_sources[i]);
             insert.bind(++slot, value.isNull() ? QStringLiteral("") : value);
         }
-        if (insert.execute() == 0)
-            ++m_result.repeated;
-        else if (usable)
-            ++m_result.imported;
-        else
-            ++m_result.unusable;
-        commitIfDue(++m_sinceCommit);
-    } catch (const jet::Error& e) {
+        countRow(insert.execute(), usable);
+    } catch (const std::exception& e) {
+        return rowRefused(e);
+    }
+    return true;
+}
+
+// storeRow() for a row in UTF-8: the same values without a QString per value.
+bool DatabaseImport::storeUtf8Row(const sr::Utf8Row& row) {
+    const qint64 n = ++m_result.rowsRead;
+    try {
+        QByteArrayView address =
+            m_emailIndex < qsizetype(row.size()) ? row[size_t(m_emailIndex)] : QByteArrayView();
+        // A byte below 33 is a whole character in UTF-8: removing bytes cleans as characters do.
+        if (std::any_of(address.begin(), address.end(), [](char c) { return uchar(c) < 33; })) {
+            m_cleanAddress.resize(0);
+            for (const char c : address)
+                if (uchar(c) >= 33) m_cleanAddress.append(c);
+            address = m_cleanAddress;
+        }
+        address = cutUtf8(address, m_cutAddress);
+        m_addressText.resize(0);
+        if (std::all_of(address.begin(), address.end(), [](char c) { return uchar(c) < 0x80; })) {
+            for (const char c : address)
+                m_addressText.append(QChar(uchar(c)));
+        } else {
+            m_addressText = QString::fromUtf8(address);
+        }
+        const bool usable = IsValidEmailAddress(m_addressText);
+        if (!usable) {
+            m_cleanAddress = "Unknown" + QByteArray::number(n);
+            address = m_cleanAddress;
+        }
+        RowInsert& insert = usable ? *m_insert : noAddressInsert();
+        insert.bindUtf8(1, address);
+        int slot = 1;
+        m_cutValues.resize(m_sources.size());
+        for (size_t i = 1; i < m_sources.size(); ++i) {
+            const int source = m_sources[i];
+            if (source < 0) continue;
+            insert.bindUtf8(++slot, source < qsizetype(row.size())
+                                        ? cutUtf8(row[size_t(source)], m_cutValues[i])
+                                        : QByteArrayView());
+        }
+        countRow(insert.execute(), usable);
+    } catch (const std::exception& e) {
+        return rowRefused(e);
+    }
+    return true;
+}
+
+void DatabaseImport::countRow(qint64 added, bool usable) {
+    if (added == 0)
+        ++m_result.repeated;
+    else if (usable)
+        ++m_result.imported;
+    else
+        ++m_result.unusable;
+    commitIfDue(++m_sinceCommit);
+}
+
+bool DatabaseImport::rowRefused(const std::exception& e) {
+    if (const auto* jetError = dynamic_cast<const jet::Error*>(&e)) {
         // A row the list refuses is left out; the next row is taken.
-        if (e.number() == jet::ErrDuplicateKey) {
+        if (jetError->number() == jet::ErrDuplicateKey) {
             ++m_result.repeated;
             return true;
         }
-        LogError(m_ctx, kModule, errorInfo(e), false);
-        failWith(e.description());
-        return false;
-    } catch (const std::exception& e) {
-        LogError(m_ctx, kModule, errorInfo(e), false);
-        failWith(QString::fromUtf8(e.what()));
+        LogError(m_ctx, kModule, errorInfo(*jetError), false);
+        failWith(jetError->description());
         return false;
     }
-    return true;
+    LogError(m_ctx, kModule, errorInfo(e), false);
+    failWith(QString::fromUtf8(e.what()));
+    return false;
 }
 
 void DatabaseImport::commitIfDue(qint64 count) {

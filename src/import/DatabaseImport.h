@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -99,6 +100,9 @@ private:
     bool startFilteredRead();
     void turn();
     bool storeRow(const sourcereaders::SourceRow& row);
+    bool storeUtf8Row(const sourcereaders::Utf8Row& row);
+    void countRow(qint64 added, bool usable);
+    bool rowRefused(const std::exception& e);
     bool stageRow(const sourcereaders::SourceRow& row);
     void commitIfDue(qint64 count);
     void finish(bool failed);
@@ -115,6 +119,10 @@ private:
     QStringList m_columns; // every column of the new list, in order
     ImportMapping m_mapping;
     std::vector<int> m_sources; // source field index per bound column, -1 for empty text
+    // Per-row buffers of the UTF-8 path, kept from row to row.
+    QByteArray m_cleanAddress, m_cutAddress;
+    QString m_addressText;
+    std::vector<QByteArray> m_cutValues;
     int m_emailIndex = -1;
     int m_stagedFields = 0;
     QString m_filter;

@@ -37,6 +37,23 @@ QString decodeWindows1252(const char* data, qsizetype size) {
     return out;
 }
 
+void appendWindows1252AsUtf8(const char* data, qsizetype size, std::vector<char>& out) {
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        const char16_t u = (c >= 0x80 && c < 0xA0) ? k1252High[c - 0x80] : c;
+        if (u < 0x80) {
+            out.push_back(char(u));
+        } else if (u < 0x800) {
+            out.push_back(char(0xC0 | (u >> 6)));
+            out.push_back(char(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(char(0xE0 | (u >> 12)));
+            out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (u & 0x3F)));
+        }
+    }
+}
+
 int codePageFromLanguageDriver(int ldid) {
     switch (ldid) {
     case 0x01:

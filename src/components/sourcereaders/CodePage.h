@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace sendora::sourcereaders {
 
@@ -27,6 +28,8 @@ private:
 };
 
 QString decodeWindows1252(const char* data, qsizetype size);
+// The same text as UTF-8, appended to out: the bytes decodeWindows1252(...).toUtf8() gives.
+void appendWindows1252AsUtf8(const char* data, qsizetype size, std::vector<char>& out);
 // The code page a dBASE language driver id stands for (1252 when unknown or zero).
 int codePageFromLanguageDriver(int ldid);
 

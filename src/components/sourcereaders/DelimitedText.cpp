@@ -1,40 +1,67 @@
 #include "DelimitedText.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace sendora::sourcereaders {
 
-void DelimitedTextParser::append(char c) {
-    if (recordBytes_ >= kMaxRecordBytes) return;
-    field_.append(c);
-    ++recordBytes_;
+void DelimitedTextParser::append(const char* data, qsizetype size) {
+    size = std::min(size, kMaxRecordBytes - qsizetype(bytes_.size()));
+    if (size > 0) bytes_.insert(bytes_.end(), data, data + size);
+}
+
+void DelimitedTextParser::startRecord() {
+    bytes_.clear();
+    ends_.clear();
+    recordHasContent_ = false;
+    ready_ = false;
 }
 
 void DelimitedTextParser::endField() {
-    record_.append(field_);
-    field_.clear();
+    ends_.push_back(qsizetype(bytes_.size()));
     state_ = State::FieldStart;
 }
 
-void DelimitedTextParser::endRecord(QList<TextRecord>& out) {
+void DelimitedTextParser::endRecord() {
     endField();
     ++line_;
-    if (recordHasContent_ || record_.size() > 1) out.append(std::move(record_));
-    record_ = TextRecord();
-    recordBytes_ = 0;
-    recordHasContent_ = false;
+    if (recordHasContent_ || ends_.size() > 1)
+        ready_ = true;
+    else
+        startRecord(); // an empty line
 }
 
-void DelimitedTextParser::feed(const char* data, qsizetype size, QList<TextRecord>& out) {
-    for (qsizetype i = 0; i < size; ++i) {
+qsizetype DelimitedTextParser::parse(const char* data, qsizetype size) {
+    if (ready_) startRecord();
+    qsizetype i = 0;
+    while (i < size) {
         const char c = data[i];
         if (state_ == State::AfterCr) {
             state_ = State::FieldStart;
-            if (c == '\n') continue; // the LF of a CR LF pair
+            if (c == '\n') { // the LF of a CR LF pair
+                ++i;
+                continue;
+            }
         }
         switch (state_) {
+        case State::Quoted: {
+            // Everything up to the next quote is the field's text.
+            const auto* quote = static_cast<const char*>(std::memchr(data + i, '"', size_t(size - i)));
+            const qsizetype end = quote ? quote - data : size;
+            line_ += std::count(data + i, data + end, '\n');
+            append(data + i, end - i);
+            i = end;
+            if (quote) {
+                state_ = State::QuoteInQuoted;
+                ++i;
+            }
+            break;
+        }
         case State::FieldStart:
             if (c == '"') {
                 state_ = State::Quoted;
                 recordHasContent_ = true;
+                ++i;
                 break;
             }
             [[fallthrough]];
@@ -42,40 +69,67 @@ void DelimitedTextParser::feed(const char* data, qsizetype size, QList<TextRecor
         case State::QuoteInQuoted:
             if (c == delimiter_) {
                 endField();
+                ++i;
             } else if (c == '\n' || c == '\r') {
-                endRecord(out);
+                ++i;
+                endRecord();
                 if (c == '\r') state_ = State::AfterCr;
-            } else if (state_ == State::QuoteInQuoted && c == '"') {
-                append('"'); // a doubled quote inside quotes
-                state_ = State::Quoted;
+                if (ready_) return i;
+            } else if (state_ == State::QuoteInQuoted) {
+                // A doubled quote inside quotes; other text after a closing quote is kept
+                // rather than lost.
+                append(&c, 1);
+                if (c == '"')
+                    state_ = State::Quoted;
+                else
+                    recordHasContent_ = true;
+                ++i;
             } else {
-                // Text after a closing quote is kept rather than lost.
-                append(c);
+                // Plain text up to the next delimiter or line break, quotes included.
+                qsizetype end = i + 1;
+                while (end < size && data[end] != delimiter_ && data[end] != '\n' && data[end] != '\r')
+                    ++end;
+                append(data + i, end - i);
                 recordHasContent_ = true;
-                if (state_ == State::FieldStart) state_ = State::Unquoted;
-            }
-            break;
-        case State::Quoted:
-            if (c == '"')
-                state_ = State::QuoteInQuoted;
-            else {
-                if (c == '\n') ++line_;
-                append(c);
+                state_ = State::Unquoted;
+                i = end;
             }
             break;
         case State::AfterCr:
             break;
         }
     }
+    return i;
+}
+
+bool DelimitedTextParser::endOfInput() {
+    if (ready_) startRecord();
+    if (state_ == State::AfterCr) {
+        state_ = State::FieldStart;
+        return false;
+    }
+    if (recordHasContent_ || !ends_.empty()) endRecord();
+    state_ = State::FieldStart;
+    return ready_;
+}
+
+TextRecord DelimitedTextParser::record() const {
+    TextRecord out;
+    out.reserve(fieldCount());
+    for (qsizetype i = 0; i < fieldCount(); ++i)
+        out.append(field(i).toByteArray());
+    return out;
+}
+
+void DelimitedTextParser::feed(const char* data, qsizetype size, QList<TextRecord>& out) {
+    for (qsizetype at = 0; at < size;) {
+        at += parse(data + at, size - at);
+        if (ready_) out.append(record());
+    }
 }
 
 void DelimitedTextParser::finish(QList<TextRecord>& out) {
-    if (state_ == State::AfterCr) {
-        state_ = State::FieldStart;
-        return;
-    }
-    if (recordHasContent_ || !record_.isEmpty()) endRecord(out);
-    state_ = State::FieldStart;
+    if (endOfInput()) out.append(record());
 }
 
 char guessDelimiter(const QByteArray& head) {

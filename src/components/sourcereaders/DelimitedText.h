@@ -5,8 +5,10 @@
 // quoted field may span lines. Empty lines are skipped.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <vector>
 
 namespace sendora::sourcereaders {
 
@@ -16,7 +18,23 @@ class DelimitedTextParser {
 public:
     explicit DelimitedTextParser(char delimiter = ',') : delimiter_(delimiter) {}
 
-    // Parses bytes; each complete record is appended to out.
+    // Parses bytes until a record is complete or the bytes run out; returns how many bytes
+    // were taken. When a record is complete, recordReady() is true and its fields can be read
+    // until the next call, without a copy of each field.
+    qsizetype parse(const char* data, qsizetype size);
+    // Ends the input: true when a last record without a line break is ready.
+    bool endOfInput();
+    bool recordReady() const { return ready_; }
+    qsizetype fieldCount() const { return qsizetype(ends_.size()); }
+    QByteArrayView field(qsizetype index) const {
+        const qsizetype from = index > 0 ? ends_[size_t(index - 1)] : 0;
+        return QByteArrayView(bytes_.data() + from, ends_[size_t(index)] - from);
+    }
+    // The bytes of all fields of the ready record together.
+    qsizetype recordSize() const { return qsizetype(bytes_.size()); }
+    TextRecord record() const;
+
+    // The same records collected: each complete record is appended to out.
     void feed(const char* data, qsizetype size, QList<TextRecord>& out);
     // Ends the input: a last record without a line break is appended to out.
     void finish(QList<TextRecord>& out);
@@ -29,16 +47,19 @@ public:
 
 private:
     enum class State { FieldStart, Unquoted, Quoted, QuoteInQuoted, AfterCr };
+    void startRecord();
     void endField();
-    void endRecord(QList<TextRecord>& out);
-    void append(char c);
+    void endRecord();
+    void append(const char* data, qsizetype size);
 
     char delimiter_;
     State state_ = State::FieldStart;
-    TextRecord record_;
-    QByteArray field_;
-    qsizetype recordBytes_ = 0;
+    // The record so far: its fields' bytes one after another and where each field ends. Both
+    // keep their capacity from record to record.
+    std::vector<char> bytes_;
+    std::vector<qsizetype> ends_;
     bool recordHasContent_ = false;
+    bool ready_ = false;
     qint64 line_ = 0;
 };
 

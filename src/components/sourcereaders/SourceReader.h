@@ -6,11 +6,13 @@
 // turn. Every failure leaves a message in errorText() that can be shown to the user as it
 // stands.
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <vector>
 
 namespace sendora::sourcereaders {
 
@@ -67,6 +69,10 @@ struct SourceField {
 // null QVariant.
 using SourceRow = QList<QVariant>;
 
+// The same row as UTF-8 text: one view per field holding the bytes of valueText(), empty for
+// an empty value. The views stay valid until the cursor moves on.
+using Utf8Row = std::vector<QByteArrayView>;
+
 // The text a value shows in a sample or is stored as in a list column.
 QString valueText(const QVariant& value);
 
@@ -81,6 +87,15 @@ public:
     virtual QString errorText() const = 0;
     // Rows read so far.
     virtual qint64 position() const = 0;
+
+    // Cursors over plain text can also hand out rows as UTF-8 text, which spares a QString and
+    // a QVariant per value on the way into a list. nextUtf8() behaves like next() otherwise;
+    // it is only called when offersUtf8() says so, and the two are not mixed on one cursor.
+    virtual bool offersUtf8() const { return false; }
+    virtual bool nextUtf8(Utf8Row& row) {
+        Q_UNUSED(row);
+        return false;
+    }
 };
 
 struct SourceOptions {

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace sendora::sourcereaders {
 
@@ -20,6 +21,13 @@ constexpr qint64 kChunk = 64 * 1024;
 bool isTextFile(const QString& name) {
     const QString ext = QFileInfo(name).suffix().toLower();
     return ext == u"txt" || ext == u"csv" || ext == u"tab";
+}
+
+bool isAscii(QByteArrayView bytes) {
+    unsigned char any = 0;
+    for (const char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
 
 // Reads a file's records a chunk at a time.
@@ -55,35 +63,82 @@ public:
     }
 
     bool next(QStringList& out) {
-        while (queue_.size() <= taken_) {
-            queue_.clear();
-            taken_ = 0;
-            if (done_) return false;
-            const QByteArray piece = file_.read(kChunk);
-            if (piece.isEmpty()) {
-                parser_.finish(queue_);
-                done_ = true;
-            } else {
-                parser_.feed(piece.constData(), piece.size(), queue_);
-            }
-        }
-        const TextRecord& record = queue_[taken_++];
+        if (!advance()) return false;
         out.clear();
-        out.reserve(record.size());
-        for (const QByteArray& field : record)
-            out.append(decoder_->decode(field));
+        out.reserve(parser_.fieldCount());
+        for (qsizetype i = 0; i < parser_.fieldCount(); ++i) {
+            const QByteArrayView field = parser_.field(i);
+            out.append(decoder_->decode(field.data(), field.size()));
+        }
+        return true;
+    }
+
+    // The next record's first row.size() fields as UTF-8 into row; the rest stay empty.
+    bool nextUtf8(Utf8Row& row) {
+        if (!advance()) return false;
+        const qsizetype count = std::min(parser_.fieldCount(), qsizetype(row.size()));
+        // Converted text takes at most three bytes per byte read, so the buffer never moves
+        // while the views into it are made.
+        converted_.clear();
+        converted_.reserve(size_t(parser_.recordSize()) * 3);
+        std::fill(row.begin(), row.end(), QByteArrayView());
+        for (qsizetype i = 0; i < count; ++i) {
+            const QByteArrayView field = parser_.field(i);
+            if (isAscii(field)) {
+                row[size_t(i)] = field;
+                continue;
+            }
+            // The decoder would drop a leading byte order mark, and it replaces invalid bytes.
+            if (decoder_->codePage() == kCodePageUtf8 && !field.startsWith("\xEF\xBB\xBF")) {
+                Utf8Check check;
+                check.feed(field.data(), field.size());
+                if (check.valid()) { // already what the decoder would give back
+                    row[size_t(i)] = field;
+                    continue;
+                }
+            }
+            const size_t from = converted_.size();
+            if (decoder_->codePage() == 1252) {
+                appendWindows1252AsUtf8(field.data(), field.size(), converted_);
+            } else {
+                const QByteArray text = decoder_->decode(field.data(), field.size()).toUtf8();
+                converted_.insert(converted_.end(), text.begin(), text.end());
+            }
+            row[size_t(i)] = QByteArrayView(converted_.data() + from, qsizetype(converted_.size() - from));
+        }
         return true;
     }
 
     QString errorText() const { return file_.error() == QFile::NoError ? QString() : file_.errorString(); }
 
 private:
+    // Parses up to the next complete record.
+    bool advance() {
+        for (;;) {
+            if (at_ < filled_) {
+                at_ += parser_.parse(chunk_.data() + at_, filled_ - at_);
+                if (parser_.recordReady()) return true;
+                continue;
+            }
+            if (done_) return false;
+            if (chunk_.empty()) chunk_.resize(size_t(kChunk));
+            filled_ = std::max<qint64>(file_.read(chunk_.data(), kChunk), 0);
+            at_ = 0;
+            if (filled_ == 0) {
+                done_ = true;
+                return parser_.endOfInput();
+            }
+        }
+    }
+
     QFile file_;
     std::unique_ptr<TextDecoder> decoder_;
     DelimitedTextParser parser_;
-    QList<TextRecord> queue_;
-    qsizetype taken_ = 0;
+    std::vector<char> chunk_;
+    qint64 filled_ = 0;
+    qint64 at_ = 0;
     bool done_ = false;
+    std::vector<char> converted_;
 };
 
 QList<SourceField> fieldsFrom(const QStringList& first, bool named) {
@@ -117,6 +172,24 @@ public:
         ++read_;
         return true;
     }
+    bool offersUtf8() const override { return true; }
+    bool nextUtf8(Utf8Row& row) override {
+        row.resize(size_t(fields_.size()));
+        if (hasPending_) {
+            hasPending_ = false;
+            std::fill(row.begin(), row.end(), QByteArrayView());
+            pendingUtf8_.clear();
+            for (const QString& value : pending_)
+                pendingUtf8_.append(value.toUtf8());
+            for (qsizetype i = 0; i < std::min(pendingUtf8_.size(), qsizetype(row.size())); ++i)
+                row[size_t(i)] = pendingUtf8_[i];
+        } else if (!stream_->nextUtf8(row)) {
+            error_ = stream_->errorText();
+            return false;
+        }
+        ++read_;
+        return true;
+    }
     QList<SourceField> fields() const override { return fields_; }
     QString errorText() const override { return error_; }
     qint64 position() const override { return read_; }
@@ -125,6 +198,7 @@ private:
     std::unique_ptr<TextStream> stream_;
     QList<SourceField> fields_;
     QStringList pending_;
+    QByteArrayList pendingUtf8_;
     bool hasPending_;
     QStringList values_;
     qint64 read_ = 0;
