@@ -16,29 +16,6 @@ constexpr int kCachedPages = 64;
 
 const QString kTable = QStringLiteral("AddressList");
 
-QString typeName(jet::FieldType type) {
-    switch (type) {
-    case jet::FieldType::Text:
-        return QStringLiteral("TEXT");
-    case jet::FieldType::Memo:
-        return QStringLiteral("MEMO");
-    case jet::FieldType::Long:
-    case jet::FieldType::Counter:
-        return QStringLiteral("LONG");
-    case jet::FieldType::Integer:
-        return QStringLiteral("SHORT");
-    case jet::FieldType::YesNo:
-        return QStringLiteral("YESNO");
-    case jet::FieldType::DateTime:
-        return QStringLiteral("DATETIME");
-    case jet::FieldType::Double:
-        return QStringLiteral("DOUBLE");
-    case jet::FieldType::Binary:
-        return QStringLiteral("LONGBINARY");
-    }
-    return QStringLiteral("TEXT");
-}
-
 } // namespace
 
 struct ListModel::Page {
@@ -104,7 +81,7 @@ bool ListModel::open(const QString& file) {
         for (const QString& name : m_columns) {
             QString type = QStringLiteral("TEXT");
             for (const jet::FieldDef& f : defs)
-                if (f.name.compare(name, Qt::CaseInsensitive) == 0) type = typeName(f.type);
+                if (f.name.compare(name, Qt::CaseInsensitive) == 0) type = jet::typeName(f.type);
             m_types << type;
         }
         m_ids = m_db->readRowIds(QStringLiteral("SELECT rowid FROM AddressList"));

@@ -343,33 +343,6 @@ QString gFindDuplicates(AppContext& ctx, const QString& path1, const QString& pa
     });
 }
 
-namespace {
-
-QString typeSql(const jet::FieldDef& f) {
-    switch (f.type) {
-    case jet::FieldType::Text:
-        return QStringLiteral("TEXT(%1)").arg(f.size > 0 ? f.size : 255);
-    case jet::FieldType::Memo:
-        return QStringLiteral("MEMO");
-    case jet::FieldType::Long:
-    case jet::FieldType::Counter: // copied values, not numbered again
-        return QStringLiteral("LONG");
-    case jet::FieldType::Integer:
-        return QStringLiteral("SHORT");
-    case jet::FieldType::YesNo:
-        return QStringLiteral("YESNO");
-    case jet::FieldType::DateTime:
-        return QStringLiteral("DATETIME");
-    case jet::FieldType::Double:
-        return QStringLiteral("DOUBLE");
-    case jet::FieldType::Binary:
-        return QStringLiteral("LONGBINARY");
-    }
-    return QStringLiteral("TEXT(255)");
-}
-
-} // namespace
-
 QString gFilterList(AppContext& ctx, const QString& path, const QString& criteria,
                     const ListProgress& progress) {
     Steps steps(progress, 100);
@@ -398,7 +371,8 @@ QString gFilterList(AppContext& ctx, const QString& path, const QString& criteri
         const std::vector<jet::FieldDef> fields = source->fields(QStringLiteral("AddressList"));
         QStringList defs, names, values;
         for (const jet::FieldDef& f : fields) {
-            defs << jet::bracket(f.name) + QLatin1Char(' ') + typeSql(f);
+            defs << jet::bracket(f.name) + QLatin1Char(' ') +
+                        jet::typeName(f.type, f.size > 0 ? f.size : 255);
             names << jet::bracket(f.name);
             values << jet::param(int(values.size()) + 1);
         }

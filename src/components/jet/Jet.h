@@ -84,6 +84,9 @@ QString quoteSingle(const QString& value);
 QString bracket(const QString& name);
 // Escape Jet LIKE wildcards (* ? # [) so the text matches itself inside a LIKE pattern.
 QString escapeLike(const QString& value);
+// A field type as a copy of the table declares it in Jet SQL: a Counter becomes LONG, since
+// copied values keep their numbers; Text carries its size when one is given.
+QString typeName(FieldType type, int textSize = 0);
 
 // Jet Booleans.
 constexpr int True = -1;

@@ -39,6 +39,29 @@ QString engineVersion() {
     return QString::fromLatin1(sqlite3_libversion());
 }
 
+QString typeName(FieldType type, int textSize) {
+    switch (type) {
+    case FieldType::Text:
+        return textSize > 0 ? QStringLiteral("TEXT(%1)").arg(textSize) : QStringLiteral("TEXT");
+    case FieldType::Memo:
+        return QStringLiteral("MEMO");
+    case FieldType::Long:
+    case FieldType::Counter:
+        return QStringLiteral("LONG");
+    case FieldType::Integer:
+        return QStringLiteral("SHORT");
+    case FieldType::YesNo:
+        return QStringLiteral("YESNO");
+    case FieldType::DateTime:
+        return QStringLiteral("DATETIME");
+    case FieldType::Double:
+        return QStringLiteral("DOUBLE");
+    case FieldType::Binary:
+        return QStringLiteral("LONGBINARY");
+    }
+    return QStringLiteral("TEXT");
+}
+
 namespace detail {
 
 static Error syntax(const QString& what) {
