@@ -333,7 +333,16 @@ bool CMailingManager::start(qint64 n, int m) {
         m_cursor->MailOptionsName = m_options.ProfileName;
         if (!m_cursor->openMessageAndList())
             throw jet::Error(jet::ErrGeneric, QStringLiteral("Error creating message"));
+        // The run writes its outcomes through this connection and the composition reads
+        // rows through it: its cache then survives each commit. When it cannot be opened
+        // the engine tries on its own and reports why.
+        try {
+            m_runDb = jet::Database::open(m_listFile);
+        } catch (const std::exception&) {
+            m_runDb.reset();
+        }
         m_messages = std::make_unique<ListMessageSource>(m_ctx, *m_cursor);
+        m_messages->readRowsThrough(m_runDb.get());
         if (!m_messages->prepare(m_options.From, m_options.ReplyTo.trimmed(), QDateTime::currentDateTime(),
                                  [this](const QString& line) { Q_EMIT mailerLog(0, line); }))
             throw jet::Error(jet::ErrGeneric, QStringLiteral("Error creating message"));
@@ -341,6 +350,7 @@ bool CMailingManager::start(qint64 n, int m) {
 
         direct::DirectSendJob job;
         job.listPath = m_listFile;
+        job.listDb = m_runDb.get();
         job.sender = m_options.From;
         job.flagSends = m_options.bFlagSends;
         job.sentFlag = m_options.SentFlag;
@@ -384,6 +394,7 @@ bool CMailingManager::start(qint64 n, int m) {
         m_composer.reset();
         m_messages.reset();
         m_cursor.reset();
+        m_runDb.reset();
         m_lock.reset();
         m_state = State::Stopped;
         return false;
@@ -443,6 +454,7 @@ void CMailingManager::finishMailing() {
     m_composer.reset();
     m_messages.reset();
     m_cursor.reset();
+    m_runDb.reset();
     m_lock.reset();
     QString failure;
     const QString date = QLocale::c().toString(m_startTime, QStringLiteral("MMM dd yyyy  hh:mm AP"));

@@ -145,6 +145,7 @@ private:
     bool m_completed = false;
     bool m_critical = false;
     QString m_failureText;
+    std::unique_ptr<jet::Database> m_runDb; // outlives everything below that uses it
     std::unique_ptr<SendMDBList> m_cursor;
     std::unique_ptr<ListMessageSource> m_messages;
     std::unique_ptr<direct::MessageComposer> m_composer;

@@ -69,7 +69,8 @@ bool DirectSend::start() {
         d->failure = d->resolver.setupError();
         return false;
     }
-    if (!d->store.open(d->job.listPath, d->job.sentFlag, d->job.flagSends, &d->failure)) return false;
+    if (!d->store.open(d->job.listPath, d->job.listDb, d->job.sentFlag, d->job.flagSends, &d->failure))
+        return false;
     QList<QList<Rcpt>> shares;
     for (const IdShare& share : std::as_const(d->job.shares)) {
         shares.append(d->store.share(share, &d->failure));

@@ -18,6 +18,10 @@
 #include <QString>
 #include <memory>
 
+namespace jet {
+class Database;
+} // namespace jet
+
 namespace sendora::direct {
 
 // The error column's texts; a server's reply, when there is one, follows the last three.
@@ -58,7 +62,12 @@ public:
 };
 
 struct DirectSendJob {
-    QString listPath;   // the list file with its AddressList id and error columns
+    QString listPath; // the list file with its AddressList id and error columns
+    // The caller's read-write connection to that file, to write through instead of a
+    // connection of the run's own; it must outlive the run. A composer reading rows through
+    // the same connection keeps them cached: another connection's commit would empty its
+    // cache before every message.
+    jet::Database* listDb = nullptr;
     QString sender;     // MAIL FROM
     QString heloDomain; // EHLO argument; the sender's domain when empty
     bool flagSends = false;

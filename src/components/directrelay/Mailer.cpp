@@ -31,12 +31,14 @@ ListStore::~ListStore() {
     if (!all.isEmpty()) commit(all, nullptr);
 }
 
-bool ListStore::open(const QString& path, const QString& sentFlag, bool flagSends, QString* failure) {
+bool ListStore::open(const QString& path, jet::Database* shared, const QString& sentFlag, bool flagSends,
+                     QString* failure) {
     m_path = path;
     m_sentFlag = sentFlag;
     m_flagSends = flagSends;
     try {
-        m_db = jet::Database::open(path);
+        if (!shared) m_ownDb = jet::Database::open(path);
+        m_db = shared ? shared : m_ownDb.get();
         for (const char* column : {"id", "error", "EAddress"})
             if (!m_db->hasField(QStringLiteral("AddressList"), QLatin1String(column)))
                 throw jet::Error(
@@ -57,7 +59,11 @@ bool ListStore::open(const QString& path, const QString& sentFlag, bool flagSend
         return true;
     } catch (const std::exception& e) {
         if (failure) *failure = QStringLiteral("%1: %2").arg(path, QString::fromUtf8(e.what()));
-        m_db.reset();
+        m_flag.reset();
+        m_error.reset();
+        m_share.reset();
+        m_db = nullptr;
+        m_ownDb.reset();
         return false;
     }
 }

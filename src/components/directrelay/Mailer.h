@@ -30,7 +30,9 @@ struct Rcpt {
 class ListStore {
 public:
     ListStore();
-    bool open(const QString& path, const QString& sentFlag, bool flagSends, QString* failure);
+    // Writes through shared when given (see DirectSendJob::listDb), else opens path.
+    bool open(const QString& path, jet::Database* shared, const QString& sentFlag, bool flagSends,
+              QString* failure);
     QList<Rcpt> share(const IdShare& ids, QString* failure);
     using Outcomes = QList<QPair<qint64, QString>>;
     // Writes the outcomes (an empty text: delivered) and commits; false with *failure.
@@ -42,7 +44,8 @@ public:
     ~ListStore();
 
 private:
-    std::unique_ptr<jet::Database> m_db;
+    std::unique_ptr<jet::Database> m_ownDb;
+    jet::Database* m_db = nullptr;
     std::unique_ptr<jet::Statement> m_flag, m_error, m_share;
     QString m_path, m_sentFlag;
     bool m_flagSends = false;

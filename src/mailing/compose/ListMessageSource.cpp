@@ -99,7 +99,7 @@ bool ListMessageSource::prepare(const QString& sender, const QString& replyTo, c
     setup.version = m_ctx.version;
     m_rows.reset();
     m_lastRow.reset();
-    if (jet::Database* db = m_cursor.listDatabase()) {
+    if (jet::Database* db = m_rowDb ? m_rowDb : m_cursor.listDatabase()) {
         setup.columns = listColumns(m_ctx, *db);
         m_rows = std::make_unique<JetRecipientLookup>(*db);
         m_lastRow = std::make_unique<LastRowLookup>(*m_rows);

@@ -56,10 +56,14 @@ public:
     // says which it was.
     QByteArray messageFor(const QString& address, bool* inList = nullptr);
     PreparedMailing* mailing() const { return m_mailing.get(); }
+    // Rows are read through db instead of the cursor's list connection from the next
+    // prepare on: a sender writing through db keeps them in its cache. db outlives this.
+    void readRowsThrough(jet::Database* db) { m_rowDb = db; }
 
 private:
     AppContext& m_ctx;
     SendMDBList& m_cursor;
+    jet::Database* m_rowDb = nullptr;
     std::unique_ptr<PreparedMailing> m_mailing;
     std::unique_ptr<JetRecipientLookup> m_rows;
     std::unique_ptr<LastRowLookup> m_lastRow;

@@ -215,10 +215,12 @@ struct PreparedMailing::Impl {
 
     static QByteArray valueBytes(const QString& value, const Segment& s, const QString& address,
                                  Tally& tally) {
-        const QString where = QStringLiteral("the value of [[%1]] for %2").arg(s.field, address);
-        if (s.header) return encode(headerValue(value), where, tally);
-        if (s.html) return encode(htmlEscaped(crlfLines(value)), where, tally);
-        return encode(crlfLines(value), where, tally);
+        Cp1252Replacement r;
+        const QByteArray bytes = toWindows1252(
+            s.header ? headerValue(value) : (s.html ? htmlEscaped(crlfLines(value)) : crlfLines(value)), &r);
+        // Where it happened is only spelt out when something was replaced.
+        if (r.count) tally.add(r, QStringLiteral("the value of [[%1]] for %2").arg(s.field, address));
+        return bytes;
     }
 
     // Appends a finished text or HTML part; one that cannot go out as it is goes in

@@ -13,8 +13,11 @@ int main(int argc, char** argv) {
     if (args.size() != 6) return 2;
     test::PlainComposer composer;
     composer.perRecipient = true;
+    // Written through a connection of the caller's, as the mailing manager runs it.
+    const auto listDb = jet::Database::open(args[1]);
     direct::DirectSendJob job;
     job.listPath = args[1];
+    job.listDb = listDb.get();
     job.dns.servers = {args[2]};
     job.shares = direct::divideIds(args[3].toLongLong(), args[4].toInt());
     job.flagSends = true;
