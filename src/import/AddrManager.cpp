@@ -95,7 +95,7 @@ void AddrManager::BuildList(bool ask) {
 }
 
 void AddrManager::nextFile() {
-    if (m_stop || m_next >= m_sources.count()) {
+    if (m_stop || m_list.failed() || m_next >= m_sources.count()) {
         finishBuild();
         return;
     }
@@ -106,7 +106,7 @@ void AddrManager::fileDone(int count) {
     m_found += count;
     m_list.Commit(); // the counters show what is stored
     Q_EMIT progress(m_scan->linesRead(), m_list.rowsStored(), m_scan->bytesRead(), m_scan->fileSize());
-    if (count == 0 && !m_stop) {
+    if (count == 0 && !m_stop && !m_list.failed()) {
         const QString name = m_sources.Item(m_next - 1)->fileName.trimmed();
         m_ctx.ui->message(
             QStringLiteral(

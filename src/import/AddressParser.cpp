@@ -28,7 +28,7 @@ PersonalName FindPersonalName(QStringView line, qsizetype start, qsizetype end, 
     PersonalName name;
     if (start < 1 || end < start || end > line.size()) return name;
     AddressScanner scanner(line);
-    const NameResult r = scanner.findName({address.toString(), userName.toString(), start, end, angle});
+    const NameResult r = scanner.findName({address.toString(), userName, start, end, angle});
     inform(ui, r.information);
     name.firstName = r.firstName;
     name.lastName = r.lastName;

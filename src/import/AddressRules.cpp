@@ -107,24 +107,37 @@ QString StripTitle(QStringView text) {
 
 namespace parser_detail {
 
-qsizetype indexOfTitle(QStringView text, QStringView title, qsizetype from) {
-    // Every title ends in ". ": look for the dots and compare backwards from them.
-    const qsizetype dot = title.size() - 2;
-    for (qsizetype d = text.indexOf(u'.', std::max<qsizetype>(from, 0) + dot); d >= 0;
-         d = text.indexOf(u'.', d + 1)) {
-        if (d + 1 < text.size() && text[d + 1] == u' ' &&
-            equalsAsciiCi(text.sliced(d - dot, dot), title.first(dot)))
-            return d - dot;
+QStringView title(int k) {
+    return kTitles[size_t(k)];
+}
+
+void indexOfTitles(QStringView text, qsizetype from, qsizetype (&found)[kTitleCount]) {
+    std::fill(std::begin(found), std::end(found), -1);
+    from = std::max<qsizetype>(from, 0);
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    int missing = kTitleCount;
+    // Every title ends in ". " after two to four letters: compare backwards from each such dot.
+    for (qsizetype d = from + 2; d + 1 < n; ++d) {
+        if (p[d] != u'.' || p[d + 1] != u' ') continue;
+        for (int k = 0; k < kTitleCount; ++k) {
+            const qsizetype letters = kTitles[size_t(k)].size() - 2;
+            if (found[k] >= 0 || d - letters < from) continue;
+            if (equalsAsciiCi(text.sliced(d - letters, letters), kTitles[size_t(k)].first(letters))) {
+                found[k] = d - letters;
+                if (--missing == 0) return;
+            }
+        }
     }
-    return -1;
 }
 
 qsizetype findTitle(QStringView text, qsizetype from, int* length) {
-    for (QStringView title : kTitles) {
-        const qsizetype at = indexOfTitle(text, title, from);
-        if (at >= 0) {
-            *length = int(title.size());
-            return at;
+    qsizetype found[kTitleCount];
+    indexOfTitles(text, from, found);
+    for (int k = 0; k < kTitleCount; ++k) {
+        if (found[k] >= 0) {
+            *length = int(kTitles[size_t(k)].size());
+            return found[k];
         }
     }
     return -1;

@@ -29,8 +29,11 @@ namespace parser_detail {
 // Index of the title StripTitle would remove from `text`, searching from `from`; -1 if none.
 // `length` receives the title's length.
 qsizetype findTitle(QStringView text, qsizetype from, int* length);
-// Where `title` (one of the titles, any letter case) first occurs at or after `from`; -1 if not.
-qsizetype indexOfTitle(QStringView text, QStringView title, qsizetype from);
+// The titles in the order StripTitle tries them.
+inline constexpr int kTitleCount = 5;
+QStringView title(int k);
+// Where each title first occurs at or after `from` (-1 if not), found in one pass over the text.
+void indexOfTitles(QStringView text, qsizetype from, qsizetype (&found)[kTitleCount]);
 
 inline bool isBoundary(QChar c) {
     switch (c.unicode()) {

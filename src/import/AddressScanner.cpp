@@ -10,8 +10,6 @@ using namespace parser_detail;
 
 namespace {
 
-constexpr std::array<QStringView, 5> kTitles = {u"Mr. ", u"Ms. ", u"Mrs. ", u"Miss. ", u"Dr. "};
-
 const QString kManually = QStringLiteral("a name manually if you can.");
 
 QString upperFirst(QStringView s) {
@@ -35,6 +33,22 @@ QString joined(QStringView a, QStringView b) {
 QString unquoted(QStringView f) {
     if (!f.startsWith(u'"')) return f.toString();
     return f.size() < 2 ? QString() : f.sliced(1, f.size() - 2).toString();
+}
+
+// Whether any of "&", " and ", "Family", "familey", "family" occurs in the text, in one pass.
+bool holdsFamilyWord(QStringView s, bool caseInsensitive) {
+    static constexpr QStringView kWords[] = {u"&", u" and ", u"Family", u"familey", u"family"};
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c != u'&' && c != u' ' && c != u'f' && c != u'F') continue;
+        for (QStringView w : kWords) {
+            if (i + w.size() > n) continue;
+            const QStringView at = s.sliced(i, w.size());
+            if (caseInsensitive ? equalsAsciiCi(at, w) : at == w) return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -106,7 +120,7 @@ bool AddressScanner::nextCandidate(qsizetype& position, AddressCandidate& out) {
     const QStringView address = L.sliced(start, end - start + 1);
     if (!IsValidEmailAddress(address)) return false;
     out.address = address.toString();
-    out.userName = L.sliced(start, at - start).toString();
+    out.userName = L.sliced(start, at - start);
     out.start = start + 1;
     out.end = end + 1;
     out.angle = angle;
@@ -139,15 +153,17 @@ void AddressScanner::prepareNames() {
     m_gapStart = -1;
     m_gapLength = 0;
     m_stripped.clear();
-    for (std::size_t k = 0; k < kTitles.size(); ++k) {
-        NextCache& cache = m_titles[k];
-        if (!(cache.from >= 0 && m_origin >= cache.from && (cache.found < 0 || cache.found >= m_origin))) {
-            cache.from = m_origin;
-            cache.found = indexOfTitle(m_full, kTitles[k], m_origin);
-        }
-        if (cache.found >= 0) {
-            m_gapStart = cache.found;
-            m_gapLength = kTitles[k].size();
+    bool current = m_titlesFrom >= 0 && m_origin >= m_titlesFrom;
+    for (int k = 0; current && k < kTitleCount; ++k)
+        current = m_titleAt[k] < 0 || m_titleAt[k] >= m_origin;
+    if (!current) {
+        m_titlesFrom = m_origin;
+        indexOfTitles(m_full, m_origin, m_titleAt);
+    }
+    for (int k = 0; k < kTitleCount; ++k) {
+        if (m_titleAt[k] >= 0) {
+            m_gapStart = m_titleAt[k];
+            m_gapLength = title(k).size();
             break;
         }
     }
@@ -395,12 +411,10 @@ void AddressScanner::candidateRules(const AddressCandidate& c, QStringView cand,
         return;
     }
     const bool ci = m_rules.classRules;
-    for (QStringView word : {u"&", u" and ", u"Family", u"familey", u"family"}) {
-        if (contains(cand, word, ci)) {
-            r.firstName = cand.toString();
-            r.lastName.clear();
-            return;
-        }
+    if (holdsFamilyWord(cand, ci)) {
+        r.firstName = cand.toString();
+        r.lastName.clear();
+        return;
     }
     const QStringView t = trimSpaces(cand);
     if (!t.contains(u' ')) {
@@ -429,19 +443,21 @@ void AddressScanner::candidateRules(const AddressCandidate& c, QStringView cand,
     else if (t.contains(u','))
         comma = Elsewhere;
 
-    const QString unable = QStringLiteral("Unable to guess at parsing a name. Extract ") + kManually;
-    const QString guessed =
-        QStringLiteral("The program guessed the following names. Confirm or extract ") + kManually;
     auto set = [&r](const QString& first, const QString& last) {
         r.firstName = first;
         r.lastName = last;
     };
     auto guess = [&](const QString& first, const QString& last) {
         set(first, last);
-        if (m_rules.questions) ask(r, c, guessed, first, last, t.toString());
+        if (m_rules.questions)
+            ask(r, c,
+                QStringLiteral("The program guessed the following names. Confirm or extract ") + kManually,
+                first, last, t.toString());
     };
     auto noGuess = [&] {
-        if (m_rules.questions) ask(r, c, unable, t.toString());
+        if (m_rules.questions)
+            ask(r, c, QStringLiteral("Unable to guess at parsing a name. Extract ") + kManually,
+                t.toString());
     };
 
     switch (words) {

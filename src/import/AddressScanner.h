@@ -26,8 +26,8 @@ struct ScanRules {
 
 struct AddressCandidate {
     QString address;
-    QString userName;
-    qsizetype start = 0; // first and last character, counted from 1 on the scanner's line
+    QStringView userName; // the text before the "@", on the caller's line
+    qsizetype start = 0;  // first and last character, counted from 1 on the scanner's line
     qsizetype end = 0;
     bool angle = false; // the address followed a "<"
 };
@@ -89,7 +89,9 @@ private:
 
     // Searches of the whole line, reused while their start only moves forward.
     mutable NextCache m_comma, m_quote, m_colon, m_open, m_close;
-    mutable NextCache m_titles[5];
+    // Each title's first place at or after m_titlesFrom; good while no found title lies before the origin.
+    qsizetype m_titlesFrom = -1;
+    qsizetype m_titleAt[parser_detail::kTitleCount] = {};
 
     // Facts of the current origin, worked out on the first name search.
     qsizetype m_preparedOrigin = -1;

@@ -154,7 +154,8 @@ void EmailFileScan::turn() {
     if (m_state != State::Scanning) return;
     QByteArrayView line;
     for (int n = 0;; ++n) {
-        if (*m_stop) break;
+        // A row that could not be written ends the scan as Interrupt would.
+        if (*m_stop || m_parser.sinkFailed()) break;
         // A whole-file search needs only the lines with an "@".
         const FileObject::Skip skip = m_wholeFile ? m_file.skipToLineWith('@') : FileObject::Skip::Found;
         if (skip == FileObject::Skip::End) break;
@@ -186,9 +187,7 @@ int EmailFileScan::single(const QString& line) {
 }
 
 int EmailFileScan::multiple(const QString& line) {
-    QStringList pieces;
-    int count = 0;
-    return m_parser.getMultipleAddress(line, pieces, count);
+    return m_parser.multipleAddresses(line);
 }
 
 bool EmailFileScan::matchesKey(const QString& line) const {
@@ -203,7 +202,10 @@ void EmailFileScan::scanLine(QByteArrayView raw) {
     const bool at = has(bytes, '@');
     if (m_wholeFile) {
         // No "@", no address: most lines of mail are skipped without being decoded.
-        if (at) m_count += m_parser.extractFromLine(FileObject::decodeLine(bytes));
+        if (at) {
+            FileObject::decodeLine(bytes, m_text);
+            m_count += m_parser.extractFromLine(m_text);
+        }
         return;
     }
     const bool comma = has(bytes, ',');
@@ -212,7 +214,8 @@ void EmailFileScan::scanLine(QByteArrayView raw) {
         if (m_inRun && has(bytes, ':')) m_inRun = false;
         return;
     }
-    const QString line = FileObject::decodeLine(bytes);
+    FileObject::decodeLine(bytes, m_text);
+    const QString& line = m_text;
     if (m_inRun) {
         if (!line.contains(u':')) {
             m_count += comma ? multiple(line) : single(line);

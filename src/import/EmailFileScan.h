@@ -70,6 +70,7 @@ private:
     bool m_wholeFile = true; // every address (or the mailbox "All" rule), no header keys
     QStringList m_keys;
     bool m_inRun = false;
+    QString m_text; // the line being scanned, its buffer reused
     int m_count = 0;
 };
 

@@ -36,7 +36,7 @@ void EmailParser::ParseFirstLastName(QStringView line, qsizetype start, qsizetyp
     m_lastName.clear();
     if (start < 1 || end < start || end > line.size()) return;
     AddressScanner scanner(line, rules());
-    settle(scanner.findName({address.toString(), userName.toString(), start, end, angle}));
+    settle(scanner.findName({address.toString(), userName, start, end, angle}));
 }
 
 void EmailParser::store(const QString& address, int& status) {
@@ -72,40 +72,58 @@ bool EmailParser::parseEmailAddress(QStringView line, qsizetype& position, int& 
     return parseWith(scanner, position, status, address, m_nameChecking);
 }
 
-int EmailParser::getMultipleAddress(QStringView line, QStringList& pieces, int& count) {
-    pieces.clear();
+namespace {
+
+// Hands each piece of a line with commas to `piece`, in line order.
+template <typename Piece> void forEachPiece(QStringView line, Piece&& piece) {
     const qsizetype n = line.size();
     qsizetype s = 0;
     while (s < n) {
         const qsizetype comma = line.indexOf(u',', s);
         const qsizetype at = comma < 0 ? -1 : line.indexOf(u'@', s);
         if (comma < 0 || at < 0) {
-            pieces << line.sliced(s).toString();
+            piece(line.sliced(s));
             break;
         }
         if (comma > at) {
-            pieces << line.sliced(s, comma - s).toString();
+            piece(line.sliced(s, comma - s));
             s = comma + 1;
             continue;
         }
         // The comma lies before this piece's "@" (as in "Smith, John <js@x>"): cut after the address.
         const qsizetype next = line.indexOf(u',', at + 1);
         if (next < 0) {
-            pieces << line.sliced(s).toString();
+            piece(line.sliced(s));
             break;
         }
-        pieces << line.sliced(s, next - s).toString();
+        piece(line.sliced(s, next - s));
         s = next + 1;
     }
+}
+
+} // namespace
+
+bool EmailParser::parsePiece(QStringView piece) {
+    AddressScanner scanner(piece, rules());
+    qsizetype position = 1;
+    int status = 0;
+    QString address;
+    return parseWith(scanner, position, status, address, true);
+}
+
+int EmailParser::getMultipleAddress(QStringView line, QStringList& pieces, int& count) {
+    pieces.clear();
+    forEachPiece(line, [&pieces](QStringView piece) { pieces << piece.toString(); });
     count = int(pieces.size());
     int stored = 0;
-    for (const QString& piece : pieces) {
-        AddressScanner scanner(piece, rules());
-        qsizetype position = 1;
-        int status = 0;
-        QString address;
-        if (parseWith(scanner, position, status, address, true)) ++stored;
-    }
+    for (const QString& piece : std::as_const(pieces))
+        stored += parsePiece(piece) ? 1 : 0;
+    return stored;
+}
+
+int EmailParser::multipleAddresses(QStringView line) {
+    int stored = 0;
+    forEachPiece(line, [this, &stored](QStringView piece) { stored += parsePiece(piece) ? 1 : 0; });
     return stored;
 }
 
@@ -113,11 +131,7 @@ int EmailParser::extractFromLine(QStringView line) {
     QString address;
     int status = 0;
     if (m_sourceFileType == u"Mailbox") {
-        if (line.contains(u',')) {
-            QStringList pieces;
-            int count = 0;
-            return getMultipleAddress(line, pieces, count);
-        }
+        if (line.contains(u',')) return multipleAddresses(line);
         qsizetype position = 1;
         return parseEmailAddress(line, position, status, address) ? 1 : 0;
     }

@@ -22,6 +22,8 @@ public:
     // for the first store of a build.
     virtual void storeAddress(const QString& address, const QString& firstName, const QString& lastName,
                               bool openList) = 0;
+    // A row could not be written: the rows stored so far stay, and reading on would be wasted.
+    virtual bool failed() const { return false; }
 };
 
 class EmailParser {
@@ -51,6 +53,8 @@ public:
     // A line with commas: cut into pieces, each parsed once with names. `pieces` and `count` receive
     // the pieces; returns the number of addresses stored.
     int getMultipleAddress(QStringView line, QStringList& pieces, int& count);
+    // The same without handing out the pieces.
+    int multipleAddresses(QStringView line);
 
     // Every address a scanned line gives for the source-file type when a file is searched whole:
     // "Text" and "Binary" every address (the line cut behind each one), "Mailbox" the first address
@@ -64,6 +68,7 @@ public:
     void setNameChecking(bool on) { m_nameChecking = on; } // off: "Disable name checking -- Slightly faster"
     void beginBuild() { m_openOnStore = true; }
     int addressCount() const { return m_count; }
+    bool sinkFailed() const { return m_sink && m_sink->failed(); }
 
     QString scanStartTime; // set per file by the scan
     const QString mailboxSeparator = QStringLiteral("From ");
@@ -73,6 +78,7 @@ private:
     bool parseWith(AddressScanner& scanner, qsizetype& position, int& status, QString& address, bool names);
     void settle(const NameResult& r);
     void store(const QString& address, int& status);
+    bool parsePiece(QStringView piece);
 
     UserInterface* m_ui;
     NameQuestion* m_question;

@@ -89,6 +89,7 @@ public:
         }
         return {m_error, m_errorNumber};
     }
+    bool broken() const { return m_broken.load(std::memory_order_relaxed); }
 
 private:
     void run() {
@@ -153,6 +154,7 @@ private:
     void failed(const QString& description, int number) {
         m_error = description;
         m_errorNumber = number;
+        m_broken = true;
     }
 
     std::unique_ptr<jet::Database> m_db;
@@ -166,7 +168,12 @@ private:
     bool m_closing = false;
     QString m_error; // written and read by the writer, read by finish() after the join
     int m_errorNumber = 0;
+    std::atomic<bool> m_broken = false; // m_errorNumber as the scanning thread may read it
 };
+
+bool ExtractionList::failed() const {
+    return m_failed || (m_writer && m_writer->broken());
+}
 
 void ExtractionList::setKeywords(const QString& keyword1, const QString& keyword2) {
     m_keyword1 = cell(keyword1);
@@ -231,7 +238,7 @@ void ExtractionList::storeAddress(const QString& address, const QString& firstNa
                                   bool openList) {
     if (openList) Close();
     if (!m_writer && !open(openList)) return;
-    if (address.size() > kMaxValueLength) return;
+    if (address.size() > kMaxValueLength || m_writer->broken()) return;
     // Mail repeats the same few addresses; those already offered skip the database.
     QString key = asciiLower(address);
     if (m_recent.contains(key)) return;

@@ -50,7 +50,8 @@ public:
     // Rows the list took (the writer may still be storing the last batch handed to it).
     qint64 rowsStored() const { return m_rows; }
     // A row that could not be written (not a refused duplicate): the list holds only what came before.
-    bool failed() const { return m_failed; }
+    // Seen as soon as the writer meets it, so the scan can stop reading.
+    bool failed() const override;
     QString failureText() const { return m_failureText; }
 
     struct Row {

@@ -2,8 +2,12 @@
 
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace sendora {
 
@@ -63,11 +67,26 @@ bool FileObject::fill() {
 
 namespace {
 
-// Bytes equal to `c` in [p, e), eight at a time.
+// Bytes equal to `c` in [p, e): sixteen at a time where SSE2 is there, else eight.
 qsizetype countByte(const char* p, const char* e, char c) {
+    qsizetype n = 0;
+#if defined(__SSE2__)
+    const __m128i pattern = _mm_set1_epi8(c);
+    while (e - p >= 16) {
+        // Byte counters of up to 255 blocks, then summed into n.
+        const qsizetype blocks = std::min<qsizetype>((e - p) / 16, 255);
+        __m128i counts = _mm_setzero_si128();
+        for (qsizetype b = 0; b < blocks; ++b, p += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(x, pattern));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        n +=
+            qsizetype(_mm_cvtsi128_si64(sums)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+    }
+#else
     constexpr quint64 kLow7 = 0x7f7f7f7f7f7f7f7full;
     const quint64 pattern = 0x0101010101010101ull * static_cast<unsigned char>(c);
-    qsizetype n = 0;
     for (; e - p >= 8; p += 8) {
         quint64 x;
         std::memcpy(&x, p, 8);
@@ -76,6 +95,7 @@ qsizetype countByte(const char* p, const char* e, char c) {
         const quint64 zero = ~(((t & kLow7) + kLow7) | t | kLow7);
         n += qsizetype(((zero >> 7) * 0x0101010101010101ull) >> 56);
     }
+#endif
     for (; p < e; ++p)
         n += *p == c;
     return n;
@@ -194,6 +214,22 @@ QString FileObject::decodeLine(QByteArrayView bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     return utf8.hasError() ? QString::fromLatin1(p, n) : text;
+}
+
+void FileObject::decodeLine(QByteArrayView bytes, QString& text) {
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    if (i < n) {
+        text = decodeLine(bytes);
+        return;
+    }
+    text.resize(n); // keeps the buffer when it is large enough
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (i = 0; i < n; ++i)
+        out[i] = static_cast<unsigned char>(p[i]);
 }
 
 QString FileObject::Readline() {

@@ -75,6 +75,8 @@ public:
 
     // Line text as the scan reads it: ASCII and Latin-1 as they are, valid UTF-8 decoded.
     static QString decodeLine(QByteArrayView bytes);
+    // The same into `text`, whose buffer is reused from line to line.
+    static void decodeLine(QByteArrayView bytes, QString& text);
 
     // Events: asked on every tenth line, when a segment read starts and ends.
     std::function<void(qint64 lines)> linesReadEvent;

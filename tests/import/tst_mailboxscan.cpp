@@ -1,5 +1,6 @@
 // Building a list by scanning files: the search modes and flags, ".pmm" conversion, interrupt,
-// very long lines, binary files, the stored row rules and the line reader.
+// very long lines, binary files, the stored row rules, a list that cannot be written and the
+// line reader.
 
 #include "components/jet/Jet.h"
 #include "core/Settings.h"
@@ -9,9 +10,11 @@
 #include "import/FileObject.h"
 #include "support/TestApp.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -96,7 +99,8 @@ private Q_SLOTS:
     void interruptKeepsRows();
     void longLineAndBinary();
     void emptyAndFruitlessFiles();
-    void storeFailureIsShownAndKeepsCommittedRows();
+    void storeFailureStopsTheScan();
+    void unwritableListStopsAtTheFirstAddress();
     void lineReader();
 };
 
@@ -287,12 +291,16 @@ void TestMailboxScan::emptyAndFruitlessFiles() {
              QString("You have already selected this file. Please select another."));
 }
 
-void TestMailboxScan::storeFailureIsShownAndKeepsCommittedRows() {
+void TestMailboxScan::storeFailureStopsTheScan() {
     Scan s;
     QByteArray data;
-    for (int i = 0; i < 3 * ExtractionList::kRowsPerTransaction; ++i)
+    for (int i = 0; i < 10 * ExtractionList::kRowsPerTransaction; ++i)
         data += "u" + QByteArray::number(i) + "@example.com\n";
     s.add(s.write("many.txt", data), "Text");
+    s.add(s.write("later.txt", "later@example.com\n"), "Text");
+    qint64 bytesRead = -1;
+    QObject::connect(&s.manager, &AddrManager::progress,
+                     [&](qint64, qint64, qint64 bytes, qint64) { bytesRead = bytes; });
     // The disk fills up after the first transaction.
     std::atomic<int> writes = 0;
     jet::setWriteFaultForTesting([&](const QString& file) {
@@ -305,6 +313,10 @@ void TestMailboxScan::storeFailureIsShownAndKeepsCommittedRows() {
     QVERIFY2(kept >= ExtractionList::kRowsPerTransaction - 50 &&
                  kept <= ExtractionList::kRowsPerTransaction + 10,
              qPrintable(QString::number(kept)));
+    // Reading stopped a few batches after the failure (the writer is never far behind the scan),
+    // and the next file was not opened.
+    QVERIFY2(bytesRead > 0 && bytesRead < data.size() / 4, qPrintable(QString::number(bytesRead)));
+    QVERIFY(!addresses(file).contains("later@example.com"));
     QFile log(s.ctx->paths.errorLog());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll().count("AddToTempList in EmailParser"), 1);
@@ -313,6 +325,41 @@ void TestMailboxScan::storeFailureIsShownAndKeepsCommittedRows() {
     QCOMPARE(shown.size(), 1);
     QVERIFY(shown.first().startsWith(QStringLiteral("The addresses could not be stored in ")));
     QVERIFY(s.manager.storeFailed());
+}
+
+void TestMailboxScan::unwritableListStopsAtTheFirstAddress() {
+    Scan s;
+    s.start();
+    // Something that is not a database already holds the list's name.
+    const QString blocked = s.ctx->paths.temp + "NewMailingList0.mdb";
+    QVERIFY(QDir().mkpath(blocked + "/inside"));
+    QByteArray data = "first@example.com\n";
+    for (int i = 0; i < 100000; ++i)
+        data += "u" + QByteArray::number(i) + "@example.com\n";
+    const QString input = s.write("many.txt", data);
+    s.add(input, "Text");
+    qint64 bytesRead = -1;
+    QObject::connect(&s.manager, &AddrManager::progress,
+                     [&](qint64, qint64, qint64 bytes, qint64) { bytesRead = bytes; });
+    s.build();
+    QCOMPARE(bytesRead, qint64(sizeof("first@example.com\n") - 1));
+    QCOMPARE(s.manager.rowsStored(), 0);
+    QVERIFY(s.manager.storeFailed());
+    const QStringList shown = s.ui.messageTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().startsWith(QStringLiteral("The addresses could not be stored in ")),
+             qPrintable(shown.first()));
+
+    // sendora-cli scan says so and exits 3.
+    QProcess cli;
+    cli.start(QStringLiteral(SENDORA_CLI), {"--data-dir", s.dir.path(), "scan", input});
+    QVERIFY(cli.waitForFinished(60000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QCOMPARE(cli.exitCode(), 3);
+    QVERIFY2(err.contains("The addresses could not be stored in ") &&
+                 err.contains("sendora-cli: scan: the list could not be written"),
+             qPrintable(err));
+    QCOMPARE(cli.readAllStandardOutput(), QByteArray());
 }
 
 void TestMailboxScan::lineReader() {

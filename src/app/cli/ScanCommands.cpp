@@ -135,7 +135,7 @@ int runScan(AppContext& ctx, const QStringList& args, QTextStream& out, QTextStr
         const QString path = manager.listPath();
         if (manager.storeFailed()) {
             err << "sendora-cli: scan: the list could not be written\n";
-            result = 3;
+            result = kExitStorage;
         } else if (path.isEmpty()) {
             err << "sendora-cli: scan: no addresses were stored\n";
         } else if (a.save.isEmpty()) {
