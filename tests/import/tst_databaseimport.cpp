@@ -26,12 +26,25 @@ struct Table {
     QList<sr::SourceRow> rows;
 };
 
+// With `utf8`, the rows are also offered as UTF-8 text, as text sources offer them.
 class FakeCursor final : public sr::RowCursor {
 public:
-    explicit FakeCursor(const Table& t) : m_t(t) {}
+    explicit FakeCursor(const Table& t, bool utf8 = false) : m_t(t), m_utf8(utf8) {}
     bool next(sr::SourceRow& row) override {
         if (m_at >= m_t.rows.size()) return false;
         row = m_t.rows[m_at++];
+        return true;
+    }
+    bool offersUtf8() const override { return m_utf8; }
+    bool nextUtf8(sr::Utf8Row& row) override {
+        sr::SourceRow values;
+        if (!next(values)) return false;
+        m_bytes.clear();
+        for (const QVariant& v : values)
+            m_bytes << sr::valueText(v).toUtf8();
+        row.assign(size_t(m_t.fields.size()), QByteArrayView());
+        for (qsizetype i = 0; i < std::min(m_bytes.size(), m_t.fields.size()); ++i)
+            row[size_t(i)] = m_bytes[i];
         return true;
     }
     QList<sr::SourceField> fields() const override { return m_t.fields; }
@@ -40,7 +53,9 @@ public:
 
 private:
     const Table& m_t;
+    bool m_utf8;
     qsizetype m_at = 0;
+    QByteArrayList m_bytes;
 };
 
 // Tables by name; a table without fields cannot be read; "bad" sources do not open.
@@ -107,6 +122,7 @@ class TestDatabaseImport : public QObject {
 private Q_SLOTS:
     void addressRulesAndNoAddressList();
     void columnsAndValues();
+    void utf8RowsBuildTheSameList();
     void filter();
     void interruptAndCancel();
     void kindsAndFolders();
@@ -179,6 +195,42 @@ void TestDatabaseImport::columnsAndValues() {
     // Without an address field nothing is built.
     DatabaseImport none(*t.ctx);
     QVERIFY(!none.start(std::make_unique<FakeCursor>(src), ImportMapping{}));
+}
+
+// Rows taken as UTF-8 text must build the very list that value rows build: cleaning, the rule,
+// repeats, cutting at 255 characters (also inside a character outside the basic plane) and
+// values missing from short rows.
+void TestDatabaseImport::utf8RowsBuildTheSameList() {
+    TestApp t;
+    t.layOut();
+    const QString emoji = QStringLiteral("\U0001F600");
+    const QString longAddress = QString(300, u'a') + "@example.com";
+    const Table src =
+        contacts({{" \tann@example.com\r\n", QString(254, u'n') + emoji, QString(300, u'\u00e9'), "X"},
+                  {"j\u00f6@ex\u00e4mple.com", "J\u00f6", "", ""},
+                  {"no address", "Cy", "Cole", "Z"},
+                  {"ANN@EXAMPLE.COM", "Ann2", "", ""},
+                  {longAddress, "Long", "", ""},
+                  {QString(), "Dee", "", ""},
+                  {"\u00e9@x.com\u0001", QString(256, u'\u00fc'), "", ""},
+                  {"short@row.com"}});
+    ImportMapping m = mailFirstLast();
+    m.extraFields = {"City"};
+    const QStringList columns = {"EAddress", "FirstName", "LastName", "City"};
+    QList<QStringList> built;
+    for (const bool utf8 : {false, true}) {
+        DatabaseImport build(*t.ctx);
+        const auto r = build.run(std::make_unique<FakeCursor>(src, utf8), m);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QStringList summary = {QString::number(r.imported), QString::number(r.unusable),
+                               QString::number(r.repeated)};
+        for (const QString& file : {r.path, r.companion})
+            for (const QStringList& values : listRows(file, columns))
+                summary << values.join(u'|');
+        built << summary;
+    }
+    QCOMPARE(built[1], built[0]);
+    QCOMPARE(built[0].mid(0, 3), QStringList({"4", "3", "1"}));
 }
 
 void TestDatabaseImport::filter() {

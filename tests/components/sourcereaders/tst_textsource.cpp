@@ -152,6 +152,51 @@ private Q_SLOTS:
         QVERIFY(reader->errorText().contains(QStringLiteral("empty")));
     }
 
+    // The UTF-8 rows that the import takes must say exactly what the value rows say, whatever
+    // the encoding: Windows-1252 bytes, invalid bytes under a UTF-8 mark, a mark at the start
+    // of a field (which decoding drops), long and ragged rows, and the first line as data.
+    void utf8RowsAgreeWithValues_data() {
+        QTest::addColumn<QByteArray>("text");
+        QByteArray every1252 = "Name,Other\n";
+        for (int c = 0x80; c < 0x100; c += 8)
+            every1252 += QByteArray::number(c) + ",x" + QByteArray(1, char(c)) + char(c + 1) + char(c + 2) +
+                         char(c + 3) + char(c + 4) + char(c + 5) + char(c + 6) + char(c + 7) + "\n";
+        QTest::newRow("Windows-1252") << every1252;
+        QTest::newRow("UTF-8, a mark inside a field")
+            << QByteArray("N,M\nRen\xC3\xA9,\xEF\xBB\xBFmarked\n\xF0\x9F\x98\x80,\"q\"\"\xC3\xA9\"\n");
+        QTest::newRow("invalid bytes under a mark")
+            << QByteArray("\xEF\xBB\xBFN;M\n\xC3\xA9;\xE9t\xE9\n\xEF\xBB\xBF;\xC3\n");
+        QTest::newRow("long, ragged and empty")
+            << (QByteArray("a,b,c\n") + QByteArray(300, 'x') + "\xC3\xA9,,\n\"\"\nd,e,f,g,h\n");
+    }
+    void utf8RowsAgreeWithValues() {
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("rows.csv"), text);
+        for (const bool named : {true, false}) {
+            SourceOptions options;
+            options.firstRowHasNames = named;
+            auto reader = createReader(SourceKind::Text);
+            QVERIFY(reader->open(path, options));
+            auto values = reader->rows(QStringLiteral("rows.csv"));
+            auto utf8 = reader->rows(QStringLiteral("rows.csv"));
+            QVERIFY(values && utf8 && utf8->offersUtf8());
+            SourceRow row;
+            Utf8Row bytes;
+            qint64 rows = 0;
+            while (values->next(row)) {
+                QVERIFY(utf8->nextUtf8(bytes));
+                QCOMPARE(qsizetype(bytes.size()), row.size());
+                for (qsizetype i = 0; i < row.size(); ++i)
+                    QCOMPARE(bytes[size_t(i)].toByteArray(), valueText(row[i]).toUtf8());
+                ++rows;
+            }
+            QVERIFY(!utf8->nextUtf8(bytes));
+            QCOMPARE(utf8->position(), rows);
+            QVERIFY(rows > 1);
+        }
+    }
+
     void millionRowsInFlatMemory() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("big.csv"));
