@@ -1,6 +1,8 @@
-// libFuzzer target for the delimited text parser: no crash, no hang, and the records do not
-// depend on where the input is cut into pieces.
+// libFuzzer target for the delimited text parser: no crash, no hang, the records do not depend
+// on where the input is cut into pieces, and a field handed on as UTF-8 text without decoding
+// says what decoding it would say.
 
+#include "components/sourcereaders/CodePage.h"
 #include "components/sourcereaders/DelimitedText.h"
 
 #include <cstdint>
@@ -34,6 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         for (const QByteArray& field : record)
             total += field.size();
         if (record.isEmpty() || total > DelimitedTextParser::kMaxRecordBytes) std::abort();
+        for (const QByteArray& field : record) {
+            Utf8Check valid;
+            valid.feed(field.constData(), field.size());
+            if (valid.valid() && !field.startsWith("\xEF\xBB\xBF") &&
+                QString::fromUtf8(field).toUtf8() != field)
+                std::abort();
+            std::vector<char> converted;
+            appendWindows1252AsUtf8(field.constData(), field.size(), converted);
+            if (QByteArrayView(converted.data(), qsizetype(converted.size())) !=
+                decodeWindows1252(field.constData(), field.size()).toUtf8())
+                std::abort();
+        }
     }
     Utf8Check check;
     check.feed(data, qsizetype(size));
