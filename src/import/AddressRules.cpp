@@ -15,6 +15,7 @@ enum : quint8 {
     BadInUser = 1,   // refused up to and including the first "@"
     BadInDomain = 2, // refused from the first "@" on
     Anywhere = 4,    // refused anywhere: "<", ">", "?", ":", ","
+    Marked = 8,      // counted or paired below: "@", ".", "|", "/", CR, blank
 };
 
 constexpr std::array<quint8, 128> makeClasses() {
@@ -25,6 +26,8 @@ constexpr std::array<quint8, 128> makeClasses() {
         t[size_t(c)] |= BadInDomain;
     for (char c : std::string_view("<>?:,"))
         t[size_t(c)] |= Anywhere;
+    for (char c : std::string_view("@.|/\r "))
+        t[size_t(c)] |= Marked;
     return t;
 }
 constexpr std::array<quint8, 128> kClasses = makeClasses();
@@ -61,18 +64,24 @@ bool IsValidEmailAddress(QStringView a) {
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = p[i];
         const quint8 k = c < 128 ? kClasses[c] : 0;
-        if (c == u'@') {
-            if (firstAt < 0) firstAt = i;
-            lastAt = i;
-        } else if (c == u'.') {
-            lastDot = i;
+        if (k == 0) // letters, digits and most others: nothing to note
+            continue;
+        if (k & Marked) {
+            if (c == u'@') {
+                if (firstAt < 0) firstAt = i;
+                lastAt = i;
+            } else if (c == u'.') {
+                lastDot = i;
+            } else if (c == u' ') {
+                space = true;
+            }
+            anywhereBad = anywhereBad || (i + 1 < n && badPair(c, p[i + 1]));
         }
         if (firstAt < 0)
             userBad = userBad || (k & BadInUser);
         else
             domainBad = domainBad || (k & BadInDomain);
-        anywhereBad = anywhereBad || (k & Anywhere) || (i + 1 < n && badPair(c, p[i + 1]));
-        space = space || c == u' ';
+        anywhereBad = anywhereBad || (k & Anywhere);
     }
     if (firstAt < 1) // 2
         return false;

@@ -219,17 +219,27 @@ QString FileObject::decodeLine(QByteArrayView bytes) {
 void FileObject::decodeLine(QByteArrayView bytes, QString& text) {
     const char* p = bytes.data();
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
-        ++i;
-    if (i < n) {
-        text = decodeLine(bytes);
-        return;
-    }
     text.resize(n); // keeps the buffer when it is large enough
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    for (i = 0; i < n; ++i)
-        out[i] = static_cast<unsigned char>(p[i]);
+    qsizetype i = 0;
+    // ASCII is widened as it is checked; the first byte above it sends the line to the decoder.
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(x) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(x, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(x, zero));
+    }
+#endif
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c >= 0x80) {
+            text = decodeLine(bytes);
+            return;
+        }
+        out[i] = c;
+    }
 }
 
 QString FileObject::Readline() {
