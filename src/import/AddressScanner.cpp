@@ -290,10 +290,11 @@ void AddressScanner::ruleNotAngle(const AddressCandidate& c, qsizetype, qsizetyp
         if (at == user.size() - 1) return;
         r.firstName = upperFirst(user.first(at));
         r.lastName = upperFirst(user.sliced(at + 1));
-        ask(r, c,
-            QStringLiteral("No name was found but we may guess from \"") + sep +
-                QStringLiteral("\" in the username. Confirm the guess or extract ") + kManually,
-            r.firstName, r.lastName);
+        if (m_rules.questions)
+            ask(r, c,
+                QStringLiteral("No name was found but we may guess from \"") + sep +
+                    QStringLiteral("\" in the username. Confirm the guess or extract ") + kManually,
+                r.firstName, r.lastName);
         return;
     }
     // Whatever follows the address, as "addr, First, Last" when a comma opens it.

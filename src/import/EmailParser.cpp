@@ -11,7 +11,7 @@ EmailParser::EmailParser(UserInterface* ui, NameQuestion* question, ExtractionSi
 ScanRules EmailParser::rules() const {
     ScanRules r;
     r.classRules = true;
-    r.textSource = m_sourceFileType == u"Text";
+    r.textSource = m_text;
     r.questions = m_ask && m_question;
     return r;
 }
@@ -130,7 +130,7 @@ int EmailParser::multipleAddresses(QStringView line) {
 int EmailParser::extractFromLine(QStringView line) {
     QString address;
     int status = 0;
-    if (m_sourceFileType == u"Mailbox") {
+    if (m_mailbox) {
         if (line.contains(u',')) return multipleAddresses(line);
         qsizetype position = 1;
         return parseEmailAddress(line, position, status, address) ? 1 : 0;

@@ -38,7 +38,11 @@ public:
     // first of the build (callers pass 0). Returns whether an address was found.
     bool parseEmailAddress(QStringView line, qsizetype& position, int& status, QString& address);
 
-    void setSourceFileType(const QString& type) { m_sourceFileType = type; } // "Mailbox", "Text", "Binary"
+    void setSourceFileType(const QString& type) { // "Mailbox", "Text", "Binary"
+        m_sourceFileType = type;
+        m_mailbox = type == u"Mailbox";
+        m_text = type == u"Text";
+    }
     QString SourceFileType() const { return m_sourceFileType; }
 
     // The names of the last address; the first name may still be "not_found".
@@ -88,6 +92,8 @@ private:
     bool m_openOnStore = true;
     int m_count = 0;
     QString m_sourceFileType = QStringLiteral("Text");
+    bool m_mailbox = false; // the type, compared once rather than on every line
+    bool m_text = true;
     QString m_firstName = kNameNotFound;
     QString m_lastName;
 };

@@ -199,6 +199,7 @@ bool ExtractionList::open(bool fresh) {
             m_failed = false;
             m_failureText.clear();
             m_recent.clear();
+            m_lastKey.clear();
             jet::removeDatabase(m_path);
             db = jet::Database::create(m_path, jet::Database::Durability::Scratch);
             db->execute(
@@ -239,11 +240,17 @@ void ExtractionList::storeAddress(const QString& address, const QString& firstNa
     if (openList) Close();
     if (!m_writer && !open(openList)) return;
     if (address.size() > kMaxValueLength || m_writer->broken()) return;
-    // Mail repeats the same few addresses; those already offered skip the database.
+    // Mail repeats the same few addresses; those already offered skip the database. The last one
+    // (a message's envelope, Return-Path and From: name the same sender) is always among them.
     QString key = asciiLower(address);
-    if (m_recent.contains(key)) return;
+    if (!m_lastKey.isNull() && key == m_lastKey) return;
+    if (m_recent.contains(key)) {
+        m_lastKey = std::move(key);
+        return;
+    }
     if (m_recent.size() >= kRecentLimit) m_recent.clear();
-    m_recent.insert(std::move(key));
+    m_recent.insert(key);
+    m_lastKey = std::move(key);
     m_batch.push_back({address, cell(firstName), cell(lastName), m_keyword1, m_keyword2,
                        m_date.isNull() ? cell({}) : m_date});
     if (m_batch.size() >= kBatchRows) handOver();

@@ -70,6 +70,7 @@ private:
     QString m_path;
     QString m_keyword1, m_keyword2, m_date;
     QSet<QString> m_recent; // addresses offered lately, letter case folded as the key compares
+    QString m_lastKey;      // the last of them
     std::atomic<qint64> m_rows = 0;
     bool m_failed = false;
     QString m_failureText;
