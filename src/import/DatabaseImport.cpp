@@ -389,10 +389,10 @@ bool DatabaseImport::storeUtf8Row(const sr::Utf8Row& row) {
             address = m_cleanAddress;
         }
         address = cutUtf8(address, m_cutAddress);
-        m_addressText.resize(0);
         if (std::all_of(address.begin(), address.end(), [](char c) { return uchar(c) < 0x80; })) {
-            for (const char c : address)
-                m_addressText.append(QChar(uchar(c)));
+            m_addressText.resize(address.size());
+            std::transform(address.begin(), address.end(), m_addressText.data(),
+                           [](char c) { return QChar(char16_t(uchar(c))); });
         } else {
             m_addressText = QString::fromUtf8(address);
         }

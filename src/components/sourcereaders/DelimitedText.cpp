@@ -150,8 +150,15 @@ char guessDelimiter(const QByteArray& head) {
 }
 
 void Utf8Check::feed(const char* data, qsizetype size) {
-    for (qsizetype i = 0; i < size && valid_; ++i) {
-        const auto c = static_cast<unsigned char>(data[i]);
+    for (qsizetype i = 0; i < size && valid_;) {
+        if (pending_ == 0) {
+            // Plain ASCII, the common case, eight bytes at a time.
+            quint64 word = 0;
+            while (i + 8 <= size && (std::memcpy(&word, data + i, 8), (word & 0x8080808080808080ULL) == 0))
+                i += 8;
+            if (i == size) break;
+        }
+        const auto c = static_cast<unsigned char>(data[i++]);
         if (pending_ > 0) {
             if (c < min_ || c > max_) {
                 valid_ = false;
