@@ -585,10 +585,20 @@ void Database::unlinkTable(const QString& localName) {
         d->release({alias});
 }
 
+namespace {
+// The outermost BEGIN and COMMIT stay prepared: a sender commits once per message.
+void execKept(detail::DatabaseCore& core, const QString& sql) {
+    const detail::StmtPtr st = core.prepared(sql, true, sql);
+    core.step(st.get(), sql);
+}
+} // namespace
+
 void Database::beginTransaction() {
     d->ensureOpen();
-    d->exec(d->txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
-                            : QStringLiteral("SAVEPOINT jet_tx%1").arg(d->txDepth));
+    if (d->txDepth == 0)
+        execKept(*d, QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        d->exec(QStringLiteral("SAVEPOINT jet_tx%1").arg(d->txDepth));
     ++d->txDepth;
 }
 
@@ -600,7 +610,10 @@ void Database::commit() {
             QStringLiteral(
                 "You tried to commit or rollback a transaction without first beginning a transaction."));
     --d->txDepth;
-    d->exec(d->txDepth == 0 ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE jet_tx%1").arg(d->txDepth));
+    if (d->txDepth == 0)
+        execKept(*d, QStringLiteral("COMMIT"));
+    else
+        d->exec(QStringLiteral("RELEASE jet_tx%1").arg(d->txDepth));
 }
 
 void Database::rollback() {

@@ -179,6 +179,25 @@ QByteArray quotedPrintable(QByteArrayView part) {
             w = out.data() + used;
             end = out.data() + out.size();
         }
+        // A run of characters that stand for themselves, up to the end of the line's room.
+        if (column > 0) {
+            const qsizetype stop = std::min(n, i + std::min(kWidth - column, qsizetype(end - w) - 6));
+            qsizetype j = i;
+            for (; j < stop; ++j) {
+                const char c = in[j];
+                if (c >= 33 && c <= 126 && c != '=') continue;
+                // A blank stands for itself unless it ends the line.
+                if ((c == ' ' || c == '\t') && j + 1 < n &&
+                    !(in[j + 1] == '\r' && j + 2 < n && in[j + 2] == '\n'))
+                    continue;
+                break;
+            }
+            std::memcpy(w, in + i, size_t(j - i));
+            w += j - i;
+            column += j - i;
+            i = j;
+            if (i == n) break;
+        }
         const char c = in[i];
         if (c == '\r' && i + 1 < n && in[i + 1] == '\n') {
             *w++ = '\r';

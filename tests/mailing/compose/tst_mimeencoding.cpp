@@ -1,5 +1,6 @@
-// Base64 lines, Windows-1252 output, word wrap and the Date line's stamp.
+// Base64 lines, quoted-printable, Windows-1252 output, word wrap and the Date line's stamp.
 #include "mailing/compose/Base64.h"
+#include "mailing/compose/MimeEncoding.h"
 #include "mailing/compose/MimeParts.h"
 #include "mailing/compose/Windows1252.h"
 #include "mailing/compose/WordWrap.h"
@@ -29,6 +30,32 @@ private Q_SLOTS:
             lines.append(plain.mid(i, 76));
         QCOMPARE(base64Lines(data), lines.join("\r\n"));
         QCOMPARE(QByteArray::fromBase64(base64Lines(data)), data);
+    }
+
+    // Exact bytes where the encoder decides something: the soft break at 75 characters,
+    // an escape that no longer fits, "-" opening a line, blanks that end one.
+    void quotedPrintableBytes_data() {
+        QTest::addColumn<QByteArray>("in");
+        QTest::addColumn<QByteArray>("out");
+        const QByteArray x73(73, 'x'), x74(74, 'x'), x75(75, 'x');
+        QTest::newRow("long run") << QByteArray(80, 'x') << x75 + "=\r\nxxxxx";
+        QTest::newRow("dash opening lines") << QByteArray("-x\r\n-y") << QByteArray("=2Dx\r\n=2Dy");
+        QTest::newRow("dash after a soft break") << x75 + "-z" << x75 + "=\r\n=2Dz";
+        QTest::newRow("blanks ending lines")
+            << QByteArray("a \r\nb\t\r\nc ") << QByteArray("a=20\r\nb=09\r\nc=20");
+        QTest::newRow("blanks inside") << QByteArray("a b\tc") << QByteArray("a b\tc");
+        QTest::newRow("escapes") << QByteArray("a=b\xe9") << QByteArray("a=3Db=E9");
+        QTest::newRow("escape without room") << x73 + "=y" << x73 + "=\r\n=3Dy";
+        QTest::newRow("blank at the last column") << x74 + " y" << x74 + " =\r\ny";
+        QTest::newRow("blank ending the text at the last column") << x74 + " " << x74 + "=\r\n=20";
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+    }
+    void quotedPrintableBytes() {
+        QFETCH(QByteArray, in);
+        QFETCH(QByteArray, out);
+        QCOMPARE(quotedPrintable(in), out);
+        // The same text inside a longer one starts the same way.
+        QCOMPARE(quotedPrintable(in + "\r\n" + QByteArray(300, 'q')).left(out.size() + 2), out + "\r\n");
     }
 
     void windows1252Mapping() {
