@@ -304,42 +304,13 @@ private:
     QString error_;
 };
 
-class DbfReader final : public SourceReader {
+class DbfReader final : public FolderReader {
 public:
     explicit DbfReader(SourceKind kind) : kind_(kind) {}
 
-    bool open(const QString& source, const SourceOptions&) override {
-        close();
-        const QFileInfo info(source);
-        if (info.isDir()) {
-            folder_ = info.absoluteFilePath();
-        } else {
-            if (!info.isFile()) {
-                error_ = QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source));
-                return false;
-            }
-            DbfHandle h(info.absoluteFilePath());
-            if (!h.h) {
-                error_ = fileError(source);
-                return false;
-            }
-            folder_ = info.absolutePath();
-            chosen_ = info.completeBaseName();
-        }
-        open_ = true;
-        error_.clear();
-        return true;
-    }
-    void close() override {
-        open_ = false;
-        folder_.clear();
-        chosen_.clear();
-    }
-    bool isOpen() const override { return open_; }
-
     QStringList tables() override {
         QStringList out;
-        if (!open_) return out;
+        if (!isOpen()) return out;
         const QStringList files = QDir(folder_).entryList({QStringLiteral("*.dbf"), QStringLiteral("*.DBF")},
                                                           QDir::Files, QDir::Name | QDir::IgnoreCase);
         for (const QString& f : files) {
@@ -348,8 +319,6 @@ public:
         }
         return out;
     }
-    QString chosenTable() const override { return chosen_; }
-
     QList<SourceField> fields(const QString& table) override {
         QList<SourceField> out;
         DbfHandle h;
@@ -384,15 +353,18 @@ public:
         return std::make_unique<DbfCursor>(std::move(h), std::move(t), std::move(memo));
     }
 
-    QString errorText() const override { return error_; }
     SourceKind kind() const override { return kind_; }
 
 private:
+    bool canRead(const QString& source, const QFileInfo& file) override {
+        DbfHandle h(file.absoluteFilePath());
+        if (!h.h) error_ = fileError(source);
+        return h.h != nullptr;
+    }
+    QString tableName(const QFileInfo& file) const override { return file.completeBaseName(); }
+
     QString openTable(const QString& table, DbfHandle& h) {
-        if (!open_) {
-            error_ = QStringLiteral("No source is open.");
-            return {};
-        }
+        if (!checkOpen()) return {};
         QString path;
         for (const QString& f : QDir(folder_).entryList(QDir::Files)) {
             const QFileInfo fi(f);
@@ -415,10 +387,6 @@ private:
     }
 
     SourceKind kind_;
-    bool open_ = false;
-    QString folder_;
-    QString chosen_;
-    QString error_;
 };
 
 } // namespace

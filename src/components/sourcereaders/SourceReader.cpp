@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 
 namespace sendora::sourcereaders {
@@ -148,6 +149,36 @@ std::unique_ptr<SourceReader> createReader(SourceKind kind) {
     default:
         return std::make_unique<UnsupportedReader>(kind);
     }
+}
+
+bool FolderReader::open(const QString& source, const SourceOptions& options) {
+    close();
+    options_ = options;
+    const QFileInfo info(source);
+    if (info.isDir()) {
+        folder_ = info.absoluteFilePath();
+    } else if (info.isFile()) {
+        if (!canRead(source, info)) return false;
+        folder_ = info.absolutePath();
+        chosen_ = tableName(info);
+    } else {
+        error_ = QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source));
+        return false;
+    }
+    open_ = true;
+    error_.clear();
+    return true;
+}
+
+void FolderReader::close() {
+    open_ = false;
+    folder_.clear();
+    chosen_.clear();
+}
+
+bool FolderReader::checkOpen() {
+    if (!open_) error_ = QStringLiteral("No source is open.");
+    return open_;
 }
 
 std::unique_ptr<SourceReader> makeUnsupportedReader(SourceKind kind) {

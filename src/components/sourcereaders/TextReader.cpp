@@ -205,47 +205,16 @@ private:
     QString error_;
 };
 
-class TextReader final : public SourceReader {
+class TextReader final : public FolderReader {
 public:
-    bool open(const QString& source, const SourceOptions& options) override {
-        close();
-        options_ = options;
-        const QFileInfo info(source);
-        if (info.isDir()) {
-            folder_ = info.absoluteFilePath();
-        } else if (info.isFile()) {
-            QFile f(source);
-            if (!f.open(QIODevice::ReadOnly)) {
-                error_ = QStringLiteral("%1 cannot be read: %2")
-                             .arg(QDir::toNativeSeparators(source), f.errorString());
-                return false;
-            }
-            folder_ = info.absolutePath();
-            chosen_ = info.fileName();
-        } else {
-            error_ = QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source));
-            return false;
-        }
-        open_ = true;
-        error_.clear();
-        return true;
-    }
-    void close() override {
-        open_ = false;
-        folder_.clear();
-        chosen_.clear();
-    }
-    bool isOpen() const override { return open_; }
-
     QStringList tables() override {
         QStringList out;
-        if (!open_) return out;
+        if (!isOpen()) return out;
         for (const QString& f : QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
             if (isTextFile(f)) out.append(f);
         }
         return out;
     }
-    QString chosenTable() const override { return chosen_; }
 
     QList<SourceField> fields(const QString& table) override {
         auto cursor = rows(table);
@@ -253,10 +222,7 @@ public:
     }
 
     std::unique_ptr<RowCursor> rows(const QString& table) override {
-        if (!open_) {
-            error_ = QStringLiteral("No source is open.");
-            return nullptr;
-        }
+        if (!checkOpen()) return nullptr;
         const QString path = QDir(folder_).filePath(table);
         if (table.contains(u'/') || !QFileInfo(path).isFile()) {
             error_ = QStringLiteral("The table %1 does not exist.").arg(table);
@@ -274,15 +240,18 @@ public:
         return std::make_unique<TextCursor>(std::move(stream), std::move(fields), std::move(first));
     }
 
-    QString errorText() const override { return error_; }
     SourceKind kind() const override { return SourceKind::Text; }
 
 private:
-    SourceOptions options_;
-    bool open_ = false;
-    QString folder_;
-    QString chosen_;
-    QString error_;
+    bool canRead(const QString& source, const QFileInfo&) override {
+        QFile f(source);
+        if (f.open(QIODevice::ReadOnly)) return true;
+        error_ =
+            QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(source), f.errorString());
+        return false;
+    }
+    // A text table is named with its extension.
+    QString tableName(const QFileInfo& file) const override { return file.fileName(); }
 };
 
 } // namespace
