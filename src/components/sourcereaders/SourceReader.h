@@ -89,8 +89,8 @@ public:
     virtual qint64 position() const = 0;
 
     // Cursors over plain text can also hand out rows as UTF-8 text, which spares a QString and
-    // a QVariant per value on the way into a list. nextUtf8() behaves like next() otherwise;
-    // it is only called when offersUtf8() says so, and the two are not mixed on one cursor.
+    // a QVariant per value on the way into a list. nextUtf8() takes the next row as next()
+    // does; it is only called when offersUtf8() says so.
     virtual bool offersUtf8() const { return false; }
     virtual bool nextUtf8(Utf8Row& row) {
         Q_UNUSED(row);
