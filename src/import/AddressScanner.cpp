@@ -231,6 +231,35 @@ NameResult AddressScanner::findName(const AddressCandidate& c) {
     return r;
 }
 
+bool AddressScanner::namesMayMatter() {
+    if (m_rules.questions) return true;
+    if (!namesAvailable()) return false; // no names are worked out at all
+    if (m_matter == Matter::Unknown) {
+        // Every name is made of pieces of the line (a title taken out can join two of them), so
+        // without a title, "message-id" and an escaped quote on the whole line nothing matters.
+        m_matter = Matter::No;
+        const char16_t* p = m_full.utf16();
+        const qsizetype n = m_full.size();
+        for (qsizetype i = 0; i < n && m_matter == Matter::No; ++i) {
+            if (p[i] == u'\\') {
+                if (i + 1 < n && p[i + 1] == u'"') m_matter = Matter::Yes;
+            } else if (p[i] == u'-') {
+                if (i >= 7 &&
+                    equalsAsciiCi(m_full.sliced(i - 7, std::min<qsizetype>(10, n - i + 7)), u"message-id"))
+                    m_matter = Matter::Yes;
+            } else if (p[i] == u'.' && i + 1 < n && p[i + 1] == u' ') {
+                for (int k = 0; k < kTitleCount && m_matter == Matter::No; ++k) {
+                    const qsizetype letters = title(k).size() - 2;
+                    if (i >= letters &&
+                        equalsAsciiCi(m_full.sliced(i - letters, letters), title(k).first(letters)))
+                        m_matter = Matter::Yes;
+                }
+            }
+        }
+    }
+    return m_matter == Matter::Yes;
+}
+
 void AddressScanner::prepareFields() {
     if (m_fields.done) return;
     m_fields.done = true;

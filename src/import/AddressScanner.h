@@ -57,6 +57,10 @@ public:
 
     // The name rules for a candidate of this line.
     NameResult findName(const AddressCandidate& candidate);
+    // Whether the names of an address on this line can matter beyond themselves: someone is asked,
+    // or the line could give a name holding "message-id" or an information box. When not, a
+    // caller that would throw the names away may leave them unworked.
+    bool namesMayMatter();
 
     // The plain parser's whole step: the next address with its names, message-id lines dropped.
     QString findNextAddress(qsizetype& position, QString& firstName, QString& lastName);
@@ -84,6 +88,7 @@ private:
 
     QStringView m_full;
     qsizetype m_origin = 0;
+    enum class Matter { Unknown, No, Yes } m_matter = Matter::Unknown;
     ScanRules m_rules;
     QStringList m_information;
 

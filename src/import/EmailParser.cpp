@@ -55,6 +55,14 @@ bool EmailParser::parseWith(AddressScanner& scanner, qsizetype& position, int& s
     m_lastName.clear();
     AddressCandidate c;
     if (!scanner.nextCandidate(position, c)) return false;
+    // Mail repeats its addresses: names for one the list drops anyway would be worked out for
+    // nothing, unless they could stop the line or show something.
+    if (names && !m_openOnStore && m_sink && m_sink->ignores(c.address) && !scanner.namesMayMatter()) {
+        address = std::move(c.address);
+        status = 0;
+        ++m_count;
+        return true;
+    }
     if (names) {
         settle(scanner.findName(c));
         if (isMessageIdName(m_firstName, true)) {

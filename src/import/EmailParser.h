@@ -24,6 +24,9 @@ public:
                               bool openList) = 0;
     // A row could not be written: the rows stored so far stay, and reading on would be wasted.
     virtual bool failed() const { return false; }
+    // The address would be dropped whatever its names (the list already holds it), so storing it
+    // may be left out. Asked only between stores of a build.
+    virtual bool ignores(const QString& /*address*/) const { return false; }
 };
 
 class EmailParser {

@@ -266,6 +266,13 @@ void ExtractionList::storeAddress(const QString& address, const QString& firstNa
     if (m_batch.size() >= kBatchRows) handOver();
 }
 
+bool ExtractionList::ignores(const QString& address) const {
+    if (!m_writer) return false; // the next store opens the list
+    if (address.size() > kMaxValueLength || m_writer->broken()) return true;
+    const QString key = asciiLower(address);
+    return (!m_lastKey.isNull() && key == m_lastKey) || m_recent.contains(key);
+}
+
 void ExtractionList::handOver() {
     if (m_batch.empty() || !m_writer) return;
     m_writer->push(std::move(m_batch));

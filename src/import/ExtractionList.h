@@ -41,6 +41,7 @@ public:
     // same address again, an address of 255 characters or more) is skipped silently.
     void storeAddress(const QString& address, const QString& firstName, const QString& lastName,
                       bool openList) override;
+    bool ignores(const QString& address) const override;
     void Commit();
     // "CLOSE" and "KILL": commits and lets the file go. A later store reopens it.
     void Close();
