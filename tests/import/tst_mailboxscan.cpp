@@ -95,6 +95,7 @@ private Q_SLOTS:
     void modesAndFlags_data();
     void modesAndFlags();
     void storedRows();
+    void repeatedAddressKeepsTheNameRules();
     void reformatsPmm();
     void interruptKeepsRows();
     void longLineAndBinary();
@@ -205,6 +206,21 @@ void TestMailboxScan::storedRows() {
     QCOMPARE(stored[1].first, QString(254, 'n'));
     QCOMPARE(stored[2].address, at254);
     QCOMPARE(QFileInfo(file).fileName(), QString("NewMailingList0.mdb"));
+}
+
+void TestMailboxScan::repeatedAddressKeepsTheNameRules() {
+    Scan s;
+    // The address is already in the list from the first line; on the later lines its names still
+    // decide: a message-id (also one a title leaves behind) drops it, an escaped quote is shown.
+    s.add(s.write("again.mbx", "bob@example.com\n"
+                               "Message-ID: <bob@example.com>\n"
+                               "message-Dr. id <bob@example.com>\n"
+                               "\"a\\\" b\" <bob@example.com>\n"),
+          "Mailbox");
+    QCOMPARE(addresses(s.build()), QStringList{"bob@example.com"});
+    QCOMPARE(s.manager.addressesFound(), 2);
+    QCOMPARE(s.ui.messageTexts(), QStringList{"Unmatched  \\\" pair at positions 4 and 7in string \"a\\\" "
+                                              "b\" <bob@example.com>"});
 }
 
 void TestMailboxScan::reformatsPmm() {
