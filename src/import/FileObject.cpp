@@ -49,7 +49,11 @@ void FileObject::closefile() {
 bool FileObject::fill() {
     if (m_atEnd) return false;
     if (m_pos > 0) {
-        m_buffer.remove(0, m_pos);
+        // The unread rest moves to the front of the same block: the buffer keeps its place and
+        // size from read to read instead of being allocated anew.
+        const qsizetype rest = m_buffer.size() - m_pos;
+        std::memmove(m_buffer.data(), m_buffer.constData() + m_pos, size_t(rest));
+        m_buffer.resize(rest);
         if (m_nextLf >= 0) m_nextLf -= m_pos;
         m_noLfUntil = std::max<qsizetype>(0, m_noLfUntil - m_pos);
         m_noCrUntil = std::max<qsizetype>(0, m_noCrUntil - m_pos);
