@@ -48,7 +48,9 @@ struct IdShare {
 // count / mailers each, and one more share for the remainder when it does not divide.
 QList<IdShare> divideIds(qint64 count, int mailers);
 
-// The messages of a run, composed by the caller's one composition path.
+// The messages of a run, composed by the caller's one composition path. A personal message
+// may be asked for while the run's transaction on the list is open (before the previous
+// message's outcome is committed); a composer only reads the list.
 class MessageComposer {
 public:
     virtual ~MessageComposer() = default;

@@ -81,9 +81,10 @@ QList<Rcpt> ListStore::share(const IdShare& ids, QString* failure) {
     return out;
 }
 
-void ListStore::commitSoon(const Outcomes& outcomes, std::function<void(bool, const QString&)> done) {
-    if (m_queued.isEmpty()) QTimer::singleShot(0, [this] { flushQueued(); });
-    m_queued.append(Queued{outcomes, std::move(done)});
+void ListStore::commitSoon(const Outcomes& outcomes, std::function<void(bool, const QString&)> done,
+                           std::function<void()> ahead) {
+    if (m_queued.isEmpty()) QTimer::singleShot(0, &m_flushContext, [this] { flushQueued(); });
+    m_queued.append(Queued{outcomes, std::move(done), std::move(ahead)});
 }
 
 void ListStore::flushQueued() {
@@ -93,12 +94,15 @@ void ListStore::flushQueued() {
     for (const Queued& q : batch)
         all += q.outcomes;
     QString failure;
-    const bool ok = commit(all, &failure);
+    const bool ok = commit(all, &failure, [&batch] {
+        for (const Queued& q : batch)
+            if (q.ahead) q.ahead();
+    });
     for (const Queued& q : batch)
         q.done(ok, failure);
 }
 
-bool ListStore::commit(const Outcomes& outcomes, QString* failure) {
+bool ListStore::commit(const Outcomes& outcomes, QString* failure, const std::function<void()>& inside) {
     if (!m_db) return false;
     try {
         m_db->beginTransaction();
@@ -115,6 +119,7 @@ bool ListStore::commit(const Outcomes& outcomes, QString* failure) {
                     m_error->execute();
                 }
             }
+            if (inside) inside();
             m_db->commit();
         } catch (...) {
             try {
@@ -325,8 +330,7 @@ void Mailer::sendBatch() {
     while (!m_domain.todo.isEmpty() && !m_run.paused && !m_run.stopping) {
         m_batch = m_domain.todo.mid(0, most);
         m_domain.todo.remove(0, m_batch.size());
-        m_body = personal ? m_run.composer.personal(m_batch.first().address)
-                          : m_run.composer.shared(m_batch.first().address);
+        m_body = compose(m_batch.first());
         if (m_body.isEmpty()) {
             failAll(m_batch, QStringLiteral("Error creating message"));
             if (m_run.aborted) return;
@@ -393,16 +397,39 @@ void Mailer::onSentBlock(const mail::RecipientList& list) {
     m_batch.clear();
     if (outcomes.isEmpty()) return;
     m_committing = true;
-    m_run.store.commitSoon(outcomes, [this, outcomes](bool ok, const QString& failure) {
-        m_committing = false;
-        if (!ok) {
-            m_run.critical(m_number, failure);
-            return;
-        }
-        announce(outcomes);
-        if (std::exchange(m_readyWaiting, false) && m_stage == Stage::Ready) sendBatch();
-        if (std::exchange(m_nextWaiting, false)) next();
-    });
+    m_run.store.commitSoon(
+        outcomes,
+        [this, outcomes](bool ok, const QString& failure) {
+            m_committing = false;
+            if (!ok) {
+                m_run.critical(m_number, failure);
+                return;
+            }
+            announce(outcomes);
+            if (std::exchange(m_readyWaiting, false) && m_stage == Stage::Ready) sendBatch();
+            if (std::exchange(m_nextWaiting, false)) next();
+        },
+        [this] { composeAhead(); });
+}
+
+// The next message of this connection, composed while its predecessor's outcome is being
+// committed. Only composed: it goes out from sendBatch once that commit is through. A
+// recipient's message does not change during a run, so it stays good until used even when
+// the domain is put off.
+void Mailer::composeAhead() {
+    if (m_run.aborted || m_run.paused || m_run.stopping || m_domain.todo.isEmpty() ||
+        !m_run.composer.personalised() || m_domain.todo.first().id == m_aheadId)
+        return;
+    const Rcpt& next = m_domain.todo.first();
+    m_aheadBody = compose(next);
+    m_aheadId = next.id;
+}
+
+QByteArray Mailer::compose(const Rcpt& first) {
+    if (!m_run.composer.personalised()) return m_run.composer.shared(first.address);
+    if (first.id == std::exchange(m_aheadId, -1)) return std::exchange(m_aheadBody, {});
+    m_aheadBody.clear();
+    return m_run.composer.personal(first.address);
 }
 
 void Mailer::announce(const QList<QPair<qint64, QString>>& outcomes) {

@@ -36,10 +36,14 @@ public:
     QList<Rcpt> share(const IdShare& ids, QString* failure);
     using Outcomes = QList<QPair<qint64, QString>>;
     // Writes the outcomes (an empty text: delivered) and commits; false with *failure.
-    bool commit(const Outcomes& outcomes, QString* failure);
+    // inside runs in the open transaction, before the commit.
+    bool commit(const Outcomes& outcomes, QString* failure, const std::function<void()>& inside = {});
     // The same, committed together with what other mailers hand in during this turn of
-    // the event loop (one commit for several messages); done follows the commit.
-    void commitSoon(const Outcomes& outcomes, std::function<void(bool ok, const QString& failure)> done);
+    // the event loop (one commit for several messages); done follows the commit. ahead
+    // runs in the transaction: rows the composer reads then need no read transaction of
+    // their own. Nothing may go out from it.
+    void commitSoon(const Outcomes& outcomes, std::function<void(bool ok, const QString& failure)> done,
+                    std::function<void()> ahead = {});
     QString path() const { return m_path; }
     ~ListStore();
 
@@ -52,8 +56,10 @@ private:
     struct Queued {
         Outcomes outcomes;
         std::function<void(bool, const QString&)> done;
+        std::function<void()> ahead;
     };
     QList<Queued> m_queued;
+    QObject m_flushContext; // a flush still pending when the store goes is dropped with it
     void flushQueued();
 };
 
@@ -120,6 +126,8 @@ private:
     void endDomain();
     void failAll(QList<Rcpt>& list, const QString& text);
     bool record(const QList<QPair<qint64, QString>>& outcomes);
+    void composeAhead();
+    QByteArray compose(const Rcpt& first);
     void announce(const QList<QPair<qint64, QString>>& outcomes);
     void finish();
     void say(const QString& line);
@@ -149,6 +157,8 @@ private:
     qint64 m_batchBytes = 0;
     QList<Rcpt> m_unsettled; // refused with no reply: the connection went away
     QByteArray m_body;
+    qint64 m_aheadId = -1; // m_aheadBody is the message to this recipient
+    QByteArray m_aheadBody;
     Reply m_mailReply, m_dataReply, m_endReply;
     QHash<QString, Reply> m_rcptReplies; // by the path written in RCPT TO
 

@@ -242,6 +242,14 @@ private Q_SLOTS:
         QStringList all = m_pool.delivered();
         QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), addresses.size());
         QCOMPARE(all.size() - addresses.size(), unflagged);
+        // Each message is the one composed for its recipient, though the next one is
+        // composed while the previous outcome is committed.
+        for (int i = 0; i < m_pool.size(); ++i)
+            for (const CapturedMessage& message : std::as_const(m_pool.sink(i).messages)) {
+                QCOMPARE(message.recipients.size(), 1);
+                QVERIFY2(message.data.contains("\r\nTo: <" + message.recipients[0].toUtf8() + ">\r\n"),
+                         message.data.constData());
+            }
         for (int i = 0; i < 2; ++i)
             m_pool.sink(i).dataDelayMs = 0;
     }
