@@ -6,6 +6,7 @@
 #include "core/ListActions.h"
 
 #include <QFile>
+#include <QSet>
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -23,18 +24,90 @@ QString cell(const QString& value) {
 }
 
 // The key's collation: letter case ignored for ASCII only, as the list's key compares.
-QString asciiLower(const QString& text) {
-    const auto upper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
-    if (std::none_of(text.begin(), text.end(), upper)) return text; // shared, not copied
-    QString key = text;
+QString asciiLower(QStringView text) {
+    QString key = text.toString();
     for (QChar& c : key)
-        if (upper(c)) c = QChar(c.unicode() + 32);
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
     return key;
 }
 
 } // namespace
 
-ExtractionList::ExtractionList(AppContext& ctx) : m_ctx(ctx) {}
+// The addresses offered lately. Most are short: those sit folded in one flat table of cache-line
+// slots, so a lookup reads one line of memory; longer ones go to a set. Both are emptied together
+// when they hold kRecentLimit addresses.
+class ExtractionList::Recent {
+public:
+    // Whether the address was offered before; when not, it is now.
+    bool offer(QStringView address) { return find(address, true); }
+    bool contains(QStringView address) { return find(address, false); }
+    void clear() {
+        m_slots.clear();
+        m_short = 0;
+        m_long.clear();
+    }
+
+private:
+    static constexpr int kInline = 29;
+    static constexpr size_t kSlots = 2 * kRecentLimit; // at most half full
+    struct Slot {
+        quint32 hash = 0;
+        quint16 used = 0; // the key's length plus one; 0 for a free slot
+        char16_t key[kInline] = {};
+    };
+    static_assert(sizeof(Slot) == 64);
+
+    bool find(QStringView address, bool add) {
+        const qsizetype n = address.size();
+        if (n > kInline) {
+            QString key = asciiLower(address);
+            if (m_long.contains(key)) return true;
+            if (add) insertLong(std::move(key));
+            return false;
+        }
+        char16_t key[kInline];
+        quint64 h = 0x9E3779B97F4A7C15ull * quint64(n + 1);
+        for (qsizetype i = 0; i < n; ++i) {
+            char16_t c = address[i].unicode();
+            if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
+            key[i] = c;
+            h = (h ^ c) * 0x100000001B3ull;
+        }
+        const auto hash = quint32(h ^ (h >> 32));
+        if (m_slots.empty()) {
+            if (!add) return false;
+            m_slots.resize(kSlots);
+        }
+        size_t i = hash & (kSlots - 1);
+        for (;; i = (i + 1) & (kSlots - 1)) {
+            const Slot& s = m_slots[i];
+            if (s.used == 0) break;
+            if (s.hash == hash && s.used == n + 1 && std::equal(key, key + n, s.key)) return true;
+        }
+        if (!add) return false;
+        if (size() >= kRecentLimit) {
+            clear();
+            return find(address, true);
+        }
+        Slot& s = m_slots[i];
+        s.hash = hash;
+        s.used = quint16(n + 1);
+        std::copy(key, key + n, s.key);
+        ++m_short;
+        return false;
+    }
+    void insertLong(QString key) {
+        if (size() >= kRecentLimit) clear();
+        m_long.insert(std::move(key));
+    }
+    qsizetype size() const { return m_short + m_long.size(); }
+
+    std::vector<Slot> m_slots;
+    qsizetype m_short = 0;
+    QSet<QString> m_long;
+};
+
+ExtractionList::ExtractionList(AppContext& ctx) : m_ctx(ctx), m_recent(std::make_unique<Recent>()) {}
 
 void ExtractionList::setDate(const QString& date) {
     m_date = cell(date);
@@ -208,8 +281,7 @@ bool ExtractionList::open(bool fresh) {
             m_rows = 0;
             m_failed = false;
             m_failureText.clear();
-            m_recent.clear();
-            m_lastKey.clear();
+            m_recent->clear();
             jet::removeDatabase(m_path);
             db = jet::Database::create(m_path, jet::Database::Durability::Scratch);
             db->execute(
@@ -250,17 +322,8 @@ void ExtractionList::storeAddress(const QString& address, const QString& firstNa
     if (openList) Close();
     if (!m_writer && !open(openList)) return;
     if (address.size() > kMaxValueLength || m_writer->broken()) return;
-    // Mail repeats the same few addresses; those already offered skip the database. The last one
-    // (a message's envelope, Return-Path and From: name the same sender) is always among them.
-    QString key = asciiLower(address);
-    if (!m_lastKey.isNull() && key == m_lastKey) return;
-    if (m_recent.contains(key)) {
-        m_lastKey = std::move(key);
-        return;
-    }
-    if (m_recent.size() >= kRecentLimit) m_recent.clear();
-    m_recent.insert(key);
-    m_lastKey = std::move(key);
+    // Mail repeats the same few addresses; those already offered skip the database.
+    if (m_recent->offer(address)) return;
     m_batch.push_back({address, cell(firstName), cell(lastName), m_keyword1, m_keyword2,
                        m_date.isNull() ? cell({}) : m_date});
     if (m_batch.size() >= kBatchRows) handOver();
@@ -269,8 +332,7 @@ void ExtractionList::storeAddress(const QString& address, const QString& firstNa
 bool ExtractionList::ignores(const QString& address) const {
     if (!m_writer) return false; // the next store opens the list
     if (address.size() > kMaxValueLength || m_writer->broken()) return true;
-    const QString key = asciiLower(address);
-    return (!m_lastKey.isNull() && key == m_lastKey) || m_recent.contains(key);
+    return m_recent->contains(address);
 }
 
 void ExtractionList::handOver() {

@@ -8,7 +8,6 @@
 
 #include "import/EmailParser.h"
 
-#include <QSet>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -70,8 +69,8 @@ private:
     std::vector<Row> m_batch;
     QString m_path;
     QString m_keyword1, m_keyword2, m_date;
-    QSet<QString> m_recent; // addresses offered lately, letter case folded as the key compares
-    QString m_lastKey;      // the last of them
+    class Recent;
+    std::unique_ptr<Recent> m_recent; // addresses offered lately, letter case folded as the key compares
     std::atomic<qint64> m_rows = 0;
     bool m_failed = false;
     QString m_failureText;
