@@ -6,7 +6,6 @@
 #include "core/ListActions.h"
 
 #include <QFile>
-#include <QSet>
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -23,49 +22,35 @@ QString cell(const QString& value) {
     return value.isNull() ? QStringLiteral("") : value.left(ExtractionList::kMaxValueLength);
 }
 
-// The key's collation: letter case ignored for ASCII only, as the list's key compares.
-QString asciiLower(QStringView text) {
-    QString key = text.toString();
-    for (QChar& c : key)
-        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
-    return key;
-}
-
 } // namespace
 
-// The addresses offered lately. Most are short: those sit folded in one flat table of cache-line
-// slots, so a lookup reads one line of memory; longer ones go to a set. Both are emptied together
-// when they hold kRecentLimit addresses.
+// The addresses offered lately, folded, packed one after another in one array and found through
+// a small table of hashes: a repeated address costs two reads of memory that stays in the cache.
+// Emptied when it holds kRecentLimit addresses.
 class ExtractionList::Recent {
 public:
     // Whether the address was offered before; when not, it is now.
     bool offer(QStringView address) { return find(address, true); }
     bool contains(QStringView address) { return find(address, false); }
     void clear() {
-        m_slots.clear();
-        m_short = 0;
-        m_long.clear();
+        m_slots.assign(kFirstSlots, Slot{});
+        m_keys.clear();
+        m_count = 0;
+        m_lastLength = -1;
     }
 
 private:
-    static constexpr int kInline = 29;
-    static constexpr size_t kSlots = 2 * kRecentLimit; // at most half full
+    static constexpr size_t kFirstSlots = 4096;
     struct Slot {
         quint32 hash = 0;
-        quint16 used = 0; // the key's length plus one; 0 for a free slot
-        char16_t key[kInline] = {};
+        quint32 at = 0; // where the key's length is in m_keys, plus one; 0 for a free slot
     };
-    static_assert(sizeof(Slot) == 64);
 
     bool find(QStringView address, bool add) {
         const qsizetype n = address.size();
-        if (n > kInline) {
-            QString key = asciiLower(address);
-            if (m_long.contains(key)) return true;
-            if (add) insertLong(std::move(key));
-            return false;
-        }
-        char16_t key[kInline];
+        if (n > kMaxValueLength) return false; // never stored, never kept
+        // The key's collation: letter case ignored for ASCII only, as the list's key compares.
+        char16_t key[kMaxValueLength];
         quint64 h = 0x9E3779B97F4A7C15ull * quint64(n + 1);
         for (qsizetype i = 0; i < n; ++i) {
             char16_t c = address[i].unicode();
@@ -74,37 +59,57 @@ private:
             h = (h ^ c) * 0x100000001B3ull;
         }
         const auto hash = quint32(h ^ (h >> 32));
-        if (m_slots.empty()) {
-            if (!add) return false;
-            m_slots.resize(kSlots);
-        }
-        size_t i = hash & (kSlots - 1);
-        for (;; i = (i + 1) & (kSlots - 1)) {
+        // A message names its sender several times in a row: the last address is compared first.
+        if (hash == m_lastHash && n == m_lastLength && std::equal(key, key + n, m_last)) return true;
+        if (m_slots.empty()) clear();
+        const size_t mask = m_slots.size() - 1;
+        size_t i = hash & mask;
+        for (;; i = (i + 1) & mask) {
             const Slot& s = m_slots[i];
-            if (s.used == 0) break;
-            if (s.hash == hash && s.used == n + 1 && std::equal(key, key + n, s.key)) return true;
+            if (s.at == 0) break;
+            if (s.hash == hash && m_keys[s.at - 1] == n && std::equal(key, key + n, m_keys.data() + s.at)) {
+                remember(key, n, hash);
+                return true;
+            }
         }
         if (!add) return false;
-        if (size() >= kRecentLimit) {
+        if (m_count >= kRecentLimit) {
             clear();
             return find(address, true);
         }
-        Slot& s = m_slots[i];
-        s.hash = hash;
-        s.used = quint16(n + 1);
-        std::copy(key, key + n, s.key);
-        ++m_short;
+        const auto at = quint32(m_keys.size() + 1);
+        m_keys.push_back(char16_t(n));
+        m_keys.insert(m_keys.end(), key, key + n);
+        m_slots[i] = {hash, at};
+        if (++m_count * 2 > qsizetype(m_slots.size())) grow();
+        remember(key, n, hash);
         return false;
     }
-    void insertLong(QString key) {
-        if (size() >= kRecentLimit) clear();
-        m_long.insert(std::move(key));
+    void remember(const char16_t* key, qsizetype n, quint32 hash) {
+        std::copy(key, key + n, m_last);
+        m_lastLength = n;
+        m_lastHash = hash;
     }
-    qsizetype size() const { return m_short + m_long.size(); }
+    // Twice the slots, at most half of them used.
+    void grow() {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const Slot& s : old) {
+            if (s.at == 0) continue;
+            size_t i = s.hash & mask;
+            while (m_slots[i].at != 0)
+                i = (i + 1) & mask;
+            m_slots[i] = s;
+        }
+    }
 
     std::vector<Slot> m_slots;
-    qsizetype m_short = 0;
-    QSet<QString> m_long;
+    std::vector<char16_t> m_keys;
+    qsizetype m_count = 0;
+    char16_t m_last[kMaxValueLength]; // the last address offered, always among the others
+    qsizetype m_lastLength = -1;
+    quint32 m_lastHash = 0;
 };
 
 ExtractionList::ExtractionList(AppContext& ctx) : m_ctx(ctx), m_recent(std::make_unique<Recent>()) {}
