@@ -324,6 +324,11 @@ void CMailingManager::endInit(bool ok) {
 }
 
 bool CMailingManager::start(qint64 n, int m) {
+    // An earlier run's objects go before the connection they write and read through.
+    if (m_engine) m_engine->disconnect(this);
+    m_engine.reset();
+    m_composer.reset();
+    m_messages.reset();
     try {
         m_cursor = std::make_unique<SendMDBList>(m_ctx, m_options);
         m_cursor->MailEventID = m_mailingId;
