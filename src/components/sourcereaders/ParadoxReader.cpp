@@ -1,6 +1,7 @@
 // Paradox tables (.db) through pxlib. A file is one table, named without its extension.
 // Text is decoded here from the table's DOS code page, so pxlib's own recoding is not needed.
-// Memo and binary fields live in a separate .mb file and are imported as empty.
+// Memo text lives in the record when short and otherwise in the .mb file next to the table;
+// without that file such memos are imported as empty. Binary fields are imported as empty.
 
 #include "CodePage.h"
 #include "Readers.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 extern "C" { // the header declares no C linkage itself
 #include <paradox.h>
 }
@@ -19,6 +21,8 @@ namespace sendora::sourcereaders {
 namespace {
 
 constexpr qint64 kJulianDayOfYearOne = 1721425; // Paradox dates count days from 1 Jan 0001
+constexpr qint64 kMaxMemo = 1 << 20;            // a longer memo is cut: hostile files stay bounded
+constexpr qint64 kMbBlock = 4096;
 
 struct PxFile {
     pxdoc_t* px = nullptr;
@@ -37,6 +41,58 @@ struct PxFile {
     PxFile& operator=(const PxFile&) = delete;
     // pxlib reports errors through this hook; the return values already say enough.
     static void ignoreError(pxdoc_t*, int, const char*, void*) {}
+};
+
+// The .mb file of a table, read here rather than through PX_set_blob_file: pxlib 0.6.8
+// overruns a stack buffer while indexing the blocks of any .mb file it opens.
+class BlobFile {
+public:
+    explicit BlobFile(const QString& tablePath) {
+        const QFileInfo info(tablePath);
+        const QString name = info.completeBaseName() + QStringLiteral(".mb");
+        QString found; // the exact name first, then any case of it
+        for (const QString& entry : info.dir().entryList(QDir::Files)) {
+            if (entry.compare(name, Qt::CaseInsensitive) == 0 && (found.isEmpty() || entry == name))
+                found = entry;
+        }
+        if (found.isEmpty()) return;
+        file_.setFileName(info.dir().filePath(found));
+        (void)file_.open(QIODevice::ReadOnly); // unreadable: memos outside the record stay empty
+    }
+
+    // The bytes of a memo field: its last ten bytes give the place in the .mb file (or the
+    // record itself, for short memos) and the length. Anything that does not add up is empty.
+    QByteArray read(const char* data, int len) {
+        if (len <= 10) return {};
+        const int leader = len - 10;
+        const quint32 place = qFromLittleEndian<quint32>(data + leader);
+        const qint64 size = qFromLittleEndian<quint32>(data + leader + 4);
+        if (size == 0) return {};
+        if (size <= leader) return QByteArray(data, size);
+        const qint64 block = place & 0xFFFFFF00u;
+        const int index = int(place & 0xFFu);
+        if (!file_.isOpen() || block == 0) return {};
+        const QByteArray head = readAt(block, 12);
+        if (head.size() < 9) return {};
+        if (head[0] == 2) { // a block run holding this one memo
+            if (index != 0xFF || qFromLittleEndian<quint32>(head.constData() + 3) != size) return {};
+            return readAt(block + 9, std::min(size, kMaxMemo));
+        }
+        if (head[0] != 3 || head.size() < 12 || index >= 64) return {}; // 3: memos sharing a block
+        const QByteArray entry = readAt(block + 12 + index * 5, 5);
+        if (entry.size() < 5 || (quint8(entry[1]) - 1) * 16 + quint8(entry[4]) != size) return {};
+        const qint64 start = quint8(entry[0]) * 16;
+        if (start + size > kMbBlock) return {};
+        return readAt(block + start, size);
+    }
+
+private:
+    QByteArray readAt(qint64 pos, qint64 n) {
+        if (!file_.seek(pos)) return {};
+        QByteArray out = file_.read(n);
+        return out.size() == n ? out : QByteArray();
+    }
+    QFile file_;
 };
 
 FieldType typeOf(char t) {
@@ -73,8 +129,8 @@ FieldType typeOf(char t) {
 
 class ParadoxCursor final : public RowCursor {
 public:
-    explicit ParadoxCursor(std::unique_ptr<PxFile> file)
-        : file_(std::move(file)), decoder_(file_->px->px_head->px_doscodepage),
+    ParadoxCursor(std::unique_ptr<PxFile> file, const QString& path)
+        : file_(std::move(file)), blobs_(path), decoder_(file_->px->px_head->px_doscodepage),
           count_(PX_get_num_records(file_->px)), record_(PX_get_recordsize(file_->px), '\0') {
         const int n = PX_get_num_fields(file_->px);
         pxfield_t* f = PX_get_fields(file_->px);
@@ -149,12 +205,19 @@ private:
             return QDateTime(QDate::fromJulianDay(days + kJulianDayOfYearOne), QTime(0, 0))
                 .addMSecs(qint64(ms - double(days) * 86400000.0));
         }
+        case pxfMemoBLOb:
+        case pxfFmtMemoBLOb: {
+            const QByteArray bytes = blobs_.read(data, len);
+            const QString out = decoder_.decode(bytes.constData(), qstrnlen(bytes.constData(), bytes.size()));
+            return out.isEmpty() ? QVariant() : QVariant(out);
+        }
         default:
             return {};
         }
     }
 
     std::unique_ptr<PxFile> file_;
+    BlobFile blobs_;
     TextDecoder decoder_;
     int count_;
     int index_ = 0;
@@ -203,7 +266,7 @@ public:
             error_ = QStringLiteral("%1 cannot be read.").arg(QDir::toNativeSeparators(path_));
             return nullptr;
         }
-        return std::make_unique<ParadoxCursor>(std::move(file));
+        return std::make_unique<ParadoxCursor>(std::move(file), path_);
     }
 
     QString errorText() const override { return error_; }

@@ -182,29 +182,44 @@ private Q_SLOTS:
     void paradoxTable() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Clients.db"));
+        const QByteArray shared = QByteArray("Met at the fair in Caf\xE9 du Port, ") + QByteArray(300, 'x');
+        const QByteArray single = QByteArray("Long history: ") + QByteArray(6000, 'y');
         {
             pxdoc_t* px = PX_new();
-            auto* f = static_cast<pxfield_t*>(px->malloc(px, 4 * sizeof(pxfield_t), "fields"));
-            const char* fieldNames[] = {"Email", "Visits", "Joined", "Paid"};
-            const char types[] = {pxfAlpha, pxfLong, pxfDate, pxfLogical};
-            const int lengths[] = {40, 4, 4, 1};
-            for (int i = 0; i < 4; ++i) {
+            auto* f = static_cast<pxfield_t*>(px->malloc(px, 5 * sizeof(pxfield_t), "fields"));
+            const char* fieldNames[] = {"Email", "Visits", "Joined", "Paid", "Notes"};
+            const char types[] = {pxfAlpha, pxfLong, pxfDate, pxfLogical, pxfMemoBLOb};
+            const int lengths[] = {40, 4, 4, 1, 20}; // the memo keeps up to ten bytes in the record
+            for (int i = 0; i < 5; ++i) {
                 f[i].px_fname = static_cast<char*>(px->malloc(px, 16, "name"));
                 qstrcpy(f[i].px_fname, fieldNames[i]);
                 f[i].px_ftype = types[i];
                 f[i].px_flen = lengths[i];
                 f[i].px_fdc = 0;
             }
-            QCOMPARE(PX_create_file(px, f, 4, QFile::encodeName(path).constData(), pxfFileTypNonIndexDB), 0);
+            QCOMPARE(PX_create_file(px, f, 5, QFile::encodeName(path).constData(), pxfFileTypNonIndexDB), 0);
             PX_set_parameter(px, "codepage", "1252");
+            // The memo file's name differs in case from the table's.
+            QCOMPARE(PX_set_blob_file(
+                         px, QFile::encodeName(dir.filePath(QStringLiteral("CLIENTS.MB"))).constData()),
+                     0);
             QByteArray rec(PX_get_recordsize(px), '\0');
             PX_put_data_alpha(px, rec.data(), 40, const_cast<char*>("ren\xE9@example.com"));
             PX_put_data_long(px, rec.data() + 40, 4, 12);
             PX_put_data_long(px, rec.data() + 44, 4, int(QDate(2020, 5, 17).toJulianDay() - 1721425));
             PX_put_data_byte(px, rec.data() + 48, 1, 1);
+            // Under 4 kB memos share a block of the memo file; longer ones get blocks of their own.
+            QCOMPARE(PX_put_data_blob(px, rec.data() + 49, 20, QByteArray(shared).data(), int(shared.size())),
+                     0);
             PX_put_record(px, rec.data());
             rec.fill('\0');
             PX_put_data_alpha(px, rec.data(), 40, const_cast<char*>("second@example.com"));
+            QCOMPARE(PX_put_data_blob(px, rec.data() + 49, 20, const_cast<char*>("VIP \xE9t\xE9"), 8), 0);
+            PX_put_record(px, rec.data());
+            rec.fill('\0');
+            PX_put_data_alpha(px, rec.data(), 40, const_cast<char*>("third@example.com"));
+            QCOMPARE(PX_put_data_blob(px, rec.data() + 49, 20, QByteArray(single).data(), int(single.size())),
+                     0);
             PX_put_record(px, rec.data());
             PX_close(px);
             PX_delete(px);
@@ -214,18 +229,38 @@ private Q_SLOTS:
         QCOMPARE(reader->tables(), QStringList{QStringLiteral("Clients")});
         QCOMPARE(reader->chosenTable(), QStringLiteral("Clients"));
         const QList<SourceField> fields = reader->fields(QStringLiteral("Clients"));
-        QCOMPARE(names(fields), QStringList({"Email", "Visits", "Joined", "Paid"}));
+        QCOMPARE(names(fields), QStringList({"Email", "Visits", "Joined", "Paid", "Notes"}));
         QCOMPARE(fields[1].type, FieldType::Integer);
         QCOMPARE(fields[2].type, FieldType::Date);
+        QCOMPARE(fields[4].type, FieldType::Memo);
         const QList<SourceRow> rows = readAll(*reader, QStringLiteral("Clients"));
-        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0][0].toString(), QStringLiteral("ren\u00e9@example.com"));
         QCOMPARE(rows[0][1].toLongLong(), 12);
         QCOMPARE(rows[0][2].toDate(), QDate(2020, 5, 17));
         QCOMPARE(rows[0][3], QVariant(true));
+        QCOMPARE(rows[0][4].toString(), QString::fromLatin1(shared));
         QCOMPARE(rows[1][0].toString(), QStringLiteral("second@example.com"));
         QVERIFY(rows[1][1].isNull());
         QVERIFY(rows[1][2].isNull());
+        QCOMPARE(rows[1][4].toString(), QStringLiteral("VIP \u00e9t\u00e9"));
+        QCOMPARE(rows[2][4].toString(), QString::fromLatin1(single));
+
+        // A memo file cut short loses the memos it no longer holds, not the rows.
+        QFile mb(dir.filePath(QStringLiteral("CLIENTS.MB")));
+        QVERIFY(mb.resize(4096 + 64));
+        QList<SourceRow> cut = readAll(*reader, QStringLiteral("Clients"));
+        QCOMPARE(cut.size(), 3);
+        QVERIFY(cut[0][4].isNull());
+        QVERIFY(cut[2][4].isNull());
+        // Without the memo file only the memos kept in the record remain.
+        QVERIFY(mb.remove());
+        cut = readAll(*reader, QStringLiteral("Clients"));
+        QCOMPARE(cut.size(), 3);
+        QVERIFY(cut[0][4].isNull());
+        QCOMPARE(cut[1][4].toString(), QStringLiteral("VIP \u00e9t\u00e9"));
+        QVERIFY(cut[2][4].isNull());
+        QCOMPARE(cut[2][0].toString(), QStringLiteral("third@example.com"));
     }
 
     void excelSheets() {
