@@ -4,13 +4,13 @@
 // without that file such memos are imported as empty. Binary fields are imported as empty.
 
 #include "CodePage.h"
+#include "ParadoxMemo.h"
 #include "Readers.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 extern "C" { // the header declares no C linkage itself
 #include <paradox.h>
 }
@@ -21,8 +21,6 @@ namespace sendora::sourcereaders {
 namespace {
 
 constexpr qint64 kJulianDayOfYearOne = 1721425; // Paradox dates count days from 1 Jan 0001
-constexpr qint64 kMaxMemo = 1 << 20;            // a longer memo is cut: hostile files stay bounded
-constexpr qint64 kMbBlock = 4096;
 
 struct PxFile {
     pxdoc_t* px = nullptr;
@@ -43,14 +41,13 @@ struct PxFile {
     static void ignoreError(pxdoc_t*, int, const char*, void*) {}
 };
 
-// The .mb file of a table, read here rather than through PX_set_blob_file: pxlib 0.6.8
-// overruns a stack buffer while indexing the blocks of any .mb file it opens.
+// The .mb file next to a table, found in any letter case (the exact name first).
 class BlobFile {
 public:
     explicit BlobFile(const QString& tablePath) {
         const QFileInfo info(tablePath);
         const QString name = info.completeBaseName() + QStringLiteral(".mb");
-        QString found; // the exact name first, then any case of it
+        QString found;
         for (const QString& entry : info.dir().entryList(QDir::Files)) {
             if (entry.compare(name, Qt::CaseInsensitive) == 0 && (found.isEmpty() || entry == name))
                 found = entry;
@@ -59,39 +56,11 @@ public:
         file_.setFileName(info.dir().filePath(found));
         (void)file_.open(QIODevice::ReadOnly); // unreadable: memos outside the record stay empty
     }
-
-    // The bytes of a memo field: its last ten bytes give the place in the .mb file (or the
-    // record itself, for short memos) and the length. Anything that does not add up is empty.
     QByteArray read(const char* data, int len) {
-        if (len <= 10) return {};
-        const int leader = len - 10;
-        const quint32 place = qFromLittleEndian<quint32>(data + leader);
-        const qint64 size = qFromLittleEndian<quint32>(data + leader + 4);
-        if (size == 0) return {};
-        if (size <= leader) return QByteArray(data, size);
-        const qint64 block = place & 0xFFFFFF00u;
-        const int index = int(place & 0xFFu);
-        if (!file_.isOpen() || block == 0) return {};
-        const QByteArray head = readAt(block, 12);
-        if (head.size() < 9) return {};
-        if (head[0] == 2) { // a block run holding this one memo
-            if (index != 0xFF || qFromLittleEndian<quint32>(head.constData() + 3) != size) return {};
-            return readAt(block + 9, std::min(size, kMaxMemo));
-        }
-        if (head[0] != 3 || head.size() < 12 || index >= 64) return {}; // 3: memos sharing a block
-        const QByteArray entry = readAt(block + 12 + index * 5, 5);
-        if (entry.size() < 5 || (quint8(entry[1]) - 1) * 16 + quint8(entry[4]) != size) return {};
-        const qint64 start = quint8(entry[0]) * 16;
-        if (start + size > kMbBlock) return {};
-        return readAt(block + start, size);
+        return ParadoxMemo(file_.isOpen() ? &file_ : nullptr).read(data, len);
     }
 
 private:
-    QByteArray readAt(qint64 pos, qint64 n) {
-        if (!file_.seek(pos)) return {};
-        QByteArray out = file_.read(n);
-        return out.size() == n ? out : QByteArray();
-    }
     QFile file_;
 };
 
